@@ -1,0 +1,39 @@
+#pragma once
+// Everything the window's commands need from the window system that a test
+// must be able to script: modal boxes, the busy pointer, the clipboard and
+// the file dialogs. QtWindowSystem is the real one; tests use a scripted one.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace quelvane {
+
+enum class MessageIcon { None, Information, Exclamation };
+enum class MessageButtons { Ok, YesNo };  // YesNo: Yes is the default button
+enum class MessageAnswer { Ok, Yes, No };
+
+// What a file dialog is asked to show.
+struct FileDialogRequest {
+    bool save = false;
+    QString title;
+    QString filterName;     // "TxT"
+    QString filterPattern;  // "*.TxT"
+    QString initialFolder;
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    virtual MessageAnswer MessageBox(const QString& text, const QString& title, MessageIcon icon,
+                                     MessageButtons buttons = MessageButtons::Ok) = 0;
+    // The typed text; empty on Cancel.
+    virtual QString InputBox(const QString& prompt, const QString& title, const QString& defaultAnswer) = 0;
+    virtual void SetBusyPointer(bool busy) = 0;
+    // False when the clipboard did not take the text.
+    virtual bool SetClipboardText(const QString& text) = 0;
+    // The chosen path, or nothing when the user cancelled.
+    virtual std::optional<QString> ChooseFile(const FileDialogRequest& request) = 0;
+};
+
+}  // namespace quelvane

@@ -1,0 +1,358 @@
+#include "clsBlowfish.h"
+
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+
+#include "HexText.h"
+#include "PiWords.h"
+#include "SecureWipe.h"
+
+namespace {
+
+using Word = std::uint32_t;
+using SBoxes = std::array<std::array<Word, 256>, 4>;
+
+// The size descriptor is a signed 32-bit number.
+constexpr std::size_t kMaxData = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - 19;
+
+inline Word F(const SBoxes& S, Word x) noexcept {
+    return ((S[0][x >> 24] + S[1][(x >> 16) & 0xFF]) ^ S[2][(x >> 8) & 0xFF]) + S[3][x & 0xFF];
+}
+
+inline void Encrypt(const std::array<Word, 18>& P, const SBoxes& S, Word& left, Word& right) noexcept {
+    Word L = left, R = right;
+    for (int k = 0; k < 16; k += 2) {
+        L ^= P[k];
+        R ^= F(S, L) ^ P[k + 1];
+        L ^= F(S, R);
+    }
+    left = R ^ P[17];
+    right = L ^ P[16];
+}
+
+// K blocks at once: their round chains are independent, so the processor
+// overlaps the table lookups of one with those of the others.
+template <int K>
+inline void DecryptK(const std::array<Word, 18>& P, const SBoxes& S, Word* L, Word* R) noexcept {
+    for (int i = 0; i < K; ++i) {
+        const Word t = R[i];
+        R[i] = L[i] ^ P[17];
+        L[i] = t ^ P[16];
+    }
+    for (int k = 14; k >= 0; k -= 2) {
+        for (int i = 0; i < K; ++i) L[i] ^= F(S, R[i]);
+        for (int i = 0; i < K; ++i) R[i] ^= P[k + 1] ^ F(S, L[i]);
+        for (int i = 0; i < K; ++i) L[i] ^= P[k];
+    }
+}
+
+inline std::uint32_t GetLE(const std::uint8_t* p) noexcept {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+inline void PutLE(std::uint32_t v, std::uint8_t* p) noexcept {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+// R1 and R2 hide the first block; they come from the system's secure source.
+std::uint32_t RandomFrameWord() {
+    static thread_local std::random_device source;
+    return static_cast<std::uint32_t>(source()) & 0x7FFFFFFFu;
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& data) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    in.seekg(0);
+    data.reserve(static_cast<std::size_t>(size) + 19);  // room for the frame
+    data.resize(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(data.data()), size);
+    return in.gcount() == size;
+}
+
+// Writes beside the target and renames over it, so a failure never leaves a
+// half-written file and an old target stays whole until the new one is done.
+bool WriteFileReplacing(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
+    std::random_device source;
+    std::filesystem::path temp;
+    std::error_code ec;
+    do {
+        temp = path;
+        temp += ".~" + std::to_string(source()) + ".tmp";
+    } while (std::filesystem::exists(temp, ec));
+    bool ok = false;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (out) {
+            out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+            out.close();
+            ok = !out.fail();
+        }
+    }
+    if (ok) {
+        std::filesystem::rename(temp, path, ec);
+        ok = !ec;
+    }
+    if (!ok) std::filesystem::remove(temp, ec);
+    return ok;
+}
+
+}  // namespace
+
+clsBlowfish::clsBlowfish() { ResetTables(); }
+
+clsBlowfish::~clsBlowfish() {
+    quelvane::SecureWipe(PBox.data(), sizeof PBox);
+    quelvane::SecureWipe(SBox.data(), sizeof SBox);
+    quelvane::SecureWipe(KeyText);
+    quelvane::SecureWipe(Buffer);
+}
+
+void clsBlowfish::ResetTables() noexcept {
+    const auto& w = quelvane::kPiWords;
+    for (std::size_t i = 0; i < 18; ++i) PBox[i] = w[i];
+    // Entry-major: word 18 + 4 * entry + box.
+    for (std::size_t n = 0; n < 1024; ++n) SBox[n % 4][n / 4] = w[18 + n];
+}
+
+void clsBlowfish::Key(std::string_view New_Value) {
+    if (New_Value == KeyText) return;
+    quelvane::SecureWipe(KeyText);
+    KeyText.assign(New_Value);
+    if (New_Value.empty()) throw std::out_of_range("clsBlowfish::Key: an empty key cannot be scheduled");
+
+    ResetTables();
+    const std::size_t KeyLen = New_Value.size();
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < 18; ++i) {
+        Word D = 0;
+        for (int b = 0; b < 4; ++b) {
+            // Each byte keeps the bits of the earlier bytes of the same word.
+            D = (D << 8) | (D & 0xFF);
+            D |= static_cast<std::uint8_t>(New_Value[j]);
+            if (++j == KeyLen) j = 0;
+        }
+        PBox[i] ^= D;
+    }
+
+    Word L = 0, R = 0;
+    for (std::size_t i = 0; i < 18; i += 2) {
+        EncryptBlock(L, R);
+        PBox[i] = L;
+        PBox[i + 1] = R;
+    }
+    for (auto& box : SBox) {
+        for (std::size_t e = 0; e < 256; e += 2) {
+            EncryptBlock(L, R);
+            box[e] = L;
+            box[e + 1] = R;
+        }
+    }
+}
+
+std::uint32_t clsBlowfish::RoundFunction(std::uint32_t Value) const noexcept { return F(SBox, Value); }
+
+void clsBlowfish::EncryptBlock(std::uint32_t& Left, std::uint32_t& Right) const noexcept {
+    Encrypt(PBox, SBox, Left, Right);
+}
+
+void clsBlowfish::DecryptBlock(std::uint32_t& Left, std::uint32_t& Right) const noexcept {
+    DecryptK<1>(PBox, SBox, &Left, &Right);
+}
+
+std::uint32_t clsBlowfish::GetWord(const std::uint8_t* byteArray, std::size_t Offset) noexcept {
+    const std::uint8_t* p = byteArray + Offset;
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | std::uint32_t{p[3]};
+}
+
+void clsBlowfish::PutWord(std::uint32_t Value, std::uint8_t* byteArray, std::size_t Offset) noexcept {
+    std::uint8_t* p = byteArray + Offset;
+    p[0] = static_cast<std::uint8_t>(Value >> 24);
+    p[1] = static_cast<std::uint8_t>(Value >> 16);
+    p[2] = static_cast<std::uint8_t>(Value >> 8);
+    p[3] = static_cast<std::uint8_t>(Value);
+}
+
+// Raises Progress when Offset has reached NextProgress, in exact integer
+// arithmetic: Percent = floor(100 * Offset / T) and NextProgress is
+// (Percent + 1) / 100 * T + 1 rounded half to even.
+void clsBlowfish::RaiseProgress(std::size_t Offset, std::size_t T, std::size_t& NextProgress) const noexcept {
+    if (Offset < NextProgress) return;
+    const auto Percent = static_cast<std::int32_t>(static_cast<unsigned long long>(Offset) * 100 / T);
+    const unsigned long long num = (static_cast<unsigned long long>(Percent) + 1) * T + 100;
+    unsigned long long next = num / 100;
+    const unsigned long long rem = num % 100;
+    if (rem > 50 || (rem == 50 && (next & 1))) ++next;
+    NextProgress = static_cast<std::size_t>(next);
+    try {
+        Progress(Percent);
+    } catch (...) {
+        // A listener cannot influence the operation.
+    }
+}
+
+void clsBlowfish::EncryptByte(std::vector<std::uint8_t>& byteArray, std::string_view Key) {
+    if (!Key.empty()) this->Key(Key);
+    const std::size_t N = byteArray.size();
+    if (N > kMaxData) throw std::length_error("clsBlowfish::EncryptByte: more data than a frame can describe");
+    std::size_t T = N + 12;
+    if (T % 8 != 0) T += 8 - T % 8;
+    byteArray.resize(T);  // the added bytes are zero: the padding
+    std::uint8_t* p = byteArray.data();
+    std::memmove(p + 12, p, N);
+    PutLE(static_cast<std::uint32_t>(N), p + 8);
+    PutLE(RandomFrameWord(), p);
+    PutLE(RandomFrameWord(), p + 4);
+
+    Word ChainLeft = 0, ChainRight = 0;
+    std::size_t NextProgress = 0;
+    for (std::size_t Offset = 0; Offset < T; Offset += 8) {
+        Word Left = GetWord(p, Offset) ^ ChainLeft;
+        Word Right = GetWord(p, Offset + 4) ^ ChainRight;
+        Encrypt(PBox, SBox, Left, Right);
+        PutWord(Left, p, Offset);
+        PutWord(Right, p, Offset + 4);
+        ChainLeft = Left;
+        ChainRight = Right;
+        if (Progress) RaiseProgress(Offset, T, NextProgress);
+    }
+}
+
+void clsBlowfish::DecryptByte(std::vector<std::uint8_t>& byteArray, std::string_view Key) noexcept {
+    try {
+        if (!Key.empty()) this->Key(Key);
+    } catch (...) {
+        return;  // cannot happen for a non-empty key; never pass it on
+    }
+    const std::size_t T = byteArray.size();
+    std::uint8_t* p = byteArray.data();
+    const std::size_t blocks = T / 8;
+    constexpr int K = 4;
+
+    Word ChainLeft = 0, ChainRight = 0;
+    std::size_t NextProgress = 0;
+    std::size_t b = 0;
+    for (; b + K <= blocks; b += K) {
+        Word L[K], R[K], CL[K], CR[K];
+        for (int i = 0; i < K; ++i) {
+            L[i] = CL[i] = GetWord(p, 8 * (b + i));
+            R[i] = CR[i] = GetWord(p, 8 * (b + i) + 4);
+        }
+        DecryptK<K>(PBox, SBox, L, R);
+        for (int i = 0; i < K; ++i) {
+            PutWord(L[i] ^ ChainLeft, p, 8 * (b + i));
+            PutWord(R[i] ^ ChainRight, p, 8 * (b + i) + 4);
+            ChainLeft = CL[i];
+            ChainRight = CR[i];
+        }
+        if (Progress)
+            for (int i = 0; i < K; ++i) RaiseProgress(8 * (b + i), T, NextProgress);
+    }
+    for (; b < blocks; ++b) {
+        Word L = GetWord(p, 8 * b), R = GetWord(p, 8 * b + 4);
+        const Word CL = L, CR = R;
+        DecryptK<1>(PBox, SBox, &L, &R);
+        PutWord(L ^ ChainLeft, p, 8 * b);
+        PutWord(R ^ ChainRight, p, 8 * b + 4);
+        ChainLeft = CL;
+        ChainRight = CR;
+        if (Progress) RaiseProgress(8 * b, T, NextProgress);
+    }
+
+    // An incomplete last block ends the operation; so does a frame too short
+    // for its size descriptor.
+    if (T % 8 != 0 || T < 12) return;
+    const auto N = static_cast<std::int32_t>(GetLE(p + 8));
+    const long long spare = static_cast<long long>(T) - N;
+    // A negative descriptor is as invalid as one out of range.
+    if (N < 0 || spare < 12 || spare > 19) return;
+    std::memmove(p, p + 12, static_cast<std::size_t>(N));
+    byteArray.resize(static_cast<std::size_t>(N));
+}
+
+std::string clsBlowfish::EncryptString(const std::string& Text, std::string_view Key, bool OutputInHex) {
+    std::vector<std::uint8_t> bytes(Text.begin(), Text.end());
+    EncryptByte(bytes, Key);
+    std::string cipherText(bytes.begin(), bytes.end());
+    quelvane::SecureWipe(bytes);
+    if (!OutputInHex) return cipherText;
+    return StringToHex(cipherText);
+}
+
+std::string clsBlowfish::DecryptString(std::string& Text, std::string_view Key, bool IsTextInHex) {
+    if (IsTextInHex) Text = HexToString(Text);
+    std::vector<std::uint8_t> bytes(Text.begin(), Text.end());
+    DecryptByte(bytes, Key);
+    std::string plain(bytes.begin(), bytes.end());
+    quelvane::SecureWipe(bytes);
+    return plain;
+}
+
+std::string clsBlowfish::StringToHex(std::string_view Text) {
+    ResetBuffer();
+    AppendToBuffer(quelvane::hextext::Encode(Text));
+    return GetBufferText();
+}
+
+std::string clsBlowfish::HexToString(std::string_view Text) {
+    ResetBuffer();
+    AppendToBuffer(quelvane::hextext::Decode(Text));
+    return GetBufferText();
+}
+
+void clsBlowfish::ResetBuffer() noexcept { quelvane::SecureWipe(Buffer); }
+
+void clsBlowfish::AppendToBuffer(std::string_view Text) { Buffer.append(Text); }
+
+// Hands the collected text over and leaves the buffer empty.
+std::string clsBlowfish::GetBufferText() {
+    std::string text = std::move(Buffer);
+    Buffer.clear();
+    return text;
+}
+
+bool clsBlowfish::FileExist(const std::filesystem::path& Path) noexcept {
+    std::error_code ec;
+    (void)std::filesystem::file_size(Path, ec);
+    return !ec;
+}
+
+bool clsBlowfish::TransformFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile,
+                                bool Overwrite, std::string_view Key, bool encrypt) noexcept {
+    std::vector<std::uint8_t> data;
+    bool written = false;
+    try {
+        if (!FileExist(InFile)) return false;
+        if (!Overwrite && FileExist(OutFile)) return false;
+        if (ReadWholeFile(InFile, data) && !data.empty() && !(encrypt && data.size() > kMaxData)) {
+            if (encrypt)
+                EncryptByte(data, Key);
+            else
+                DecryptByte(data, Key);
+            written = WriteFileReplacing(OutFile, data);
+        }
+    } catch (...) {
+        written = false;  // no failure reaches the caller
+    }
+    quelvane::SecureWipe(data);
+    return written;
+}
+
+bool clsBlowfish::EncryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile,
+                              bool Overwrite, std::string_view Key) noexcept {
+    return TransformFile(InFile, OutFile, Overwrite, Key, true);
+}
+
+bool clsBlowfish::DecryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile,
+                              bool Overwrite, std::string_view Key) noexcept {
+    return TransformFile(InFile, OutFile, Overwrite, Key, false);
+}

@@ -1,0 +1,79 @@
+#pragma once
+// Blowfish variant of this program: published round function and key
+// schedule, but S-box words laid in entry by entry and key bytes OR-packed
+// into key words. Data is framed (two random words, a length word, zero
+// padding) and chained (CBC, zero IV). Every stored ciphertext depends on it.
+//
+// Texts are byte texts: std::string holding one Windows-1252 byte per char.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class clsBlowfish {
+public:
+    // Receives the percentage of the array processed so far, rounded down.
+    using ProgressListener = std::function<void(std::int32_t Percent)>;
+
+    clsBlowfish();
+    ~clsBlowfish();
+    clsBlowfish(const clsBlowfish&) = delete;
+    clsBlowfish& operator=(const clsBlowfish&) = delete;
+
+    // Write-only key. Setting the key already held does nothing; an empty key
+    // on a keyed object throws std::out_of_range and keeps the earlier tables.
+    void Key(std::string_view New_Value);
+
+    // In place. An empty Key argument keeps the object's key.
+    void EncryptByte(std::vector<std::uint8_t>& byteArray, std::string_view Key = {});
+    // Never throws. A frame with a bad size descriptor (a wrong key) is left
+    // whole, decrypted; an incomplete last block is left as it was.
+    void DecryptByte(std::vector<std::uint8_t>& byteArray, std::string_view Key = {}) noexcept;
+
+    std::string EncryptString(const std::string& Text, std::string_view Key = {}, bool OutputInHex = false);
+    // With IsTextInHex, Text is replaced by its decoded form first.
+    std::string DecryptString(std::string& Text, std::string_view Key = {}, bool IsTextInHex = false);
+
+    // True when OutFile was written. The output replaces OutFile atomically:
+    // on failure nothing half-written is left and an old OutFile stays whole.
+    bool EncryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile, bool Overwrite,
+                     std::string_view Key = {}) noexcept;
+    bool DecryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile, bool Overwrite,
+                     std::string_view Key = {}) noexcept;
+
+    // The Progress event: raised synchronously between blocks of the byte
+    // operations; 0 first, then about once per percent, never 100.
+    void OnProgress(ProgressListener listener) { Progress = std::move(listener); }
+
+private:
+    friend struct clsBlowfishProbe;  // tests read the tables and single blocks
+
+    void EncryptBlock(std::uint32_t& Left, std::uint32_t& Right) const noexcept;
+    void DecryptBlock(std::uint32_t& Left, std::uint32_t& Right) const noexcept;
+    std::uint32_t RoundFunction(std::uint32_t Value) const noexcept;
+    static std::uint32_t GetWord(const std::uint8_t* byteArray, std::size_t Offset) noexcept;
+    static void PutWord(std::uint32_t Value, std::uint8_t* byteArray, std::size_t Offset) noexcept;
+
+    void RaiseProgress(std::size_t Offset, std::size_t T, std::size_t& NextProgress) const noexcept;
+    void ResetTables() noexcept;
+
+    bool TransformFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile, bool Overwrite,
+                       std::string_view Key, bool encrypt) noexcept;
+    static bool FileExist(const std::filesystem::path& Path) noexcept;
+
+    std::string StringToHex(std::string_view Text);
+    std::string HexToString(std::string_view Text);
+    void ResetBuffer() noexcept;
+    void AppendToBuffer(std::string_view Text);
+    std::string GetBufferText();
+
+    std::array<std::uint32_t, 18> PBox{};
+    std::array<std::array<std::uint32_t, 256>, 4> SBox{};
+    std::string KeyText;
+    std::string Buffer;  // collects the output of the hex conversions
+    ProgressListener Progress;
+};
