@@ -1,6 +1,8 @@
 // Byte text, hex text and the string operations.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "ByteText.h"
 #include "HexText.h"
 #include "Probe.h"
@@ -94,4 +96,44 @@ TEST(Strings, PrivateConversionsFollowThePairRule) {
     EXPECT_EQ(clsBlowfishProbe::FromHex(c, "G11Gf"), std::string("\x00\x01\x0F", 3));
     // Each conversion starts from an empty buffer.
     EXPECT_EQ(clsBlowfishProbe::FromHex(c, "41"), "A");
+}
+
+namespace {
+// The rule in its plainest form: drop blanks, tabs and line breaks, then read pairs.
+std::string PlainDecode(const std::u16string& text) {
+    std::u16string kept;
+    for (char16_t ch : text)
+        if (ch != u' ' && ch != u'\t' && ch != u'\r' && ch != u'\n') kept.push_back(ch);
+    auto digit = [](char16_t ch) -> int {
+        if (ch >= u'0' && ch <= u'9') return ch - u'0';
+        if (ch >= u'A' && ch <= u'F') return ch - u'A' + 10;
+        if (ch >= u'a' && ch <= u'f') return ch - u'a' + 10;
+        return -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < kept.size(); i += 2) {
+        const int hi = digit(kept[i]);
+        const int lo = i + 1 < kept.size() ? digit(kept[i + 1]) : -1;
+        out.push_back(static_cast<char>(hi < 0 ? 0 : lo < 0 ? hi : hi * 16 + lo));
+    }
+    return out;
+}
+}  // namespace
+
+TEST(HexText, AgreesWithThePlainRuleOnRandomMixtures) {
+    std::mt19937 rng(16);
+    const std::u16string alphabet = u"0123456789abcdefABCDEFgG \t\r\n-\u00E9\u20AC";
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text(rng() % 40, u'0');
+        for (auto& ch : text) ch = alphabet[rng() % alphabet.size()];
+        const std::string expected = PlainDecode(text);
+        ASSERT_EQ(hx::Decode(text), expected);
+        std::string narrow;
+        bool ascii = true;
+        for (char16_t ch : text) {
+            ascii = ascii && ch < 0x80;
+            narrow.push_back(static_cast<char>(ch));
+        }
+        if (ascii) ASSERT_EQ(hx::Decode(narrow), expected);
+    }
 }
