@@ -1,0 +1,177 @@
+// Whole-file reading, text decoding and atomic saving, on real files in a
+// temporary folder.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "TextFiles.h"
+
+namespace {
+
+using namespace quelvane;
+
+QByteArray Slurp(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
+    return f.readAll();
+}
+
+void Spit(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+class TextFiles : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    QStringList Entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+    QTemporaryDir dir;
+};
+
+void ExpectReadFails(const QString& path) {
+    const FileRead r = ReadWholeFile(path);
+    EXPECT_FALSE(r.ok) << path.toStdString();
+    EXPECT_TRUE(r.bytes.isEmpty());
+    const QString prefix = QStringLiteral("Cannot read %1: ").arg(path);
+    EXPECT_TRUE(r.error.startsWith(prefix)) << r.error.toStdString();
+    EXPECT_GT(r.error.size(), prefix.size()) << "no reason given";
+}
+
+TEST_F(TextFiles, ReadsWholeFilesAndEmptyOnes) {
+    QByteArray bytes;
+    for (int i = 0; i < 300000; ++i) bytes.append(static_cast<char>(i * 7));
+    Spit(Path("data.bin"), bytes);
+    FileRead r = ReadWholeFile(Path("data.bin"));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.bytes, bytes);
+    EXPECT_TRUE(r.error.isEmpty());
+
+    Spit(Path("empty.TxT"), {});
+    r = ReadWholeFile(Path("empty.TxT"));
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.bytes.isEmpty());
+}
+
+TEST_F(TextFiles, ReadFailuresNameThePathAndReason) {
+    ExpectReadFails(Path("missing.TxT"));
+    QDir(dir.path()).mkdir("folder.TxT");
+    ExpectReadFails(Path("folder.TxT"));
+    Spit(Path("plain"), "x");
+    ExpectReadFails(Path("plain/inside.TxT"));  // parent is a regular file
+
+    // A file that was there and is replaced by a folder of the same name.
+    Spit(Path("swap.QvH"), "0A0B");
+    ASSERT_TRUE(ReadWholeFile(Path("swap.QvH")).ok);
+    ASSERT_TRUE(QFile::remove(Path("swap.QvH")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("swap.QvH"));
+    ExpectReadFails(Path("swap.QvH"));
+}
+
+TEST(DecodeTextFile, Utf8OrByteText) {
+    // Valid UTF-8 with non-ASCII characters is UTF-8.
+    EXPECT_EQ(DecodeTextFile("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"),
+              QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
+    // Windows-1252 bytes are not valid UTF-8: byte text.
+    EXPECT_EQ(DecodeTextFile("caf\xE9 \x80 \x9F"), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8"));
+    EXPECT_EQ(DecodeTextFile("plain ascii"), QStringLiteral("plain ascii"));
+    EXPECT_EQ(DecodeTextFile(QByteArray()), QString());
+    // Forms a lax decoder would take: overlong, surrogate, beyond U+10FFFF,
+    // a cut-off sequence at the end, a lone continuation byte.
+    for (const QByteArray& bad : {QByteArray("\xC0\xAF"), QByteArray("\xE0\x80\xAF"), QByteArray("\xED\xA0\x80"),
+                                  QByteArray("\xF4\x90\x80\x80"), QByteArray("ok \xC3"), QByteArray("\xA9"),
+                                  QByteArray("\xF5\x80\x80\x80")}) {
+        const QByteArray bytes = "x" + bad;
+        ASSERT_EQ(DecodeTextFile(bytes).size(), bytes.size()) << bytes.toHex().toStdString();
+    }
+    // UTF-8 text longer than the eight-byte fast path, with the non-ASCII late.
+    const QByteArray longer = QByteArray(37, 'a') + "\xC3\xA9" + QByteArray(20, 'b');
+    EXPECT_EQ(DecodeTextFile(longer), QString::fromUtf8(longer));
+}
+
+TEST(DecodeTextFile, ByteOrderMark) {
+    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBFplain"), QStringLiteral("plain"));
+    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF"), QString());
+    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF\xC3\xA9"), QString::fromUtf8("\xC3\xA9"));
+    // A mark followed by bytes that are not UTF-8: every byte survives.
+    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF\xE9"), QString::fromUtf8("\xC3\xAF\xC2\xBB\xC2\xBF\xC3\xA9"));
+}
+
+TEST(DecodeTextFile, LineBreaks) {
+    EXPECT_EQ(DecodeTextFile("a\r\nb\rc\nd\r"), QStringLiteral("a\nb\nc\nd\n"));
+    EXPECT_EQ(DecodeTextFile("\r\r\n\n\r"), QStringLiteral("\n\n\n\n"));
+    EXPECT_EQ(DecodeTextFile("\xC3\xA9\r\n\xC3\xA9"), QString::fromUtf8("\xC3\xA9\n\xC3\xA9"));
+    EXPECT_EQ(DecodeTextFile("\xE9\r\n\xE9\r"), QString::fromUtf8("\xC3\xA9\n\xC3\xA9\n"));
+}
+
+TEST_F(TextFiles, SaveCreatesAndReplacesExactly) {
+    const QString target = Path("key.QvP");
+    EXPECT_EQ(SaveFileAtomically(target, "0123456789"), std::nullopt);
+    EXPECT_EQ(Slurp(target), "0123456789");
+    EXPECT_EQ(SaveFileAtomically(target, "abc"), std::nullopt);
+    EXPECT_EQ(Slurp(target), "abc");
+    EXPECT_EQ(QFile(target).size(), 3);
+    EXPECT_EQ(SaveFileAtomically(target, {}), std::nullopt);
+    EXPECT_EQ(QFile(target).size(), 0);
+    EXPECT_EQ(Entries(), QStringList{"key.QvP"}) << "a temporary file was left behind";
+}
+
+void ExpectSaveError(const std::optional<QString>& error, const QString& path) {
+    ASSERT_TRUE(error.has_value()) << "save reported success: " << path.toStdString();
+    const QString prefix = QStringLiteral("Cannot save %1: ").arg(path);
+    EXPECT_TRUE(error->startsWith(prefix)) << error->toStdString();
+    EXPECT_GT(error->size(), prefix.size()) << "no reason given";
+}
+
+TEST_F(TextFiles, FailedSavesReportAndLeaveTheOldFile) {
+    Spit(Path("plain"), "I am a file");
+    ExpectSaveError(SaveFileAtomically(Path("plain/notes.TxT"), "new"), Path("plain/notes.TxT"));
+    EXPECT_EQ(Slurp(Path("plain")), "I am a file");
+
+    QDir(dir.path()).mkdir("folder.TxT");
+    Spit(Path("folder.TxT/inner"), "kept");
+    ExpectSaveError(SaveFileAtomically(Path("folder.TxT"), "new"), Path("folder.TxT"));
+    EXPECT_EQ(Slurp(Path("folder.TxT/inner")), "kept");
+
+    ExpectSaveError(SaveFileAtomically(Path("no/such/folder/x.TxT"), "new"), Path("no/such/folder/x.TxT"));
+    EXPECT_EQ(Entries(), (QStringList{"folder.TxT", "plain"}));
+}
+
+// A write that fails half-way (the file-size limit stands in for a full disk,
+// which even root cannot override) leaves the old file whole.
+TEST_F(TextFiles, WriteFailingMidwayKeepsTheOldFile) {
+    const QString target = Path("old.TxT");
+    Spit(target, "old contents");
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const auto error = SaveFileAtomically(target, QByteArray(1 << 20, 'n'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ExpectSaveError(error, target);
+    EXPECT_FALSE(error->contains(QLatin1String("Unknown error"))) << error->toStdString();
+    EXPECT_EQ(Slurp(target), "old contents");
+    EXPECT_EQ(Entries(), QStringList{"old.TxT"}) << "a temporary file was left behind";
+}
+
+TEST_F(TextFiles, SavedBytesReadBackUnchanged) {
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i) bytes.append(static_cast<char>(i));
+    const QString target = Path("all.QvH");
+    ASSERT_EQ(SaveFileAtomically(target, bytes), std::nullopt);
+    const FileRead r = ReadWholeFile(target);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.bytes, bytes);
+}
+
+}  // namespace
