@@ -9,8 +9,10 @@
 
 namespace quelvane {
 
-// The full chosen path, or nothing when the user cancelled. FilterCount
-// entries of the two lists are used, from entry 0.
+// The full chosen path, or nothing when the user cancelled (or chose a path
+// too long for the file system). Entry 0 of the two lists is the dialog's
+// filter when FilterCount is 1 or more (every caller passes 1); with 0 the
+// dialog lists every file. A NUL in the answer ends the path.
 std::optional<QString> ShowSaveDialog(WindowSystem& ws, const QString& DialogTitle, const QStringList& FilterPatterns,
                                       const QStringList& FilterNames, float FilterCount);
 std::optional<QString> ShowOpenDialog(WindowSystem& ws, const QString& DialogTitle, const QStringList& FilterPatterns,
@@ -18,6 +20,20 @@ std::optional<QString> ShowOpenDialog(WindowSystem& ws, const QString& DialogTit
 
 // The program's folder when it can be written, otherwise the user's documents folder.
 QString InitialFolder();
+// The same choice for a given program folder.
+QString InitialFolderFor(const QString& programFolder);
+
+// How many entries of the filter lists a FilterCount uses: the index runs from
+// 0 to FilterCount - 1 (bound in single precision), never past either list.
+qsizetype UsedFilterEntries(const QStringList& FilterPatterns, const QStringList& FilterNames, float FilterCount);
+// The filters as the dialog shows them, e.g. "TxT (*.TxT)".
+QStringList FilterEntries(const QStringList& FilterPatterns, const QStringList& FilterNames, float FilterCount);
+
+// Longest path and longest name (in bytes of the local file name encoding)
+// the file system takes; a longer choice comes back as nothing.
+inline constexpr qsizetype kMaxPathBytes = 4095;
+inline constexpr qsizetype kMaxNameBytes = 255;
+bool PathFitsFileSystem(const QString& path);
 
 // The real dialog behind QtWindowSystem::ChooseFile.
 std::optional<QString> RunQtFileDialog(const FileDialogRequest& request);

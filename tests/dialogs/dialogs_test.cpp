@@ -1,0 +1,260 @@
+// Module1/Module2 through a scripted window system, and the real dialog.
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "FileDialogs.h"
+
+using namespace quelvane;
+
+namespace {
+
+// Answers ChooseFile with the next scripted answer and keeps the requests.
+class ScriptedDialogs : public WindowSystem {
+public:
+    QList<FileDialogRequest> requests;
+    QList<std::optional<QString>> answers;
+
+    MessageAnswer MessageBox(const QString&, const QString&, MessageIcon, MessageButtons) override {
+        qFatal("no message box expected");
+    }
+    QString InputBox(const QString&, const QString&, const QString&) override { qFatal("no input box expected"); }
+    void SetBusyPointer(bool) override {}
+    bool SetClipboardText(const QString&) override { return false; }
+    std::optional<QString> ChooseFile(const FileDialogRequest& request) override {
+        requests << request;
+        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+    }
+};
+
+void Touch(const QString& path) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
+// Runs the real dialog; once it is shown, act(dialog) decides how it closes.
+// A dialog that is still open after a few seconds (an unexpected question on
+// top of it, say) is torn down so the test fails instead of hanging.
+std::optional<QString> RunDialog(const FileDialogRequest& request, std::function<void(QFileDialog*)> act) {
+    bool acted = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (acted) return;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (dialog && dialog->isVisible()) {
+                acted = true;
+                act(dialog);
+                return;
+            }
+        }
+    });
+    poll.start();
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+        qWarning("dialog still open: closing everything");
+        while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+    });
+    watchdog.start(8000);
+    std::optional<QString> result = RunQtFileDialog(request);
+    if (!watchdog.isActive()) qWarning("watchdog fired");
+    return result;
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void saveAndOpenAskTheWindowSystem();
+    void answersBecomePaths();
+    void filterCount_data();
+    void filterCount();
+    void initialFolder();
+    void realDialogShowsTheRequest_data();
+    void realDialogShowsTheRequest();
+    void realDialogListsTheSuffixInAnyCase();
+    void realDialogReturnsTypedNames();
+    void realDialogCancel();
+};
+
+void DialogsTest::saveAndOpenAskTheWindowSystem() {
+    ScriptedDialogs ws;
+    ws.answers = {QStringLiteral("/home/user/notes"), QStringLiteral("/home/user/key.QvP")};
+    // The callers' shape: two-entry lists of which the first is used.
+    const QStringList patterns{"*.TxT", ""}, names{"TxT", ""};
+    QCOMPARE(ShowSaveDialog(ws, "Save TxT File", patterns, names, 1), std::optional<QString>("/home/user/notes"));
+    QCOMPARE(ShowOpenDialog(ws, "Load Quelvane PassWord", {"*.QvP", ""}, {"QvP", ""}, 1),
+             std::optional<QString>("/home/user/key.QvP"));
+    QCOMPARE(ws.requests.size(), 2);
+    QCOMPARE(ws.requests[0].save, true);
+    QCOMPARE(ws.requests[0].title, QStringLiteral("Save TxT File"));
+    QCOMPARE(ws.requests[0].filterName, QStringLiteral("TxT"));
+    QCOMPARE(ws.requests[0].filterPattern, QStringLiteral("*.TxT"));
+    QCOMPARE(ws.requests[0].initialFolder, InitialFolder());
+    QCOMPARE(ws.requests[1].save, false);
+    QCOMPARE(ws.requests[1].title, QStringLiteral("Load Quelvane PassWord"));
+    QCOMPARE(ws.requests[1].filterName, QStringLiteral("QvP"));
+    QCOMPARE(ws.requests[1].filterPattern, QStringLiteral("*.QvP"));
+}
+
+void DialogsTest::answersBecomePaths() {
+    ScriptedDialogs ws;
+    auto ask = [&](std::optional<QString> answer) {
+        ws.answers = {answer};
+        return ShowOpenDialog(ws, "Load TxT File", {"*.TxT"}, {"TxT"}, 1);
+    };
+    QCOMPARE(ask(std::nullopt), std::nullopt);
+    QCOMPARE(ask(QString()), std::nullopt);
+    QCOMPARE(ask(QString("/tmp/a.TxT") + QChar(u'\0') + QString(236, u' ')), std::optional<QString>("/tmp/a.TxT"));
+    QCOMPARE(ask(QString(QChar(u'\0'))), std::nullopt);
+    // Longer than 254 characters is fine here, longer than the file system takes is not.
+    const QString deep = "/tmp/" + QStringList(40, QString(20, u'd')).join(u'/') + "/x.TxT";
+    QCOMPARE(ask(deep), std::optional<QString>(deep));
+    QCOMPARE(ask("/tmp/" + QString(kMaxPathBytes, u'p')), std::nullopt);
+    QCOMPARE(ask("/tmp/" + QString(kMaxNameBytes + 1, u'n')), std::nullopt);
+    const QString longestName = "/tmp/" + QString(kMaxNameBytes, u'n');
+    QCOMPARE(ask(longestName), std::optional<QString>(longestName));
+    // The limit counts bytes: 128 two-byte letters are 256 bytes.
+    QCOMPARE(ask("/tmp/" + QString(128, QChar(0xE9))), std::nullopt);
+}
+
+void DialogsTest::filterCount_data() {
+    QTest::addColumn<float>("count");
+    QTest::addColumn<QStringList>("entries");
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    QTest::newRow("0") << 0.0f << QStringList{};
+    QTest::newRow("0.5") << 0.5f << QStringList{};
+    QTest::newRow("negative") << -3.0f << QStringList{};
+    QTest::newRow("NaN") << nan << QStringList{};
+    QTest::newRow("1") << 1.0f << QStringList{"TxT (*.TxT)"};
+    QTest::newRow("1.9") << 1.9f << QStringList{"TxT (*.TxT)"};
+    QTest::newRow("2") << 2.0f << QStringList{"TxT (*.TxT)", "QvH (*.QvH)"};
+    QTest::newRow("past the lists") << 5.0f << QStringList{"TxT (*.TxT)", "QvH (*.QvH)"};
+    QTest::newRow("huge") << 1e30f << QStringList{"TxT (*.TxT)", "QvH (*.QvH)"};
+}
+
+void DialogsTest::filterCount() {
+    QFETCH(float, count);
+    QFETCH(QStringList, entries);
+    const QStringList patterns{"*.TxT", "*.QvH"}, names{"TxT", "QvH"};
+    QCOMPARE(FilterEntries(patterns, names, count), entries);
+    ScriptedDialogs ws;
+    ShowSaveDialog(ws, "Save TxT File", patterns, names, count);
+    QCOMPARE(ws.requests.size(), 1);
+    QCOMPARE(ws.requests[0].filterPattern, entries.isEmpty() ? QString() : QStringLiteral("*.TxT"));
+    QCOMPARE(ws.requests[0].filterName, entries.isEmpty() ? QString() : QStringLiteral("TxT"));
+    // Lists shorter than the count are not read past.
+    QCOMPARE(FilterEntries({"*.TxT"}, {}, count), QStringList{});
+}
+
+void DialogsTest::initialFolder() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QCOMPARE(InitialFolderFor(tmp.path()), QFileInfo(tmp.path()).absoluteFilePath());
+    // A program folder that is not a writable folder falls back to the documents folder.
+    Touch(tmp.filePath("file"));
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty()) documents = QDir::homePath();
+    QCOMPARE(InitialFolderFor(tmp.filePath("file")), documents);
+    QCOMPARE(InitialFolderFor(tmp.filePath("file/sub")), documents);
+    QCOMPARE(InitialFolderFor(QString()), documents);
+    // This test program's own folder (the build tree) is writable.
+    QCOMPARE(InitialFolder(), QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath());
+}
+
+void DialogsTest::realDialogShowsTheRequest_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("save") << true;
+    QTest::newRow("open") << false;
+}
+
+void DialogsTest::realDialogShowsTheRequest() {
+    QFETCH(bool, save);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const FileDialogRequest request{save, save ? "Save Hex QvH File" : "Load Hex QvH File", "QvH", "*.QvH", tmp.path()};
+    bool checked = false;
+    RunDialog(request, [&](QFileDialog* d) {
+        QCOMPARE(d->objectName(), save ? QStringLiteral("ShowSaveDialog") : QStringLiteral("ShowOpenDialog"));
+        QCOMPARE(d->windowTitle(), request.title);
+        QCOMPARE(d->parentWidget(), nullptr);
+        QCOMPARE(d->nameFilters(), QStringList{"QvH (*.QvH)"});
+        QCOMPARE(QFileInfo(d->directory().absolutePath()), QFileInfo(tmp.path()));
+        QCOMPARE(d->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        QCOMPARE(d->fileMode(), QFileDialog::AnyFile);
+        QVERIFY(d->testOption(QFileDialog::DontUseNativeDialog));
+        QVERIFY(d->testOption(QFileDialog::DontConfirmOverwrite));
+        QVERIFY(d->defaultSuffix().isEmpty());
+        checked = true;
+        d->reject();
+    });
+    QVERIFY(checked);
+}
+
+void DialogsTest::realDialogListsTheSuffixInAnyCase() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    for (const char* name : {"a.TxT", "notes.txt", "NOTES.TXT", "b.QvH", "c.TxT.bak", "txt"}) Touch(tmp.filePath(name));
+    QStringList listed;
+    RunDialog({false, "Load TxT File", "TxT", "*.TxT", tmp.path()}, [&](QFileDialog* d) {
+        auto* model = d->findChild<QFileSystemModel*>();
+        QVERIFY(model);
+        const QModelIndex root = model->index(tmp.path());
+        // The model fills in the background.
+        QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 3, 5000);
+        for (int r = 0; r < model->rowCount(root); ++r) listed << model->index(r, 0, root).data().toString();
+        d->reject();
+    });
+    listed.sort();
+    QCOMPARE(listed, (QStringList{"NOTES.TXT", "a.TxT", "notes.txt"}));
+}
+
+void DialogsTest::realDialogReturnsTypedNames() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    Touch(tmp.filePath("existing.QvP"));
+    auto typeAndAccept = [](const QString& name) {
+        return [name](QFileDialog* d) {
+            auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(edit);
+            edit->setText(name);
+            static_cast<QDialog*>(d)->accept();  // as the Save / Open button does
+        };
+    };
+    // Save: no suffix is added and an existing file is not asked about.
+    QCOMPARE(RunDialog({true, "Save Quelvane PassWord", "QvP", "*.QvP", tmp.path()}, typeAndAccept("key")),
+             std::optional<QString>(tmp.filePath("key")));
+    QCOMPARE(RunDialog({true, "Save Quelvane PassWord", "QvP", "*.QvP", tmp.path()}, typeAndAccept("existing.QvP")),
+             std::optional<QString>(tmp.filePath("existing.QvP")));
+    // Open: a name that does not exist comes back too.
+    QCOMPARE(RunDialog({false, "Load Quelvane PassWord", "QvP", "*.QvP", tmp.path()}, typeAndAccept("absent.QvP")),
+             std::optional<QString>(tmp.filePath("absent.QvP")));
+    QCOMPARE(RunDialog({false, "Load Quelvane PassWord", "QvP", "*.QvP", tmp.path()}, typeAndAccept("existing.QvP")),
+             std::optional<QString>(tmp.filePath("existing.QvP")));
+}
+
+void DialogsTest::realDialogCancel() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QCOMPARE(RunDialog({true, "Save TxT File", "TxT", "*.TxT", tmp.path()}, [](QFileDialog* d) { d->reject(); }),
+             std::nullopt);
+    QCOMPARE(RunDialog({false, "Load TxT File", "TxT", "*.TxT", tmp.path()}, [](QFileDialog* d) { d->close(); }),
+             std::nullopt);
+}
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"
