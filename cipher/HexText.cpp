@@ -22,23 +22,17 @@ const std::array<std::uint8_t, 256> kClass = MakeClass();
 }  // namespace detail
 
 namespace {
-constexpr std::array<char, 512> MakePairs() {
-    constexpr char kDigits[] = "0123456789ABCDEF";
-    std::array<char, 512> t{};
-    for (int b = 0; b < 256; ++b) {
-        t[2 * b] = kDigits[b >> 4];
-        t[2 * b + 1] = kDigits[b & 15];
-    }
-    return t;
+// Digit of a nibble by arithmetic, not a table: the loop below then becomes
+// vector code.
+inline char Digit(unsigned nibble) noexcept {
+    return static_cast<char>(nibble + '0' + (nibble > 9 ? 'A' - '9' - 1 : 0));
 }
-constexpr auto kPairs = MakePairs();
 }  // namespace
 
 void EncodeTo(const std::uint8_t* in, std::size_t n, char* out) noexcept {
     for (std::size_t i = 0; i < n; ++i) {
-        const char* pair = &kPairs[2 * in[i]];
-        out[2 * i] = pair[0];
-        out[2 * i + 1] = pair[1];
+        out[2 * i] = Digit(in[i] >> 4u);
+        out[2 * i + 1] = Digit(in[i] & 15u);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -29,44 +30,91 @@ inline std::uint8_t ClassOf(Ch ch) noexcept {
     const auto u = static_cast<U>(ch);
     return u < 256 ? kClass[u] : kOther;
 }
+
+// Characters per chunk of the fast path.
+inline constexpr std::size_t kChunk = 32;
+
+// The value of a hex digit; sets bad when ch is no hex digit.
+template <class Ch>
+inline std::uint8_t Nibble(Ch ch, unsigned& bad) noexcept {
+    using U = std::make_unsigned_t<Ch>;
+    const U c = static_cast<U>(ch);
+    const U digit = static_cast<U>(c - U{'0'});
+    const U letter = static_cast<U>((c | U{0x20}) - U{'a'});
+    bad |= static_cast<unsigned>(digit > 9) & static_cast<unsigned>(letter > 5);
+    return static_cast<std::uint8_t>(digit <= 9 ? digit : letter + 10);
+}
+
+// Decodes kChunk characters into kChunk / 2 bytes when every one of them is
+// a hex digit, else returns false and leaves out alone. No branch and no
+// table inside, so the compiler can turn the loop into vector code.
+template <class Ch>
+inline bool DecodeChunk(const Ch* p, char* out) noexcept {
+    char bytes[kChunk / 2];
+    unsigned bad = 0;
+    for (std::size_t i = 0; i < kChunk / 2; ++i) {
+        const std::uint8_t hi = Nibble(p[2 * i], bad);
+        const std::uint8_t lo = Nibble(p[2 * i + 1], bad);
+        bytes[i] = static_cast<char>((hi << 4) | lo);
+    }
+    if (bad) return false;
+    std::memcpy(out, bytes, sizeof bytes);
+    return true;
+}
+
+// One step of the pair rule at p (end - p >= 2): a pair, a skipped
+// character, or a pair whose second digit lies after blanks. True for a
+// plain pair of digits.
+template <class Ch>
+inline bool DecodeStep(const Ch*& p, const Ch* end, char* out, std::size_t& n) noexcept {
+    const std::uint8_t hi = ClassOf(p[0]);
+    const std::uint8_t lo = ClassOf(p[1]);
+    if ((hi | lo) < 16) {
+        out[n++] = static_cast<char>((hi << 4) | lo);
+        p += 2;
+        return true;
+    }
+    if (hi == kSpace) {
+        ++p;
+        return false;
+    }
+    const Ch* q = p + 1;
+    std::uint8_t second = lo;
+    while (second == kSpace && ++q < end) second = ClassOf(*q);
+    if (q >= end) second = kSpace;  // the pair ends the text: one digit only
+    std::uint8_t value = 0;
+    if (hi < 16) value = second < 16 ? static_cast<std::uint8_t>((hi << 4) | second) : hi;
+    out[n++] = static_cast<char>(value);
+    p = q < end ? q + 1 : end;
+    return false;
+}
 }  // namespace detail
 
 // Decodes text of any character type (char, char16_t) by the pair rule.
 template <class Ch>
 std::string Decode(std::basic_string_view<Ch> text) {
-    using detail::ClassOf;
-    using detail::kSpace;
+    using detail::kChunk;
     std::string out;
     out.resize((text.size() + 1) / 2);
     const Ch* p = text.data();
     const Ch* const end = p + text.size();
     std::size_t n = 0;
-    // Fast path: two digits in a row, no skipped characters.
     while (end - p >= 2) {
-        const std::uint8_t hi = ClassOf(p[0]);
-        const std::uint8_t lo = ClassOf(p[1]);
-        if ((hi | lo) < 16) {
-            out[n++] = static_cast<char>((hi << 4) | lo);
-            p += 2;
-            continue;
+        if (static_cast<std::size_t>(end - p) < kChunk) {
+            detail::DecodeStep(p, end, out.data(), n);
+        } else if (detail::DecodeChunk(p, out.data() + n)) {
+            p += kChunk;
+            n += kChunk / 2;
+        } else {
+            // Not all digits: step pair by pair up to and past the first
+            // character that is not a digit, then try a chunk again.
+            while (end - p >= 2 && detail::DecodeStep(p, end, out.data(), n)) {
+            }
         }
-        if (hi == kSpace) {
-            ++p;
-            continue;
-        }
-        // Slow path: the second character of the pair may lie after blanks.
-        const Ch* q = p + 1;
-        std::uint8_t second = lo;
-        while (second == kSpace && ++q < end) second = ClassOf(*q);
-        if (q >= end) second = kSpace;  // the pair ends the text: one digit only
-        std::uint8_t value = 0;
-        if (hi < 16) value = second < 16 ? static_cast<std::uint8_t>((hi << 4) | second) : hi;
-        out[n++] = static_cast<char>(value);
-        p = q < end ? q + 1 : end;
     }
     if (p < end) {
-        const std::uint8_t last = ClassOf(*p);
-        if (last != kSpace) out[n++] = static_cast<char>(last < 16 ? last : 0);
+        const std::uint8_t last = detail::ClassOf(*p);
+        if (last != detail::kSpace) out[n++] = static_cast<char>(last < 16 ? last : 0);
     }
     out.resize(n);
     return out;
