@@ -1,7 +1,8 @@
 #pragma once
 // Everything the window's commands need from the window system that a test
-// must be able to script: modal boxes, the busy pointer, the clipboard and
-// the file dialogs. QtWindowSystem is the real one; tests use a scripted one.
+// must be able to script: modal boxes, the busy pointer, the clipboard, the
+// file dialogs, the main window's geometry and the end of the program.
+// QtWindowSystem is the real one; tests use ScriptedWindowSystem.
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -21,6 +22,10 @@ struct FileDialogRequest {
     QString initialFolder;
 };
 
+struct WindowGeometry {
+    double left = 0, top = 0, width = 0, height = 0;  // twips
+};
+
 class WindowSystem {
 public:
     virtual ~WindowSystem() = default;
@@ -34,6 +39,15 @@ public:
     virtual bool SetClipboardText(const QString& text) = 0;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> ChooseFile(const FileDialogRequest& request) = 0;
+
+    // The main window's outer geometry in twips (15 twips to a device-independent
+    // pixel); nothing when there is no window to ask.
+    virtual std::optional<WindowGeometry> MainWindowGeometry() { return std::nullopt; }
+    // False when the window system refused the new geometry.
+    virtual bool SetMainWindowGeometry(const WindowGeometry& /*geometry*/) { return false; }
+    virtual double ScreenWidth() { return 0; }
+    // Ends the program: every window closes, no handler runs afterwards.
+    virtual void EndProgram() {}
 };
 
 }  // namespace quelvane

@@ -1,12 +1,18 @@
-// Placeholder until the window lands: encrypts and decrypts one text.
-#include <cstdio>
+// Quelvane: encrypts a text with a password into hex text and back.
+#include <QApplication>
 
-#include "clsBlowfish.h"
+#include "QtWindowSystem.h"
+#include "frmMain.h"
 
-int main() {
-    clsBlowfish cipher;
-    std::string hex = cipher.EncryptString("Hello from Quelvane", "password", true);
-    std::printf("%s\n", hex.c_str());
-    std::printf("%s\n", cipher.DecryptString(hex, "password", true).c_str());
-    return 0;
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quelvane"));
+    QApplication::setApplicationVersion(QStringLiteral(QUELVANE_VERSION));
+
+    quelvane::QtWindowSystem windowSystem;
+    quelvane::frmMain window(windowSystem);
+    windowSystem.SetMainWindow(&window);
+    window.CentreOnScreen();
+    window.show();
+    return app.exec();
 }

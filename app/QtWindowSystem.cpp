@@ -1,0 +1,107 @@
+#include "QtWindowSystem.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QScreen>
+#include <cmath>
+
+#if defined(QUELVANE_HAVE_DIALOGS)
+#include "FileDialogs.h"
+#endif
+
+namespace quelvane {
+
+namespace {
+constexpr double kTwipsPerPixel = 15.0;
+
+int ToPixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+}  // namespace
+
+MessageAnswer QtWindowSystem::MessageBox(const QString& text, const QString& title, MessageIcon icon,
+                                         MessageButtons buttons) {
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    if (icon == MessageIcon::Information) qicon = QMessageBox::Information;
+    if (icon == MessageIcon::Exclamation) qicon = QMessageBox::Warning;
+    const bool question = buttons == MessageButtons::YesNo;
+    QMessageBox box(qicon, title.isEmpty() ? QStringLiteral("Quelvane") : title, QString(text).replace("\r\n", "\n"),
+                    question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, mainWindow);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
+    // A busy pointer from a running command must not hide the box's own.
+    const int busy = busyDepth;
+    for (int i = 0; i < busy; ++i) QApplication::restoreOverrideCursor();
+    const int pressed = box.exec();
+    for (int i = 0; i < busy; ++i) QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!question) return MessageAnswer::Ok;
+    return pressed == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+QString QtWindowSystem::InputBox(const QString& prompt, const QString& title, const QString& defaultAnswer) {
+    bool ok = false;
+    const QString answer = QInputDialog::getText(mainWindow, title, prompt, QLineEdit::Normal, defaultAnswer, &ok);
+    return ok ? answer : QString();
+}
+
+void QtWindowSystem::SetBusyPointer(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++busyDepth;
+    } else if (busyDepth > 0) {
+        QApplication::restoreOverrideCursor();
+        --busyDepth;
+    }
+}
+
+bool QtWindowSystem::SetClipboardText(const QString& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) return false;
+    clipboard->clear();
+    clipboard->setText(text);
+    return clipboard->text() == text;
+}
+
+std::optional<QString> QtWindowSystem::ChooseFile(const FileDialogRequest& request) {
+#if defined(QUELVANE_HAVE_DIALOGS)
+    return RunQtFileDialog(request);
+#else
+    (void)request;
+    return std::nullopt;
+#endif
+}
+
+std::optional<WindowGeometry> QtWindowSystem::MainWindowGeometry() {
+    if (!mainWindow) return std::nullopt;
+    const QRect frame = mainWindow->frameGeometry();
+    return WindowGeometry{frame.x() * kTwipsPerPixel, frame.y() * kTwipsPerPixel, frame.width() * kTwipsPerPixel,
+                          frame.height() * kTwipsPerPixel};
+}
+
+bool QtWindowSystem::SetMainWindowGeometry(const WindowGeometry& geometry) {
+    if (!mainWindow || !mainWindow->isVisible() || mainWindow->windowState() != Qt::WindowNoState) return false;
+    const QRect frame = mainWindow->frameGeometry();
+    const QRect client = mainWindow->geometry();
+    const int width = ToPixels(geometry.width) - (frame.width() - client.width());
+    const int height = ToPixels(geometry.height) - (frame.height() - client.height());
+    if (width < 1 || height < 1) return false;
+    mainWindow->setMinimumSize(0, 0);
+    mainWindow->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    mainWindow->move(ToPixels(geometry.left), ToPixels(geometry.top));
+    mainWindow->resize(width, height);
+    return true;
+}
+
+double QtWindowSystem::ScreenWidth() {
+    QScreen* screen = mainWindow ? mainWindow->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() * kTwipsPerPixel : 0;
+}
+
+void QtWindowSystem::EndProgram() {
+    while (busyDepth > 0) SetBusyPointer(false);
+    QCoreApplication::exit(0);
+}
+
+}  // namespace quelvane

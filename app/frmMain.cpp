@@ -1,0 +1,477 @@
+#include "frmMain.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTextDocument>
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "HexText.h"
+#include "PasswordGenerator.h"
+#include "QtByteText.h"
+#include "SecureWipe.h"
+#include "WorkText.h"
+
+namespace quelvane {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Quelvane");
+const QString kCaption = QStringLiteral(" Quelvane");
+constexpr int kPasswordMax = 448;
+constexpr int kTwipsPerPixel = 15;
+
+QRect Twips(int left, int top, int width, int height) {
+    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
+}
+
+// Where a font of the design is missing, the next family of the list, then
+// the style's kind of face, stands in.
+QFont DesignFont(const QStringList& families, double points, bool bold, QFont::StyleHint hint) {
+    QFont font;
+    font.setFamilies(families);
+    font.setStyleHint(hint);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+std::filesystem::path FsPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+std::optional<QString> WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString error = file.errorString();
+        file.close();
+        QFile::remove(path);
+        return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), error);
+    }
+    return std::nullopt;
+}
+
+// The two temporary files go on every way out of a command.
+class TemporaryFiles {
+public:
+    TemporaryFiles(const QString& a, const QString& b) : first(a), second(b) {}
+    ~TemporaryFiles() { Remove(); }
+    void Remove() {
+        QFile::remove(first);
+        QFile::remove(second);
+    }
+
+private:
+    QString first, second;
+};
+
+class BusyPointer {
+public:
+    explicit BusyPointer(WindowSystem& w) : ws(w) { ws.SetBusyPointer(true); }
+    ~BusyPointer() { Release(); }
+    void Release() {
+        if (busy) ws.SetBusyPointer(false);
+        busy = false;
+    }
+
+private:
+    WindowSystem& ws;
+    bool busy = true;
+};
+
+struct KeyBytes {
+    std::string bytes;
+    ~KeyBytes() { SecureWipe(bytes); }
+};
+
+QString NoByteMessage(const QString& what, const QString& text, qsizetype at, const QString& consequence) {
+    return QStringLiteral("%1 holds the character %2, which the Windows-1252 code page cannot represent, so %3. "
+                          "Nothing was changed.")
+        .arg(what, DescribeCharacter(text, at), consequence);
+}
+
+}  // namespace
+
+frmMain::frmMain(WindowSystem& windowSystem, QWidget* parent) : QMainWindow(parent), ws(windowSystem) {
+    BuildWindow();
+    BuildMenu();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BuildWindow() {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kCaption);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quelvane.ico.png")));
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    QPalette grey = client->palette();
+    grey.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    client->setPalette(grey);
+    client->setAutoFillBackground(true);
+    client->setFixedSize(6135 / kTwipsPerPixel, 3315 / kTwipsPerPixel);
+    setCentralWidget(client);
+
+    const QStringList sans{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                           QStringLiteral("DejaVu Sans")};
+
+    txtKey = new QLineEdit(client);
+    txtKey->setObjectName(QStringLiteral("txtKey"));
+    txtKey->setGeometry(Twips(1200, 240, 3945, 330));
+    txtKey->setEchoMode(QLineEdit::Password);
+    txtKey->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // '*'
+    txtKey->setMaxLength(kPasswordMax);
+    txtKey->setFont(DesignFont({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                                QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono")},
+                               8.25, false, QFont::Monospace));
+    txtKey->setToolTip(QStringLiteral("Enter PassWord  (Max 448 Characters) "));
+    connect(txtKey, &QLineEdit::textChanged, this, &frmMain::txtKey_Change);
+
+    Label1 = new QLabel(QStringLiteral("Password"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(Twips(240, 300, 900, 180));
+    Label1->setFont(DesignFont(sans, 8.25, true, QFont::SansSerif));
+
+    frmText1 = new QPlainTextEdit(client);
+    frmText1->setObjectName(QStringLiteral("frmText1"));
+    frmText1->setGeometry(Twips(0, 720, 6135, 2295));
+    frmText1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    frmText1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    frmText1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    frmText1->setTabChangesFocus(true);
+
+    Label2 = new QLabel(client);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(Twips(0, 3120, 6135, 255));
+    Label2->setToolTip(QStringLiteral("Quelvane %1: keep your password; without it the text cannot be read again.")
+                           .arg(QStringLiteral(QUELVANE_VERSION)));
+
+    PNum = new QLineEdit(client);
+    PNum->setObjectName(QStringLiteral("PNum"));
+    PNum->setGeometry(Twips(5280, 240, 495, 330));
+    PNum->setReadOnly(true);
+    PNum->setAlignment(Qt::AlignCenter);
+    PNum->setFont(DesignFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                              QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")},
+                             9.75, true, QFont::SansSerif));
+
+    setTabOrder(txtKey, frmText1);
+    setTabOrder(frmText1, PNum);
+    txtKey->setFocus();
+}
+
+void frmMain::BuildMenu() {
+    QMenu* File1 = menuBar()->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->menuAction()->setObjectName(QStringLiteral("File1"));
+    File1->setSeparatorsCollapsible(false);  // the menu's separators are all drawn, doubled ones too
+
+    auto separator = [&](const char* name) { File1->addSeparator()->setObjectName(QLatin1String(name)); };
+    auto item = [&](const char* name, const QString& caption, void (frmMain::*handler)()) {
+        QAction* action = File1->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        if (handler) connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+
+    separator("space8");
+    item("GenerateRandomPassWord", QStringLiteral("&Generate Random PassWord"), &frmMain::GenerateRandomPassWord_Click);
+    item("SavePassWord", QStringLiteral("&Save PassWord"), nullptr);
+    item("LoadPassWord", QStringLiteral("&Load PassWord"), nullptr);
+    separator("Space1");
+    separator("space");
+    item("Quelvane", QStringLiteral("&Quelvane"), &frmMain::Quelvane_Click);
+    item("DeQuelvane", QStringLiteral("&DeQuelvane"), &frmMain::DeQuelvane_Click);
+    item("SaveQuelvane", QStringLiteral("&Save Quelvane"), nullptr);
+    item("LoadQuelvane", QStringLiteral("&Load Quelvane"), nullptr);
+    separator("Space5");
+    separator("space7");
+    item("SaveTexFile", QStringLiteral("&Save Tex File"), nullptr);
+    item("LoadTexFile", QStringLiteral("&Load Tex File"), nullptr);
+    item("CopyTexBoxToClipboard", QStringLiteral("&Copy Tex  Box To Clipboard"), &frmMain::CopyTexBoxToClipboard_Click);
+    separator("Space2");
+    separator("Space4");
+    item("InFo", QStringLiteral("&InFo"), nullptr);
+    separator("Space3");
+    item("Exit1", QStringLiteral("&Exit"), &frmMain::Exit1_Click);
+    separator("Space6");
+}
+
+void frmMain::CentreOnScreen() {
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    adjustSize();
+    const QRect area = screen->availableGeometry();
+    QRect frame = frameGeometry();
+    frame.moveCenter(area.center());
+    move(frame.topLeft());
+}
+
+QString frmMain::WorkText() const {
+    // The raw text keeps no-break spaces; paragraph and line separators are the line breaks.
+    QString text = frmText1->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+
+void frmMain::SetWorkText(const QString& text) { frmText1->setPlainText(text); }
+
+QString frmMain::TemporaryFolder() {
+    if (!temporaryDir || !temporaryDir->isValid()) {
+        temporaryDir = temporaryParent.isEmpty()
+                           ? std::make_unique<QTemporaryDir>()
+                           : std::make_unique<QTemporaryDir>(temporaryParent + QStringLiteral("/quelvane-XXXXXX"));
+        if (!temporaryDir->isValid()) {
+            temporaryDir.reset();
+            return QString();
+        }
+        QFile::setPermissions(temporaryDir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return temporaryDir->path();
+}
+
+void frmMain::Warn(const QString& text) { ws.MessageBox(text, kTitle, MessageIcon::Exclamation); }
+
+// --- start-up and closing -------------------------------------------------
+
+void frmMain::Form_Load() {
+    cipher = std::make_unique<clsBlowfish>();
+    WrongPassword = 0;
+}
+
+void frmMain::txtKey_Change() { PNum->setText(QString::number(txtKey->text().size())); }
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    int Cancel = 0;
+    Form_Unload(Cancel);
+    event->accept();  // closing is never refused
+}
+
+void frmMain::Form_Unload(int& Cancel) {
+    (void)Cancel;
+    ClosingSlide();
+}
+
+void frmMain::Exit1_Click() { ClosingSlide(); }
+
+void frmMain::ClosingSlide() {
+    if (closing) return;
+    closing = true;
+    // The window slides down and right, shrinking, until its top passes the
+    // screen's width. A refused move is skipped; the steps the slide needs and
+    // about a second bound it where the window does not move.
+    std::optional<WindowGeometry> geometry = ws.MainWindowGeometry();
+    if (geometry) {
+        const double screenWidth = ws.ScreenWidth();
+        const double steps = std::clamp((screenWidth - geometry->top) / 30.0 + 2.0, 1.0, 1.0e5);
+        QElapsedTimer clock;
+        clock.start();
+        for (double step = 0; step < steps && clock.elapsed() < 1000; ++step) {
+            ws.SetMainWindowGeometry({geometry->left + 30, geometry->top + 30, geometry->width - 60,
+                                      geometry->height - 60});
+            const std::optional<WindowGeometry> now = ws.MainWindowGeometry();
+            if (!now) break;
+            geometry = now;
+            if (geometry->top > screenWidth) break;
+        }
+    }
+    ws.EndProgram();
+}
+
+// --- encrypt ---------------------------------------------------------------
+
+void frmMain::Quelvane_Click() {
+    const QString password = txtKey->text();
+    if (password.isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
+    const QString text = WorkText();
+    if (text.isEmpty()) return Warn(QStringLiteral("Enter Some Txt First"));
+
+    qsizetype bad = 0;
+    const std::optional<QByteArray> keyBytes = ToByteText(password, &bad);
+    if (!keyBytes)
+        return Warn(NoByteMessage(QStringLiteral("The password"), password, bad,
+                                  QStringLiteral("it cannot be used as the key")));
+    KeyBytes key{keyBytes->toStdString()};
+    std::optional<QByteArray> plain = WorkTextToBytes(text, &bad);
+    if (!plain)
+        return Warn(NoByteMessage(QStringLiteral("The work text"), text, bad,
+                                  QStringLiteral("the text cannot be encrypted")));
+
+    const QString folder = TemporaryFolder();
+    if (folder.isEmpty()) {
+        WipeBytes(*plain);
+        return Warn(QStringLiteral("Cannot make a private temporary folder for the encryption. Nothing was changed."));
+    }
+    txtSource = folder + QStringLiteral("/DumpSTempFile$$$");
+    txtDestination = folder + QStringLiteral("/DumpDTempFile$$$");
+    TemporaryFiles temporaries(txtSource, txtDestination);
+
+    plain->append('\xFE');  // the end marker, then the line end
+    plain->append("\r\n");
+    const std::optional<QString> writeError = WriteFile(txtSource, *plain);
+    WipeBytes(*plain);
+    if (writeError) return Warn(*writeError + QStringLiteral(". Nothing was changed."));
+
+    cipher = std::make_unique<clsBlowfish>();
+    BusyPointer busy(ws);
+    const bool encrypted = cipher->EncryptFile(FsPath(txtSource), FsPath(txtDestination), chkOverWrite != 0, key.bytes);
+    QFile::remove(txtSource);  // the plain text leaves the disk at once
+    const bool shown = encrypted && DisplayFileAsHex();
+    busy.Release();
+    temporaries.Remove();
+    if (!shown) return Warn(QStringLiteral("The text could not be encrypted (the ciphertext could not be written). Nothing was changed."));
+    ws.MessageBox(QStringLiteral("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "),
+                  kTitle, MessageIcon::Information);
+}
+
+bool frmMain::DisplayFileAsHex() {
+    QFile file(txtDestination);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return false;
+    file.close();
+    std::string hex(static_cast<std::size_t>(bytes.size()) * 2, '\0');
+    hextext::EncodeTo(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()),
+                      hex.data());
+    SetWorkText(QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size())));
+    return true;
+}
+
+// --- decrypt ---------------------------------------------------------------
+
+void frmMain::DeQuelvane_Click() {
+    const QString password = txtKey->text();
+    if (password.isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
+    if (frmText1->document()->isEmpty()) return Warn(QStringLiteral("Load HBfa File First Or Paste Hex File"));
+
+    qsizetype bad = 0;
+    const std::optional<QByteArray> keyBytes = ToByteText(password, &bad);
+    if (!keyBytes)
+        return Warn(NoByteMessage(QStringLiteral("The password"), password, bad,
+                                  QStringLiteral("no text can have been encrypted with it")));
+    KeyBytes key{keyBytes->toStdString()};
+
+    const QString folder = TemporaryFolder();
+    if (folder.isEmpty())
+        return Warn(QStringLiteral("Cannot make a private temporary folder for the decryption. Nothing was changed."));
+    txtSource = folder + QStringLiteral("/DumpSTempFile$$$");
+    txtDestination = folder + QStringLiteral("/DumpDTempFile$$$");
+    TemporaryFiles temporaries(txtSource, txtDestination);
+
+    if (!WriteHexAsFile())
+        return Warn(QStringLiteral("Cannot write the temporary file %1. Nothing was changed.")
+                        .arg(QDir::toNativeSeparators(txtSource)));
+    const qint64 cipherSize = QFileInfo(txtSource).size();
+
+    cipher = std::make_unique<clsBlowfish>();
+    BusyPointer busy(ws);
+    const bool decrypted = cipher->DecryptFile(FsPath(txtSource), FsPath(txtDestination), chkOverWrite != 0, key.bytes);
+    busy.Release();
+    // An empty ciphertext decrypts to nothing and is judged like a wrong password;
+    // any other failure is the temporary folder's.
+    if (!decrypted && cipherSize > 0)
+        return Warn(QStringLiteral("The hex text could not be decrypted (the temporary file could not be written). "
+                                   "Nothing was changed."));
+
+    LoadFileAndDisplay();
+    temporaries.Remove();
+    if (WrongPassword == 1) {
+        WrongPassword = 0;
+        txtKey->setText(QString());  // the hex text stays: it is the user's data
+        return;
+    }
+    ws.MessageBox(QStringLiteral("Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard "), kTitle,
+                  MessageIcon::Information);
+}
+
+bool frmMain::WriteHexAsFile() {
+    const QString text = WorkText();
+    const std::string bytes =
+        hextext::Decode(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                            static_cast<std::size_t>(text.size())));
+    return !WriteFile(txtSource, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+void frmMain::LoadFileAndDisplay() {
+    List1.clear();
+    QByteArray bytes;
+    {
+        QFile file(txtDestination);
+        if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+    }
+    QFile::remove(txtDestination);  // no decrypted bytes stay on disk, whatever they are
+    const qint64 cipherSize = QFileInfo(txtSource).size();
+
+    // The right password gives back the framed text exactly: 12 to 19 bytes
+    // shorter than the ciphertext, ending in the marker and CR LF.
+    const qint64 spare = cipherSize - bytes.size();
+    const bool framed = spare >= 12 && spare <= 19 && bytes.endsWith("\xFE\r\n");
+    if (!framed) {
+        WipeBytes(bytes);
+        ws.MessageBox(QStringLiteral(" Opps Wrong Password "), kTitle, MessageIcon::None);
+        WrongPassword = 1;
+        return;
+    }
+    bytes.chop(3);
+    const QString text = BytesToWorkText(bytes);
+    WipeBytes(bytes);
+    List1 = text.split(u'\n');
+    SetWorkText(text);
+}
+
+// --- random password -------------------------------------------------------
+
+void frmMain::GenerateRandomPassWord_Click() {
+    const QString answer = ws.InputBox(QStringLiteral("PassWord Max 448 "), QStringLiteral("Generate Random PassWord"),
+                                       QStringLiteral("112"));
+    if (answer.isEmpty()) return;
+    const std::optional<double> number = ReadNumber(answer);
+    if (!number) return void(ws.MessageBox(QStringLiteral("Error Numbers Only "), kTitle, MessageIcon::Exclamation));
+    if (*number < 3 || *number > kPasswordMax)
+        return void(ws.MessageBox(QStringLiteral("Min 3 Max 448"), kTitle, MessageIcon::Information));
+
+    txtKey->setText(QString());
+    Text1.clear();
+    PNum->setText(QString());
+
+    // Two batches of at most 248 and 200 characters.
+    double rest = 0;
+    Text1 = answer;
+    if (*number > 248) {
+        Text1 = QStringLiteral("248");
+        rest = *number - 248;
+    }
+    txtKey->setText(RandomString(ReadByteCount(Text1).value_or(0), kRandomModeAscii, *randomSource));
+    if (rest == 0) return;
+
+    PNum->setText(QString::number(rest, 'g', 15));
+    Text1 = PNum->text();
+    PNum->setText(QString());
+    PNum->setText(RandomString(ReadByteCount(Text1).value_or(0), kRandomModeAscii, *randomSource));
+    txtKey->setText(txtKey->text() + PNum->text());
+}
+
+// --- clipboard -------------------------------------------------------------
+
+void frmMain::CopyTexBoxToClipboard_Click() {
+    if (!ws.SetClipboardText(WorkText()))
+        return Warn(QStringLiteral("The clipboard did not take the text; nothing was copied."));
+    ws.MessageBox(QStringLiteral(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
+                  MessageIcon::Information);
+}
+
+}  // namespace quelvane

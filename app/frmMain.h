@@ -1,0 +1,84 @@
+#pragma once
+// The main window: the password box with its length beside it, the work text,
+// and the "&File" menu whose items run the commands. Every modal box, the busy
+// pointer, the clipboard and the window's geometry go through WindowSystem, so
+// each command runs headless in tests.
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "WindowSystem.h"
+#include "clsBlowfish.h"
+
+namespace quelvane {
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(WindowSystem& ws, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The work text with "\n" line breaks, and its replacement.
+    QString WorkText() const;
+    void SetWorkText(const QString& text);
+
+    // Centres the window on its screen (first position).
+    void CentreOnScreen();
+
+    // The hidden controls are plain state of the window; the commands share them.
+    QString Text1;           // scratch: the random password's batch length, the saved path
+    QString txtSource;       // the file a command reads from
+    QString txtDestination;  // the file a command writes to
+    QStringList List1;       // the lines or fields last read
+    int chkOverWrite = 1;    // "Overwrite existing.": 0 unchecked, 1 checked, 2 grayed
+    qint16 WrongPassword = 0;
+
+    // Where the private temporary folder of this run is made (tests choose it).
+    void SetTemporaryParent(const QString& folder) { temporaryParent = folder; }
+    // The folder holding the temporary files, made on first use; empty when it cannot be made.
+    QString TemporaryFolder();
+    // The random password generator's source (tests pass a seeded one).
+    void SetRandomSource(QRandomGenerator* source) { randomSource = source; }
+
+public slots:
+    void Form_Load();
+    void txtKey_Change();
+    void Exit1_Click();
+    void Quelvane_Click();
+    void DeQuelvane_Click();
+    void LoadFileAndDisplay();
+    void GenerateRandomPassWord_Click();
+    void CopyTexBoxToClipboard_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildWindow();
+    void BuildMenu();
+    void Form_Unload(int& Cancel);
+    void ClosingSlide();
+    bool DisplayFileAsHex();
+    bool WriteHexAsFile();
+    void Warn(const QString& text);
+
+    WindowSystem& ws;
+    std::unique_ptr<clsBlowfish> cipher;
+    std::unique_ptr<QTemporaryDir> temporaryDir;
+    QString temporaryParent;
+    QRandomGenerator* randomSource = QRandomGenerator::system();
+    bool closing = false;
+
+    QLineEdit* txtKey = nullptr;
+    QLineEdit* PNum = nullptr;
+    QPlainTextEdit* frmText1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+};
+
+}  // namespace quelvane
