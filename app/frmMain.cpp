@@ -462,7 +462,9 @@ void frmMain::GenerateRandomPassWord_Click() {
     Text1 = PNum->text();
     PNum->setText(QString());
     PNum->setText(RandomString(ReadByteCount(Text1).value_or(0), kRandomModeAscii, *randomSource));
-    txtKey->setText(txtKey->text() + PNum->text());
+    const QString second = PNum->text();
+    txtKey->setText(txtKey->text() + second);
+    if (second.isEmpty()) txtKey_Change();  // a rest that rounds to 0 changes no text: the length still shows
 }
 
 // --- clipboard -------------------------------------------------------------
