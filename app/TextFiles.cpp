@@ -99,6 +99,11 @@ FileRead ReadWholeFile(const QString& path) {
         result.error = ReadError(path, QStringLiteral("it is a folder, not a file"));
         return result;
     }
+    // A pipe or a device could block or never end: only regular files.
+    if (info.exists() && !info.isFile()) {
+        result.error = ReadError(path, QStringLiteral("it is not a regular file"));
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.error = ReadError(path, file.errorString());
@@ -122,7 +127,7 @@ FileRead ReadWholeFile(const QString& path) {
             }
             result.bytes.truncate(static_cast<qsizetype>(got));
         } else {
-            // Size 0 may still hold data (pipes, pseudo-files): read what there is.
+            // Size 0 may still hold data (pseudo-files such as /proc): read what there is.
             result.bytes = file.readAll();
             if (file.error() != QFileDevice::NoError) {
                 result.bytes.clear();

@@ -66,6 +66,9 @@ TEST_F(TextFiles, ReadFailuresNameThePathAndReason) {
     Spit(Path("plain"), "x");
     ExpectReadFails(Path("plain/inside.TxT"));  // parent is a regular file
 
+    ExpectReadFails(QStringLiteral("/dev/zero"));  // endless: never read
+    ExpectReadFails(QStringLiteral("/dev/null"));
+
     // A file that was there and is replaced by a folder of the same name.
     Spit(Path("swap.QvH"), "0A0B");
     ASSERT_TRUE(ReadWholeFile(Path("swap.QvH")).ok);
