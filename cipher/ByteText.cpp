@@ -23,11 +23,15 @@ constexpr bool InHigh(char32_t ch, std::uint8_t& byte) noexcept {
     return false;
 }
 
+constexpr std::array<char16_t, 256> MakeCharOfByte() {
+    std::array<char16_t, 256> t{};
+    for (int b = 0; b < 256; ++b) t[b] = (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : static_cast<char16_t>(b);
+    return t;
+}
+
 }  // namespace
 
-char16_t ToChar(std::uint8_t byte) noexcept {
-    return (byte >= 0x80 && byte < 0xA0) ? kHigh[byte - 0x80] : char16_t{byte};
-}
+const std::array<char16_t, 256> kCharOfByte = MakeCharOfByte();
 
 std::optional<std::uint8_t> ToByte(char32_t ch) noexcept {
     if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) return static_cast<std::uint8_t>(ch);

@@ -2,6 +2,7 @@
 // Byte text: one character per byte in Windows-1252. The five bytes that code
 // page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 control
 // characters of the same value, so byte -> character -> byte is the identity.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,8 +11,10 @@
 
 namespace quelvane::bytetext {
 
-// The character a byte stands for (always in the Basic Multilingual Plane).
-char16_t ToChar(std::uint8_t byte) noexcept;
+// The character of every byte (all in the Basic Multilingual Plane).
+extern const std::array<char16_t, 256> kCharOfByte;
+
+inline char16_t ToChar(std::uint8_t byte) noexcept { return kCharOfByte[byte]; }
 
 // The byte of a character, or nothing when the code page cannot represent it.
 std::optional<std::uint8_t> ToByte(char32_t ch) noexcept;
