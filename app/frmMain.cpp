@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
-#include <QTextDocument>
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -145,13 +144,11 @@ void frmMain::BuildWindow() {
     Label1->setGeometry(Twips(240, 300, 900, 180));
     Label1->setFont(DesignFont(sans, 8.25, true, QFont::SansSerif));
 
-    frmText1 = new QPlainTextEdit(client);
+    frmText1 = new WorkTextEdit(client);
     frmText1->setObjectName(QStringLiteral("frmText1"));
     frmText1->setGeometry(Twips(0, 720, 6135, 2295));
-    frmText1->setLineWrapMode(QPlainTextEdit::NoWrap);
     frmText1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     frmText1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    frmText1->setTabChangesFocus(true);
 
     Label2 = new QLabel(client);
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -220,13 +217,7 @@ void frmMain::CentreOnScreen() {
     move(frame.topLeft());
 }
 
-QString frmMain::WorkText() const {
-    // The raw text keeps no-break spaces; paragraph and line separators are the line breaks.
-    QString text = frmText1->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    text.replace(QChar::LineSeparator, u'\n');
-    return text;
-}
+QString frmMain::WorkText() const { return frmText1->toPlainText(); }
 
 void frmMain::SetWorkText(const QString& text) { frmText1->setPlainText(text); }
 
@@ -356,7 +347,7 @@ bool frmMain::DisplayFileAsHex() {
 void frmMain::DeQuelvane_Click() {
     const QString password = txtKey->text();
     if (password.isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
-    if (frmText1->document()->isEmpty()) return Warn(QStringLiteral("Load HBfa File First Or Paste Hex File"));
+    if (frmText1->isEmpty()) return Warn(QStringLiteral("Load HBfa File First Or Paste Hex File"));
 
     qsizetype bad = 0;
     const std::optional<QByteArray> keyBytes = ToByteText(password, &bad);

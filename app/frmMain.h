@@ -6,13 +6,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
 #include "WindowSystem.h"
+#include "WorkTextEdit.h"
 #include "clsBlowfish.h"
 
 namespace quelvane {
@@ -76,7 +76,7 @@ private:
 
     QLineEdit* txtKey = nullptr;
     QLineEdit* PNum = nullptr;
-    QPlainTextEdit* frmText1 = nullptr;
+    WorkTextEdit* frmText1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
 };

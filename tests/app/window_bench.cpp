@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -14,6 +13,7 @@
 
 #include "ScriptedWindowSystem.h"
 #include "clsBlowfish.h"
+#include "WorkTextEdit.h"
 #include "frmMain.h"
 
 using namespace quelvane;
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     w.SetTemporaryParent(tmp.path());
     w.show();
     QApplication::processEvents();
-    auto* text = w.findChild<QPlainTextEdit*>(QStringLiteral("frmText1"));
+    auto* text = w.findChild<WorkTextEdit*>(QStringLiteral("frmText1"));
     w.findChild<QLineEdit*>(QStringLiteral("txtKey"))->setText(QStringLiteral("benchmark password"));
 
     std::printf("%-6s %-8s %12s %12s %12s %12s %12s\n", "MiB", "shape", "encrypt ms", "decrypt ms", "cipher ms",
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
             QApplication::processEvents();
             text->setFocus();
             clock.restart();
-            text->moveCursor(QTextCursor::End);
+            text->setCursorPosition(text->toPlainText().size());
             text->insertPlainText(QStringLiteral("0"));
             QApplication::processEvents();
             text->viewport()->repaint();

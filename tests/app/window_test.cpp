@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -15,6 +14,7 @@
 
 #include "ScriptedWindowSystem.h"
 #include "clsBlowfish.h"
+#include "WorkTextEdit.h"
 #include "frmMain.h"
 
 using namespace quelvane;
@@ -110,8 +110,8 @@ void WindowTest::designAndMenu() {
     QCOMPARE(key->geometry(), QRect(80, 16, 263, 22));
     QVERIFY(t.Num()->isReadOnly());
     QCOMPARE(t.Num()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    auto* text = w.findChild<QPlainTextEdit*>(QStringLiteral("frmText1"));
-    QCOMPARE(text->lineWrapMode(), QPlainTextEdit::NoWrap);
+    auto* text = w.findChild<WorkTextEdit*>(QStringLiteral("frmText1"));
+    QCOMPARE(text->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(text->geometry(), QRect(0, 48, 409, 153));
 
     // Start state: everything empty, the overwrite box checked.
