@@ -18,6 +18,9 @@
 #include "SecureWipe.h"
 #include "WorkText.h"
 
+// The icons live in the static library; the resource must be pulled in by name.
+static void InitResources() { Q_INIT_RESOURCE(quelvane); }
+
 namespace quelvane {
 
 namespace {
@@ -113,7 +116,11 @@ void frmMain::BuildWindow() {
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/quelvane.ico.png")));
+    InitResources();
+    QIcon icon;
+    for (const int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/icons/quelvane-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));

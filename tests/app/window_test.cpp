@@ -95,6 +95,8 @@ void WindowTest::designAndMenu() {
     QCOMPARE(w.windowTitle(), QStringLiteral(" Quelvane"));
     QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    const QList<QSize> iconSizes = w.windowIcon().availableSizes();
+    QVERIFY(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(32, 32)));
     QCOMPARE(w.centralWidget()->size(), QSize(409, 221));
     QCOMPARE(w.centralWidget()->palette().color(QPalette::Window), QColor(192, 192, 192));
     for (const char* name : {"txtKey", "PNum", "frmText1", "Label1", "Label2"})
