@@ -1,11 +1,13 @@
 #include "clsBlowfish.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <limits>
 #include <random>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "HexText.h"
 #include "PiWords.h"
@@ -34,19 +36,116 @@ inline void Encrypt(const std::array<Word, 18>& P, const SBoxes& S, Word& left, 
     right = L ^ P[16];
 }
 
-// K blocks at once: their round chains are independent, so the processor
-// overlaps the table lookups of one with those of the others.
-template <int K>
-inline void DecryptK(const std::array<Word, 18>& P, const SBoxes& S, Word* L, Word* R) noexcept {
-    for (int i = 0; i < K; ++i) {
-        const Word t = R[i];
-        R[i] = L[i] ^ P[17];
-        L[i] = t ^ P[16];
-    }
+inline void Decrypt(const std::array<Word, 18>& P, const SBoxes& S, Word& left, Word& right) noexcept {
+    Word L = right ^ P[16], R = left ^ P[17];
     for (int k = 14; k >= 0; k -= 2) {
-        for (int i = 0; i < K; ++i) L[i] ^= F(S, R[i]);
-        for (int i = 0; i < K; ++i) R[i] ^= P[k + 1] ^ F(S, L[i]);
-        for (int i = 0; i < K; ++i) L[i] ^= P[k];
+        L ^= F(S, R);
+        R ^= P[k + 1] ^ F(S, L);
+        L ^= P[k];
+    }
+    left = L;
+    right = R;
+}
+
+// The byte operations run on a widened copy of the tables. A word w is held
+// in 64 bits as w | w << 40: the word itself in bits 0-31 and its low three
+// bytes again in bits 40-63. Every byte a round looks up then takes one
+// instruction to reach (bits 0-7, 8-15, 24-31 and 56-63), where byte 2 of a
+// plain word takes two in a row: that shortens each of the 16 serial rounds
+// of encryption and takes instructions out of the interleaved decryption.
+// Sums and XORs keep the layout: a carry out of the word stops in bits 32-39, which
+// nothing reads, and a carry out of the copy leaves the register.
+using Wide = std::uint64_t;
+
+inline Wide Widen(Word w) noexcept { return w | static_cast<Wide>(w) << 40; }
+
+struct WideTables {
+    WideTables(const std::array<Word, 18>& P, const SBoxes& S) noexcept {
+        for (std::size_t i = 0; i < 18; ++i) this->P[i] = Widen(P[i]);
+        for (std::size_t b = 0; b < 4; ++b)
+            for (std::size_t e = 0; e < 256; ++e) this->S[b][e] = Widen(S[b][e]);
+    }
+    ~WideTables() { quelvane::SecureWipe(this, sizeof *this); }
+    WideTables(const WideTables&) = delete;
+    WideTables& operator=(const WideTables&) = delete;
+
+    Wide P[18];
+    Wide S[4][256];
+};
+
+inline Wide F(const WideTables& t, Wide x) noexcept {
+    return ((t.S[0][static_cast<Word>(x) >> 24] + t.S[1][x >> 56]) ^ t.S[2][(x >> 8) & 0xFF]) + t.S[3][x & 0xFF];
+}
+
+// Decryption rounds for K blocks at once: their chains are independent, so
+// the processor overlaps the lookups of one block with those of the others.
+template <int K, int k>
+inline void DecryptRound(const WideTables& t, Wide* L, Wide* R) noexcept {
+    for (int i = 0; i < K; ++i) L[i] ^= F(t, R[i]);
+    for (int i = 0; i < K; ++i) R[i] ^= t.P[k + 1] ^ F(t, L[i]);
+    for (int i = 0; i < K; ++i) L[i] ^= t.P[k];
+}
+
+// Spelled out round by round, so the P words are fixed operands.
+template <int K, std::size_t... j>
+inline void DecryptRounds(const WideTables& t, Wide* L, Wide* R, std::index_sequence<j...>) noexcept {
+    (DecryptRound<K, 14 - 2 * static_cast<int>(j)>(t, L, R), ...);
+}
+
+// Decrypts K blocks in place; the words are as read (big-endian).
+template <int K>
+inline void DecryptWide(const WideTables& t, Word* left, Word* right) noexcept {
+    Wide L[K], R[K];
+    for (int i = 0; i < K; ++i) {
+        L[i] = Widen(right[i]) ^ t.P[16];
+        R[i] = Widen(left[i]) ^ t.P[17];
+    }
+    DecryptRounds<K>(t, L, R, std::make_index_sequence<8>{});
+    for (int i = 0; i < K; ++i) {
+        left[i] = static_cast<Word>(L[i]);
+        right[i] = static_cast<Word>(R[i]);
+    }
+}
+
+inline Word LoadBig(const std::uint8_t* p) noexcept {
+    return Word{p[0]} << 24 | Word{p[1]} << 16 | Word{p[2]} << 8 | Word{p[3]};
+}
+
+inline void StoreBig(Word v, std::uint8_t* p) noexcept {
+    p[0] = static_cast<std::uint8_t>(v >> 24);
+    p[1] = static_cast<std::uint8_t>(v >> 16);
+    p[2] = static_cast<std::uint8_t>(v >> 8);
+    p[3] = static_cast<std::uint8_t>(v);
+}
+
+// CBC-decrypts blocks from to to - 1 of p in place. The chaining value is
+// the ciphertext block before them and comes back as the last one's.
+void DecryptRun(const WideTables& t, std::uint8_t* p, std::size_t from, std::size_t to, Word& ChainLeft,
+                Word& ChainRight) noexcept {
+    constexpr int K = 6;  // enough blocks in flight to hide the lookups' latency
+    std::size_t b = from;
+    for (; b + K <= to; b += K) {
+        Word L[K], R[K], CL[K], CR[K];
+        for (int i = 0; i < K; ++i) {
+            L[i] = CL[i] = LoadBig(p + 8 * (b + i));
+            R[i] = CR[i] = LoadBig(p + 8 * (b + i) + 4);
+        }
+        DecryptWide<K>(t, L, R);
+        for (int i = 0; i < K; ++i) {
+            StoreBig(L[i] ^ ChainLeft, p + 8 * (b + i));
+            StoreBig(R[i] ^ ChainRight, p + 8 * (b + i) + 4);
+            ChainLeft = CL[i];
+            ChainRight = CR[i];
+        }
+    }
+    for (; b < to; ++b) {
+        Word L = LoadBig(p + 8 * b), R = LoadBig(p + 8 * b + 4);
+        const Word CL = L, CR = R;
+        DecryptWide<1>(t, &L, &R);
+        StoreBig(L ^ ChainLeft, p + 8 * b);
+        StoreBig(R ^ ChainRight, p + 8 * b + 4);
+        ChainLeft = CL;
+        ChainRight = CR;
     }
 }
 
@@ -166,20 +265,15 @@ void clsBlowfish::EncryptBlock(std::uint32_t& Left, std::uint32_t& Right) const 
 }
 
 void clsBlowfish::DecryptBlock(std::uint32_t& Left, std::uint32_t& Right) const noexcept {
-    DecryptK<1>(PBox, SBox, &Left, &Right);
+    Decrypt(PBox, SBox, Left, Right);
 }
 
 std::uint32_t clsBlowfish::GetWord(const std::uint8_t* byteArray, std::size_t Offset) noexcept {
-    const std::uint8_t* p = byteArray + Offset;
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | std::uint32_t{p[3]};
+    return LoadBig(byteArray + Offset);
 }
 
 void clsBlowfish::PutWord(std::uint32_t Value, std::uint8_t* byteArray, std::size_t Offset) noexcept {
-    std::uint8_t* p = byteArray + Offset;
-    p[0] = static_cast<std::uint8_t>(Value >> 24);
-    p[1] = static_cast<std::uint8_t>(Value >> 16);
-    p[2] = static_cast<std::uint8_t>(Value >> 8);
-    p[3] = static_cast<std::uint8_t>(Value);
+    StoreBig(Value, byteArray + Offset);
 }
 
 // Raises Progress when Offset has reached NextProgress, in exact integer
@@ -213,16 +307,25 @@ void clsBlowfish::EncryptByte(std::vector<std::uint8_t>& byteArray, std::string_
     PutLE(RandomFrameWord(), p);
     PutLE(RandomFrameWord(), p + 4);
 
-    Word ChainLeft = 0, ChainRight = 0;
+    // Serial: each block waits for the one before it. The chaining value is
+    // kept widened, so only one XOR lies between two blocks.
+    const WideTables t(PBox, SBox);
+    Wide ChainLeft = 0, ChainRight = 0;
     std::size_t NextProgress = 0;
     for (std::size_t Offset = 0; Offset < T; Offset += 8) {
-        Word Left = GetWord(p, Offset) ^ ChainLeft;
-        Word Right = GetWord(p, Offset + 4) ^ ChainRight;
-        Encrypt(PBox, SBox, Left, Right);
-        PutWord(Left, p, Offset);
-        PutWord(Right, p, Offset + 4);
-        ChainLeft = Left;
-        ChainRight = Right;
+        Wide L = (Widen(GetWord(p, Offset)) ^ t.P[0]) ^ ChainLeft;
+        Wide R = Widen(GetWord(p, Offset + 4)) ^ ChainRight;
+        R ^= F(t, L) ^ t.P[1];
+        L ^= F(t, R);
+        for (int k = 2; k < 16; k += 2) {
+            L ^= t.P[k];
+            R ^= F(t, L) ^ t.P[k + 1];
+            L ^= F(t, R);
+        }
+        ChainLeft = R ^ t.P[17];
+        ChainRight = L ^ t.P[16];
+        PutWord(static_cast<Word>(ChainLeft), p, Offset);
+        PutWord(static_cast<Word>(ChainRight), p, Offset + 4);
         if (Progress) RaiseProgress(Offset, T, NextProgress);
     }
 }
@@ -236,36 +339,18 @@ void clsBlowfish::DecryptByte(std::vector<std::uint8_t>& byteArray, std::string_
     const std::size_t T = byteArray.size();
     std::uint8_t* p = byteArray.data();
     const std::size_t blocks = T / 8;
-    constexpr int K = 4;
+    const WideTables t(PBox, SBox);
 
+    // Runs of blocks up to the next one that raises Progress, so the block
+    // loop itself never looks at the listener.
     Word ChainLeft = 0, ChainRight = 0;
     std::size_t NextProgress = 0;
-    std::size_t b = 0;
-    for (; b + K <= blocks; b += K) {
-        Word L[K], R[K], CL[K], CR[K];
-        for (int i = 0; i < K; ++i) {
-            L[i] = CL[i] = GetWord(p, 8 * (b + i));
-            R[i] = CR[i] = GetWord(p, 8 * (b + i) + 4);
-        }
-        DecryptK<K>(PBox, SBox, L, R);
-        for (int i = 0; i < K; ++i) {
-            PutWord(L[i] ^ ChainLeft, p, 8 * (b + i));
-            PutWord(R[i] ^ ChainRight, p, 8 * (b + i) + 4);
-            ChainLeft = CL[i];
-            ChainRight = CR[i];
-        }
-        if (Progress)
-            for (int i = 0; i < K; ++i) RaiseProgress(8 * (b + i), T, NextProgress);
-    }
-    for (; b < blocks; ++b) {
-        Word L = GetWord(p, 8 * b), R = GetWord(p, 8 * b + 4);
-        const Word CL = L, CR = R;
-        DecryptK<1>(PBox, SBox, &L, &R);
-        PutWord(L ^ ChainLeft, p, 8 * b);
-        PutWord(R ^ ChainRight, p, 8 * b + 4);
-        ChainLeft = CL;
-        ChainRight = CR;
-        if (Progress) RaiseProgress(8 * b, T, NextProgress);
+    for (std::size_t b = 0; b < blocks;) {
+        std::size_t stop = blocks;
+        if (Progress) stop = std::min(blocks, std::max(b, (NextProgress + 7) / 8) + 1);
+        DecryptRun(t, p, b, stop, ChainLeft, ChainRight);
+        if (Progress) RaiseProgress(8 * (stop - 1), T, NextProgress);
+        b = stop;
     }
 
     // An incomplete last block ends the operation; so does a frame too short
