@@ -9,9 +9,7 @@
 #include <QScreen>
 #include <cmath>
 
-#if defined(QUELVANE_HAVE_DIALOGS)
 #include "FileDialogs.h"
-#endif
 
 namespace quelvane {
 
@@ -65,12 +63,7 @@ bool QtWindowSystem::SetClipboardText(const QString& text) {
 }
 
 std::optional<QString> QtWindowSystem::ChooseFile(const FileDialogRequest& request) {
-#if defined(QUELVANE_HAVE_DIALOGS)
     return RunQtFileDialog(request);
-#else
-    (void)request;
-    return std::nullopt;
-#endif
 }
 
 std::optional<WindowGeometry> QtWindowSystem::MainWindowGeometry() {

@@ -12,10 +12,14 @@
 #include <filesystem>
 #include <string>
 
+#include "FieldReader.h"
+#include "FileDialogs.h"
 #include "HexText.h"
+#include "Info1.h"
 #include "PasswordGenerator.h"
 #include "QtByteText.h"
 #include "SecureWipe.h"
+#include "TextFiles.h"
 #include "WorkText.h"
 
 // The icons live in the static library; the resource must be pulled in by name.
@@ -193,22 +197,22 @@ void frmMain::BuildMenu() {
 
     separator("space8");
     item("GenerateRandomPassWord", QStringLiteral("&Generate Random PassWord"), &frmMain::GenerateRandomPassWord_Click);
-    item("SavePassWord", QStringLiteral("&Save PassWord"), nullptr);
-    item("LoadPassWord", QStringLiteral("&Load PassWord"), nullptr);
+    item("SavePassWord", QStringLiteral("&Save PassWord"), &frmMain::SavePassWord_Click);
+    item("LoadPassWord", QStringLiteral("&Load PassWord"), &frmMain::LoadPassWord_Click);
     separator("Space1");
     separator("space");
     item("Quelvane", QStringLiteral("&Quelvane"), &frmMain::Quelvane_Click);
     item("DeQuelvane", QStringLiteral("&DeQuelvane"), &frmMain::DeQuelvane_Click);
-    item("SaveQuelvane", QStringLiteral("&Save Quelvane"), nullptr);
-    item("LoadQuelvane", QStringLiteral("&Load Quelvane"), nullptr);
+    item("SaveQuelvane", QStringLiteral("&Save Quelvane"), &frmMain::SaveQuelvane_Click);
+    item("LoadQuelvane", QStringLiteral("&Load Quelvane"), &frmMain::LoadQuelvane_Click);
     separator("Space5");
     separator("space7");
-    item("SaveTexFile", QStringLiteral("&Save Tex File"), nullptr);
-    item("LoadTexFile", QStringLiteral("&Load Tex File"), nullptr);
+    item("SaveTexFile", QStringLiteral("&Save Tex File"), &frmMain::SaveTexFile_Click);
+    item("LoadTexFile", QStringLiteral("&Load Tex File"), &frmMain::LoadTexFile_Click);
     item("CopyTexBoxToClipboard", QStringLiteral("&Copy Tex  Box To Clipboard"), &frmMain::CopyTexBoxToClipboard_Click);
     separator("Space2");
     separator("Space4");
-    item("InFo", QStringLiteral("&InFo"), nullptr);
+    item("InFo", QStringLiteral("&InFo"), &frmMain::InFo_Click);
     separator("Space3");
     item("Exit1", QStringLiteral("&Exit"), &frmMain::Exit1_Click);
     separator("Space6");
@@ -472,6 +476,133 @@ void frmMain::CopyTexBoxToClipboard_Click() {
         return Warn(QStringLiteral("The clipboard did not take the text; nothing was copied."));
     ws.MessageBox(QStringLiteral(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
                   MessageIcon::Information);
+}
+
+// --- file commands -----------------------------------------------------------
+
+void frmMain::SavePassWord_Click() {
+    SaveFile({true, QStringLiteral("Enter PassWord First"), QStringLiteral("Save Quelvane PassWord"),
+              QStringLiteral("*.QvP"), QStringLiteral("QvP"), QStringLiteral(".QvP"), QStringLiteral("PassWord Saved As ")});
+}
+
+void frmMain::SaveTexFile_Click() {
+    SaveFile({false, QStringLiteral("Enter Some TxT First"), QStringLiteral("Save TxT File"), QStringLiteral("*.TxT"),
+              QStringLiteral("TxT"), QStringLiteral(".TxT"), QStringLiteral("Your TxT File Saved As ")});
+}
+
+void frmMain::SaveQuelvane_Click() {
+    SaveFile({false, QStringLiteral("Enter Some Txt First"), QStringLiteral("Save Hex QvH File"), QStringLiteral("*.QvH"),
+              QStringLiteral("QvH"), QStringLiteral(".QvH"), QStringLiteral("Your Quelvane Saved As ")});
+}
+
+// The one save procedure of the three save commands.
+void frmMain::SaveFile(const SaveValues& v) {
+    const QString source = v.password ? txtKey->text() : WorkText();
+    if (source.isEmpty()) return Warn(v.emptyMessage);
+
+    // Byte text, as the files have always held. A work text with a character
+    // outside the code page is written as UTF-8, which the loads read back; a
+    // password must stay byte text, since it is the key.
+    qsizetype bad = 0;
+    std::optional<QByteArray> bytes = v.password ? ToByteText(source, &bad) : WorkTextToBytes(source, &bad);
+    if (!bytes && v.password)
+        return Warn(NoByteMessage(QStringLiteral("The password"), source, bad, QStringLiteral("it cannot be saved")));
+    if (!bytes) bytes = QString(source).replace(u'\n', QStringLiteral("\r\n")).toUtf8();
+
+    const std::optional<QString> chosen =
+        ShowSaveDialog(ws, v.dialogTitle, {v.filterPattern, QString()}, {v.filterName, QString()}, 1);
+    if (!chosen) return WipeBytes(*bytes);
+    QString path = *chosen;
+    while (path.startsWith(u' ')) path.remove(0, 1);
+    while (path.endsWith(u' ')) path.chop(1);
+    path += v.suffix;  // always, also after a name that has it: key.QvP -> key.QvP.QvP
+    Text1 = path;
+    txtDestination = path;
+
+    if (QFileInfo(path).isFile() &&
+        ws.MessageBox(QStringLiteral("Output File Already Exist. Do you want To OVERWRITE It?"), kCaption,
+                      MessageIcon::Exclamation, MessageButtons::YesNo) != MessageAnswer::Yes)
+        return WipeBytes(*bytes);
+
+    const std::optional<QString> error = SaveFileAtomically(txtDestination, *bytes);
+    WipeBytes(*bytes);
+    if (error) return Warn(*error);
+    Warn(v.donePrefix + QStringLiteral("\r\n") + txtDestination);
+}
+
+std::optional<QString> frmMain::AskFileToLoad(const QString& title, const QString& pattern, const QString& name) {
+    return ShowOpenDialog(ws, title, {pattern, QString()}, {name, QString()}, 1);
+}
+
+void frmMain::LoadPassWord_Click() {
+    const std::optional<QString> path =
+        AskFileToLoad(QStringLiteral("Load Quelvane PassWord"), QStringLiteral("*.QvP"), QStringLiteral("QvP"));
+    if (!path) return;
+    FileRead file = ReadWholeFile(*path);
+    if (!file.ok) return Warn(file.error);
+    // A NUL byte is never written by the save and cannot be typed: such a
+    // file is no password file.
+    if (file.bytes.contains('\0')) {
+        WipeBytes(file.bytes);
+        return Warn(QStringLiteral("%1 holds a NUL byte, which a password cannot hold. The password was not changed.")
+                        .arg(*path));
+    }
+    const qsizetype size = file.bytes.size();
+    if (size > kPasswordMax) file.bytes.truncate(kPasswordMax);  // the box holds 448 characters
+    const QString password = FromByteText(file.bytes);
+    WipeBytes(file.bytes);
+
+    const QString before = txtKey->text();
+    txtKey->setText(password);
+    if (txtKey->text() != password) {
+        txtKey->setText(before);
+        return Warn(QStringLiteral("The password box cannot take the characters of %1. The password was not changed.")
+                        .arg(*path));
+    }
+    txtSource = *path;
+    if (size > kPasswordMax)
+        Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.").arg(*path).arg(size));
+    Warn(QStringLiteral("PassWord Loaded From \r\n") + txtSource);
+}
+
+void frmMain::LoadTexFile_Click() {
+    const std::optional<QString> path =
+        AskFileToLoad(QStringLiteral("Load TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"));
+    if (!path) return;
+    FileRead file = ReadWholeFile(*path);
+    if (!file.ok) return Warn(file.error);
+    // The file exactly: commas, quotes and leading blanks stay; line breaks of any kind are the box's.
+    const QString text = DecodeTextFile(file.bytes);
+    WipeBytes(file.bytes);
+    txtSource = *path;
+    List1 = text.isEmpty() ? QStringList() : text.split(u'\n');
+    SetWorkText(text);
+    Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + txtSource);
+}
+
+void frmMain::LoadQuelvane_Click() {
+    if (txtKey->text().isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
+    const std::optional<QString> path =
+        AskFileToLoad(QStringLiteral("Load Hex QvH File"), QStringLiteral("*.QvH"), QStringLiteral("QvH"));
+    if (!path) return;
+    const FileRead file = ReadWholeFile(*path);
+    if (!file.ok) return Warn(file.error);
+    // Fields joined with nothing between: hex text split over lines or by commas is one run again.
+    std::string joined;
+    joined.reserve(static_cast<std::size_t>(file.bytes.size()));
+    FieldReader reader(std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())));
+    while (!reader.AtEnd()) joined += reader.ReadNextField();
+    txtSource = *path;
+    List1.clear();
+    SetWorkText(FromByteText(QByteArrayView(joined.data(), static_cast<qsizetype>(joined.size()))));
+    Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + txtSource);
+}
+
+// --- about ---------------------------------------------------------------------
+
+void frmMain::InFo_Click() {
+    if (!about) about = new Info1(this);  // a window of its own, owned here, closed with the program
+    static_cast<Info1*>(about)->ShowInfo();
 }
 
 }  // namespace quelvane

@@ -54,11 +54,26 @@ public slots:
     void LoadFileAndDisplay();
     void GenerateRandomPassWord_Click();
     void CopyTexBoxToClipboard_Click();
+    void SavePassWord_Click();
+    void LoadPassWord_Click();
+    void SaveTexFile_Click();
+    void LoadTexFile_Click();
+    void SaveQuelvane_Click();
+    void LoadQuelvane_Click();
+    void InFo_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // What the three save commands differ in.
+    struct SaveValues {
+        bool password;  // the source is the password, else the work text
+        QString emptyMessage, dialogTitle, filterPattern, filterName, suffix, donePrefix;
+    };
+    void SaveFile(const SaveValues& values);
+    std::optional<QString> AskFileToLoad(const QString& title, const QString& pattern, const QString& name);
+
     void BuildWindow();
     void BuildMenu();
     void Form_Unload(int& Cancel);
@@ -79,6 +94,7 @@ private:
     WorkTextEdit* frmText1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
+    QWidget* about = nullptr;  // the about window, made on first use and kept
 };
 
 }  // namespace quelvane
