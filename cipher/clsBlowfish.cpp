@@ -21,6 +21,8 @@ using SBoxes = std::array<std::array<Word, 256>, 4>;
 // The size descriptor is a signed 32-bit number.
 constexpr std::size_t kMaxData = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - 19;
 
+// Unsigned 32-bit sums wrap modulo 2^32: the same as adding byte by byte
+// with a carry.
 inline Word F(const SBoxes& S, Word x) noexcept {
     return ((S[0][x >> 24] + S[1][(x >> 16) & 0xFF]) ^ S[2][(x >> 8) & 0xFF]) + S[3][x & 0xFF];
 }
