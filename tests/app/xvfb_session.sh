@@ -2,7 +2,7 @@
 # The real program under Xvfb, driven like a person with xdotool: type a
 # password and a two-line text, encrypt from the menu, copy the hex text to
 # the clipboard and read it with xclip, decrypt it back, copy and compare,
-# then leave through "&Exit". Message boxes are real and dismissed with Return.
+# open the about window, then leave through "&Exit". Message boxes are real and dismissed with Return.
 source "$(dirname "$0")/xvfb_lib.sh"
 
 xdotool type --delay 15 'open sesame'
@@ -30,6 +30,10 @@ expected=$'Hello, "world"\n  second, line'
 [ "$plain" = "$expected" ] || fail "decrypted text differs: '$plain'"
 echo "decrypted back exactly"
 
+# The about window opens beside the main window, and "&Exit" closes both.
+menu i          # &InFo
+info=$(window Info)
 [ -n "$shot" ] && import -window root "$shot"
 finish
+xdotool search --onlyvisible --name '^Info$' >/dev/null 2>&1 && fail "the about window outlived the program"
 echo "1 passed, 0 failed"
