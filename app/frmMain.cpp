@@ -515,6 +515,7 @@ void frmMain::SaveFile(const SaveValues& v) {
     QString path = *chosen;
     while (path.startsWith(u' ')) path.remove(0, 1);
     while (path.endsWith(u' ')) path.chop(1);
+    if (path.isEmpty()) return WipeBytes(*bytes);  // nothing but blanks: nothing chosen
     path += v.suffix;  // always, also after a name that has it: key.QvP -> key.QvP.QvP
     Text1 = path;
     txtDestination = path;

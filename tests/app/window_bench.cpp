@@ -1,10 +1,12 @@
 // Speed of the window's encrypt and decrypt commands, from the menu item to
 // the text shown (laid out and painted), on large work texts. Run offscreen:
 //   QT_QPA_PLATFORM=offscreen window_bench [MiB ...]
-// For comparison each line also gives the cipher alone on the same bytes.
+// For comparison each line also gives the cipher alone on the same bytes, and
+// then the hex text saved to a file and loaded back (Save/Load Quelvane).
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -59,8 +61,8 @@ int main(int argc, char** argv) {
     auto* text = w.findChild<WorkTextEdit*>(QStringLiteral("frmText1"));
     w.findChild<QLineEdit*>(QStringLiteral("txtKey"))->setText(QStringLiteral("benchmark password"));
 
-    std::printf("%-6s %-8s %12s %12s %12s %12s %12s\n", "MiB", "shape", "encrypt ms", "decrypt ms", "cipher ms",
-                "key+paint ms", "scroll ms");
+    std::printf("%-6s %-8s %12s %12s %12s %12s %12s %12s %12s\n", "MiB", "shape", "encrypt ms", "decrypt ms",
+                "cipher ms", "key+paint ms", "scroll ms", "save hex ms", "load hex ms");
     for (const int mib : sizes) {
         for (const bool lines : {true, false}) {
             const QString plain = MakeText(qsizetype(mib) << 20, lines);
@@ -98,8 +100,21 @@ int main(int argc, char** argv) {
             text->horizontalScrollBar()->setValue(text->horizontalScrollBar()->maximum() / 2);
             text->viewport()->repaint();
             const double scrollMs = clock.nsecsElapsed() / 1e6;
-            std::printf("%-6d %-8s %12.1f %12.1f %12.1f %12.1f %12.1f\n", mib, lines ? "lines" : "one-line",
-                        Median(enc), Median(dec), cipherMs, keyMs, scrollMs);
+            // The hex text through a file and back.
+            const QString hexPath = tmp.filePath(QStringLiteral("bench"));
+            QFile::remove(hexPath + QStringLiteral(".QvH"));
+            ws.fileAnswers.push_back(hexPath);
+            clock.restart();
+            w.findChild<QAction*>(QStringLiteral("SaveQuelvane"))->trigger();
+            const double saveMs = clock.nsecsElapsed() / 1e6;
+            ws.fileAnswers.push_back(hexPath + QStringLiteral(".QvH"));
+            clock.restart();
+            w.findChild<QAction*>(QStringLiteral("LoadQuelvane"))->trigger();
+            QApplication::processEvents();
+            text->viewport()->repaint();
+            const double loadMs = clock.nsecsElapsed() / 1e6;
+            std::printf("%-6d %-8s %12.1f %12.1f %12.1f %12.1f %12.1f %12.1f %12.1f\n", mib, lines ? "lines" : "one-line",
+                        Median(enc), Median(dec), cipherMs, keyMs, scrollMs, saveMs, loadMs);
             std::fflush(stdout);
         }
     }
