@@ -3,7 +3,7 @@
 # as "$1"; afterwards $prog, $pid and $main are set.
 set -euo pipefail
 prog=$(readlink -f "$1")
-for tool in xvfb-run xdotool xclip; do
+for tool in xvfb-run xdotool xclip xprop; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 if [ -z "${QUELVANE_IN_XVFB:-}" ]; then
@@ -14,23 +14,39 @@ export QT_QPA_PLATFORM=xcb
 shot=${QUELVANE_SHOT:-}
 
 fail() { echo "FAIL: $*" >&2; [ -n "$shot" ] && import -window root "$shot" 2>/dev/null; exit 1; }
-# Waits for a visible window whose title is exactly $1 and gives its id.
+# The visible windows titled exactly $1, menus left out (a popup menu bears
+# the program's name too).
+windows() {
+  local id
+  for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q MENU || echo "$id"
+  done
+}
+# Waits for a window titled exactly $1 and gives its id.
 window() {
   local id
-  id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1) || true
-  [ -n "$id" ] || fail "no window '$1'"
-  echo "$id"
+  for _ in $(seq 200); do
+    id=$(windows "$1" | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "no window '$1'"
 }
-# Waits until no visible window has the title $1.
+# Waits until no window has the title $1.
 gone() {
-  for _ in $(seq 100); do xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0; sleep 0.1; done
+  for _ in $(seq 100); do [ -z "$(windows "$1")" ] && return 0; sleep 0.1; done
   fail "window '$1' stays open"
 }
+popups() { xdotool search --onlyvisible --class quelvane 2>/dev/null | wc -l; }
 focus() { xdotool windowfocus --sync "$1"; sleep 0.2; }
 # Opens "&File" and presses keys: an access key, or Down ... Return.
 menu() {
   focus "$main"  # without a window manager nobody gives the focus back after a box closes
-  xdotool key alt+f; sleep 0.4; xdotool key "$@"
+  local before; before=$(popups)
+  xdotool key alt+f
+  for _ in $(seq 100); do [ "$(popups)" -gt "$before" ] && break; sleep 0.1; done
+  [ "$(popups)" -gt "$before" ] || fail "the File menu did not open"
+  sleep 0.2; xdotool key "$@"
 }
 # The message box titled $1: Return, and it closes.
 dismiss() {
