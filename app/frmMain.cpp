@@ -303,11 +303,12 @@ void frmMain::Quelvane_Click() {
     if (text.isEmpty()) return Warn(QStringLiteral("Enter Some Txt First"));
 
     qsizetype bad = 0;
-    const std::optional<QByteArray> keyBytes = ToByteText(password, &bad);
+    std::optional<QByteArray> keyBytes = ToByteText(password, &bad);
     if (!keyBytes)
         return Warn(NoByteMessage(QStringLiteral("The password"), password, bad,
                                   QStringLiteral("it cannot be used as the key")));
     KeyBytes key{keyBytes->toStdString()};
+    WipeBytes(*keyBytes);
     std::optional<QByteArray> plain = WorkTextToBytes(text, &bad);
     if (!plain)
         return Warn(NoByteMessage(QStringLiteral("The work text"), text, bad,
@@ -361,11 +362,12 @@ void frmMain::DeQuelvane_Click() {
     if (frmText1->isEmpty()) return Warn(QStringLiteral("Load HBfa File First Or Paste Hex File"));
 
     qsizetype bad = 0;
-    const std::optional<QByteArray> keyBytes = ToByteText(password, &bad);
+    std::optional<QByteArray> keyBytes = ToByteText(password, &bad);
     if (!keyBytes)
         return Warn(NoByteMessage(QStringLiteral("The password"), password, bad,
                                   QStringLiteral("no text can have been encrypted with it")));
     KeyBytes key{keyBytes->toStdString()};
+    WipeBytes(*keyBytes);
 
     const QString folder = TemporaryFolder();
     if (folder.isEmpty())
