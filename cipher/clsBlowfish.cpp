@@ -309,25 +309,27 @@ void clsBlowfish::EncryptByte(std::vector<std::uint8_t>& byteArray, std::string_
     PutLE(RandomFrameWord(), p);
     PutLE(RandomFrameWord(), p + 4);
 
-    // Serial: each block waits for the one before it. The chaining value is
-    // kept widened, so only one XOR lies between two blocks.
+    // Serial: each block waits for the one before it. LastL and LastR are the
+    // previous block's halves before its final XOR with P[16] and P[17]; the
+    // next block takes those two words into its plaintext instead, off the
+    // chain, so one XOR is all that lies between two blocks.
     const WideTables t(PBox, SBox);
-    Wide ChainLeft = 0, ChainRight = 0;
+    Wide LastL = t.P[16], LastR = t.P[17];  // a chaining value of zero
     std::size_t NextProgress = 0;
     for (std::size_t Offset = 0; Offset < T; Offset += 8) {
-        Wide L = (Widen(GetWord(p, Offset)) ^ t.P[0]) ^ ChainLeft;
-        Wide R = Widen(GetWord(p, Offset + 4)) ^ ChainRight;
-        R ^= F(t, L) ^ t.P[1];
+        Wide L = LastR ^ (Widen(GetWord(p, Offset)) ^ t.P[17] ^ t.P[0]);
+        Wide R = LastL ^ (Widen(GetWord(p, Offset + 4)) ^ t.P[16] ^ t.P[1]);
+        R ^= F(t, L);
         L ^= F(t, R);
         for (int k = 2; k < 16; k += 2) {
             L ^= t.P[k];
             R ^= F(t, L) ^ t.P[k + 1];
             L ^= F(t, R);
         }
-        ChainLeft = R ^ t.P[17];
-        ChainRight = L ^ t.P[16];
-        PutWord(static_cast<Word>(ChainLeft), p, Offset);
-        PutWord(static_cast<Word>(ChainRight), p, Offset + 4);
+        LastL = L;
+        LastR = R;
+        PutWord(static_cast<Word>(R ^ t.P[17]), p, Offset);
+        PutWord(static_cast<Word>(L ^ t.P[16]), p, Offset + 4);
         if (Progress) RaiseProgress(Offset, T, NextProgress);
     }
 }
