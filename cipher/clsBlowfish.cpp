@@ -55,8 +55,8 @@ inline void Decrypt(const std::array<Word, 18>& P, const SBoxes& S, Word& left, 
 // instruction to reach (bits 0-7, 8-15, 24-31 and 56-63), where byte 2 of a
 // plain word takes two in a row: that shortens each of the 16 serial rounds
 // of encryption and takes instructions out of the interleaved decryption.
-// Sums and XORs keep the layout: a carry out of the word stops in bits 32-39, which
-// nothing reads, and a carry out of the copy leaves the register.
+// Sums and XORs keep the layout: a carry out of the word stops in bits 32-39,
+// which nothing reads, and a carry out of the copy leaves the register.
 using Wide = std::uint64_t;
 
 inline Wide Widen(Word w) noexcept { return w | static_cast<Wide>(w) << 40; }
