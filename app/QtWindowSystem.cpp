@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
 
 #include "FileDialogs.h"
@@ -17,7 +18,47 @@ namespace {
 constexpr double kTwipsPerPixel = 15.0;
 
 int ToPixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+bool IsOwnWindow(const QObject* object) {
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    if (!widget || !widget->isWindow()) return false;
+    const Qt::WindowType type = widget->windowType();  // menus and tool tips keep out
+    return type == Qt::Window || type == Qt::Dialog;
+}
+
+void Activate(QWidget* window) {
+    if (window && window->isVisible()) {
+        window->raise();
+        window->activateWindow();
+    }
+}
 }  // namespace
+
+FocusKeeper::FocusKeeper(QWidget* window) : QObject(window), mainWindow(window) {
+    qApp->installEventFilter(this);
+}
+
+bool FocusKeeper::eventFilter(QObject* watched, QEvent* event) {
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && IsOwnWindow(watched)) {
+        const bool shown = event->type() == QEvent::Show;
+        QPointer<QWidget> window = static_cast<QWidget*>(watched);
+        // After the event: the window is mapped, or the one below is the top again.
+        QTimer::singleShot(0, this, [this, window, shown] {
+            if (shown) {
+                Activate(window);
+            } else if (QApplication::activeWindow() == nullptr) {
+                QWidget* modal = QApplication::activeModalWidget();
+                Activate(modal ? modal : mainWindow.data());
+            }
+        });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void QtWindowSystem::SetMainWindow(QWidget* window) {
+    mainWindow = window;
+    delete focusKeeper;
+    if (window) focusKeeper = new FocusKeeper(window);
+}
 
 MessageAnswer QtWindowSystem::MessageBox(const QString& text, const QString& title, MessageIcon icon,
                                          MessageButtons buttons) {

@@ -1,6 +1,7 @@
 #pragma once
 // The window system of the running program: Qt's message box, input dialog,
 // override cursor, clipboard and file dialog, and the main window's geometry.
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
 
@@ -8,10 +9,25 @@
 
 namespace quelvane {
 
+// Gives the keyboard focus to each window of the program as it shows, and
+// back to the one below when it closes. Window managers do this themselves;
+// on a bare X server (a kiosk, Xvfb) nobody else would, and keys typed after
+// a message box closed would go nowhere.
+class FocusKeeper : public QObject {
+public:
+    explicit FocusKeeper(QWidget* mainWindow);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPointer<QWidget> mainWindow;
+};
+
 class QtWindowSystem : public WindowSystem {
 public:
     // The window that owns the modal boxes and whose geometry is read and set.
-    void SetMainWindow(QWidget* window) { mainWindow = window; }
+    void SetMainWindow(QWidget* window);
 
     MessageAnswer MessageBox(const QString& text, const QString& title, MessageIcon icon,
                              MessageButtons buttons = MessageButtons::Ok) override;
@@ -26,6 +42,7 @@ public:
 
 private:
     QPointer<QWidget> mainWindow;
+    QPointer<FocusKeeper> focusKeeper;
     int busyDepth = 0;
 };
 

@@ -134,6 +134,8 @@ TEST(HexText, AgreesWithThePlainRuleOnRandomMixtures) {
             ascii = ascii && ch < 0x80;
             narrow.push_back(static_cast<char>(ch));
         }
-        if (ascii) ASSERT_EQ(hx::Decode(narrow), expected);
+        if (ascii) {
+            ASSERT_EQ(hx::Decode(narrow), expected);
+        }
     }
 }
