@@ -9,26 +9,19 @@
 
 #include "Info1.h"
 #include "ScriptedWindowSystem.h"
+#include "WindowFixture.h"
 #include "frmMain.h"
 
 using namespace quelvane;
 
 namespace {
 
-struct Window {
-    ScriptedWindowSystem ws;
-    QTemporaryDir tmp;
-    std::unique_ptr<frmMain> w;
-
-    Window() : w(std::make_unique<frmMain>(ws)) { w->SetTemporaryParent(tmp.path()); }
-
-    QLineEdit* Key() const { return w->findChild<QLineEdit*>(QStringLiteral("txtKey")); }
-    QString Num() const { return w->findChild<QLineEdit*>(QStringLiteral("PNum"))->text(); }
-    QString Path(const QString& name) const { return tmp.filePath(name); }
+struct Window : WindowFixture {
+    QString Num() const { return NumBox()->text(); }
     // Runs a menu item with the given dialog answer (nothing: Cancel).
     void Run(const char* name, std::optional<QString> answer = std::nullopt) {
         ws.fileAnswers.push_back(answer);
-        w->findChild<QAction*>(QLatin1String(name))->trigger();
+        Action(name)->trigger();
         ws.fileAnswers.clear();
     }
     ScriptedWindowSystem::Message Last() const { return ws.messages.isEmpty() ? ScriptedWindowSystem::Message{} : ws.messages.last(); }

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "ScriptedWindowSystem.h"
+#include "WindowFixture.h"
 #include "clsBlowfish.h"
 #include "WorkTextEdit.h"
 #include "frmMain.h"
@@ -27,16 +28,8 @@ const QString kDoneDecrypt =
     QStringLiteral("Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard ");
 const QString kNoPassword = QStringLiteral("PassWord Not Set, Please Set Before Proceding");
 
-struct Window {
-    ScriptedWindowSystem ws;
-    QTemporaryDir tmp;
-    std::unique_ptr<frmMain> w;
-
-    Window() : w(std::make_unique<frmMain>(ws)) { w->SetTemporaryParent(tmp.path()); }
-
-    QLineEdit* Key() const { return w->findChild<QLineEdit*>(QStringLiteral("txtKey")); }
-    QLineEdit* Num() const { return w->findChild<QLineEdit*>(QStringLiteral("PNum")); }
-    QAction* Action(const char* name) const { return w->findChild<QAction*>(QLatin1String(name)); }
+struct Window : WindowFixture {
+    QLineEdit* Num() const { return NumBox(); }
     void Run(const char* name) const { Action(name)->trigger(); }
     // Files left in the temporary parent, in any folder below it.
     QStringList LeftOnDisk() const {
