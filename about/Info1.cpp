@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Info1.h"
 
 #include <QFontDatabase>
@@ -16,7 +17,7 @@ namespace {
 
 constexpr int kTwipsPerPixel = 15;
 const QColor kBackground(0xC0, 0xC0, 0xC0);  // 0x00C0C0C0
-const QColor kText(0xFF, 0xFF, 0xFF);        // 0x00FFFFFF
+const QColor kText(0xFF, 0xFF, 0xFF);  // 0x00FFFFFF
 
 // MS Sans Serif where it exists, otherwise the desktop's default sans font.
 QFont DesignFont() {

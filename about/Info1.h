@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The about window: ten lines of text drawn on a grey surface.
 #include <QWidget>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FieldReader.h"
 
 #include <array>

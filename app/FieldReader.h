@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Comma- and line-delimited fields of a byte text, as sequential text input
 // reads them: used where a decrypted file or a hex file is read field by field.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Random passwords, apart from any widget: the random source is a parameter,
 // so tests pass a seeded generator and the window passes the system's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtByteText.h"
 
 #include <string>
@@ -8,8 +9,8 @@ namespace quelvane {
 
 std::optional<QByteArray> ToByteText(const QString& text, qsizetype* bad) {
     std::string bytes;
-    const std::size_t at =
-        bytetext::FromUtf16({reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())}, bytes);
+    const std::size_t at = bytetext::FromUtf16(
+        {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())}, bytes);
     if (at != bytetext::npos) {
         if (bad) *bad = static_cast<qsizetype>(at);
         return std::nullopt;

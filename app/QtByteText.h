@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The byte-text rule for Qt strings: one Windows-1252 byte per character.
 #include <QByteArray>

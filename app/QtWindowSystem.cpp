@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtWindowSystem.h"
 
 #include <QApplication>
@@ -33,9 +34,7 @@ void Activate(QWidget* window) {
 }
 }  // namespace
 
-FocusKeeper::FocusKeeper(QWidget* window) : QObject(window), mainWindow(window) {
-    qApp->installEventFilter(this);
-}
+FocusKeeper::FocusKeeper(QWidget* window) : QObject(window), mainWindow(window) { qApp->installEventFilter(this); }
 
 bool FocusKeeper::eventFilter(QObject* watched, QEvent* event) {
     if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && IsOwnWindow(watched)) {
@@ -103,9 +102,7 @@ bool QtWindowSystem::SetClipboardText(const QString& text) {
     return clipboard->text() == text;
 }
 
-std::optional<QString> QtWindowSystem::ChooseFile(const FileDialogRequest& request) {
-    return RunQtFileDialog(request);
-}
+std::optional<QString> QtWindowSystem::ChooseFile(const FileDialogRequest& request) { return RunQtFileDialog(request); }
 
 std::optional<WindowGeometry> QtWindowSystem::MainWindowGeometry() {
     if (!mainWindow) return std::nullopt;

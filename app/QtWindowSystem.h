@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window system of the running program: Qt's message box, input dialog,
 // override cursor, clipboard and file dialog, and the main window's geometry.

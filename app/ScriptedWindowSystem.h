@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A window system for tests: answers come from queues, and every modal box,
 // clipboard change and move is logged, so a command can be checked for its
@@ -29,15 +30,15 @@ public:
     // dialog is cancelled.
     std::deque<MessageAnswer> messageAnswers;
     std::deque<std::optional<QString>> inputAnswers;  // nothing: take the default
-    std::deque<std::optional<QString>> fileAnswers;   // nothing: Cancel
+    std::deque<std::optional<QString>> fileAnswers;  // nothing: Cancel
 
     // What happened.
     QList<Message> messages;
     QList<Input> inputs;
     QList<FileDialogRequest> fileRequests;
     QList<WindowGeometry> moves;
-    int busyDepth = 0;       // busy now (1) or not (0)
-    int busyChanges = 0;     // how often the pointer changed
+    int busyDepth = 0;  // busy now (1) or not (0)
+    int busyChanges = 0;  // how often the pointer changed
     bool clipboardWorks = true;
     std::optional<QString> clipboard;
     bool ended = false;

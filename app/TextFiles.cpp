@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TextFiles.h"
 
 #include <QFile>
@@ -177,7 +178,9 @@ std::optional<QString> SaveFileAtomically(const QString& path, const QByteArray&
         QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString();
         if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
             reason = code ? qt_error_string(code)
-                          : QStringLiteral("only %1 of %2 bytes were written").arg(qMax<qint64>(written, 0)).arg(bytes.size());
+                          : QStringLiteral("only %1 of %2 bytes were written")
+                                .arg(qMax<qint64>(written, 0))
+                                .arg(bytes.size());
         return SaveError(path, reason);
     }
     if (!file.commit()) return SaveError(path, file.errorString());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whole-file reading and atomic saving for the file commands.
 #include <QByteArray>

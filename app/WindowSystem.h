@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Everything the window's commands need from the window system that a test
 // must be able to script: modal boxes, the busy pointer, the clipboard, the
@@ -17,7 +18,7 @@ enum class MessageAnswer { Ok, Yes, No };
 struct FileDialogRequest {
     bool save = false;
     QString title;
-    QString filterName;     // "TxT"
+    QString filterName;  // "TxT"
     QString filterPattern;  // "*.TxT"
     QString initialFolder;
 };

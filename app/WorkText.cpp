@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WorkText.h"
 
 #include "ByteText.h"

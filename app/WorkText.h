@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The byte form of the work text: line breaks are "\n" in the widget and
 // CR LF in the bytes (temporary files, ciphertext).

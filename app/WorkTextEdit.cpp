@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WorkTextEdit.h"
 
 #include <QApplication>
@@ -44,8 +45,8 @@ WorkTextEdit::WorkTextEdit(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     QFont font;
-    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("Nimbus Mono PS"),
-                      QStringLiteral("DejaVu Sans Mono")});
+    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                      QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono")});
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPointSizeF(9);
@@ -94,7 +95,8 @@ qsizetype WorkTextEdit::CellOf(qsizetype position) const {
     const qsizetype start = lineStart[static_cast<std::size_t>(LineOf(position))];
     if (!hasTabs) return position - start;
     qsizetype cell = 0;
-    for (qsizetype i = start; i < position; ++i) cell = text[i] == u'\t' ? (cell / kTabCells + 1) * kTabCells : cell + 1;
+    for (qsizetype i = start; i < position; ++i)
+        cell = text[i] == u'\t' ? (cell / kTabCells + 1) * kTabCells : cell + 1;
     return cell;
 }
 
@@ -115,7 +117,8 @@ qsizetype WorkTextEdit::positionAt(const QPoint& point) const {
     const qsizetype line = std::clamp<qsizetype>(
         verticalScrollBar()->value() + static_cast<qsizetype>(std::max(0.0, point.y() / lineHeight)), 0,
         lineCount() - 1);
-    const qsizetype cell = horizontalScrollBar()->value() + static_cast<qsizetype>(std::max(0.0, point.x() / cellWidth + 0.5));
+    const qsizetype cell =
+        horizontalScrollBar()->value() + static_cast<qsizetype>(std::max(0.0, point.x() / cellWidth + 0.5));
     return PositionAtCell(line, cell);
 }
 
@@ -233,29 +236,37 @@ void WorkTextEdit::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::Redo) return redo();
 
     switch (event->key()) {
-    case Qt::Key_Left:
-        if (!shift && hasSelection()) return move(std::min(anchor, cursor));
-        return move(control ? WordStart(cursor) : std::max<qsizetype>(0, cursor - 1));
-    case Qt::Key_Right:
-        if (!shift && hasSelection()) return move(std::max(anchor, cursor));
-        return move(control ? WordEnd(cursor) : std::min(text.size(), cursor + 1));
-    case Qt::Key_Up: return MoveVertically(-1, shift);
-    case Qt::Key_Down: return MoveVertically(1, shift);
-    case Qt::Key_PageUp: return MoveVertically(-page, shift);
-    case Qt::Key_PageDown: return MoveVertically(page, shift);
-    case Qt::Key_Home: return move(control ? 0 : lineStart[static_cast<std::size_t>(LineOf(cursor))]);
-    case Qt::Key_End: return move(control ? text.size() : LineEnd(LineOf(cursor)));
-    case Qt::Key_Backspace:
-        if (hasSelection()) return insertPlainText(QString());
-        if (cursor > 0) Replace(control ? WordStart(cursor) : cursor - 1, cursor, QString());
-        return;
-    case Qt::Key_Delete:
-        if (hasSelection()) return insertPlainText(QString());
-        if (cursor < text.size()) Replace(cursor, control ? WordEnd(cursor) : cursor + 1, QString());
-        return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return insertPlainText(QStringLiteral("\n"));
-    default: break;
+        case Qt::Key_Left:
+            if (!shift && hasSelection()) return move(std::min(anchor, cursor));
+            return move(control ? WordStart(cursor) : std::max<qsizetype>(0, cursor - 1));
+        case Qt::Key_Right:
+            if (!shift && hasSelection()) return move(std::max(anchor, cursor));
+            return move(control ? WordEnd(cursor) : std::min(text.size(), cursor + 1));
+        case Qt::Key_Up:
+            return MoveVertically(-1, shift);
+        case Qt::Key_Down:
+            return MoveVertically(1, shift);
+        case Qt::Key_PageUp:
+            return MoveVertically(-page, shift);
+        case Qt::Key_PageDown:
+            return MoveVertically(page, shift);
+        case Qt::Key_Home:
+            return move(control ? 0 : lineStart[static_cast<std::size_t>(LineOf(cursor))]);
+        case Qt::Key_End:
+            return move(control ? text.size() : LineEnd(LineOf(cursor)));
+        case Qt::Key_Backspace:
+            if (hasSelection()) return insertPlainText(QString());
+            if (cursor > 0) Replace(control ? WordStart(cursor) : cursor - 1, cursor, QString());
+            return;
+        case Qt::Key_Delete:
+            if (hasSelection()) return insertPlainText(QString());
+            if (cursor < text.size()) Replace(cursor, control ? WordEnd(cursor) : cursor + 1, QString());
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return insertPlainText(QStringLiteral("\n"));
+        default:
+            break;
     }
     const QString typed = event->text();
     const bool printable = !typed.isEmpty() && std::all_of(typed.begin(), typed.end(), [](QChar c) {
@@ -272,14 +283,17 @@ void WorkTextEdit::inputMethodEvent(QInputMethodEvent* event) {
 
 QVariant WorkTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
     switch (query) {
-    case Qt::ImEnabled: return true;
-    case Qt::ImCursorRectangle: {
-        const qreal x = (CellOf(cursor) - horizontalScrollBar()->value()) * cellWidth;
-        const qreal y = (LineOf(cursor) - verticalScrollBar()->value()) * lineHeight;
-        return QRectF(x, y, 1, lineHeight).translated(viewport()->pos()).toRect();
-    }
-    case Qt::ImCursorPosition: return static_cast<int>(CellOf(cursor));
-    default: return QAbstractScrollArea::inputMethodQuery(query);
+        case Qt::ImEnabled:
+            return true;
+        case Qt::ImCursorRectangle: {
+            const qreal x = (CellOf(cursor) - horizontalScrollBar()->value()) * cellWidth;
+            const qreal y = (LineOf(cursor) - verticalScrollBar()->value()) * lineHeight;
+            return QRectF(x, y, 1, lineHeight).translated(viewport()->pos()).toRect();
+        }
+        case Qt::ImCursorPosition:
+            return static_cast<int>(CellOf(cursor));
+        default:
+            return QAbstractScrollArea::inputMethodQuery(query);
     }
 }
 
@@ -312,7 +326,8 @@ void WorkTextEdit::contextMenuEvent(QContextMenuEvent* event) {
     menu.addSeparator();
     menu.addAction(tr("Cu&t"), this, &WorkTextEdit::cut)->setEnabled(hasSelection());
     menu.addAction(tr("&Copy"), this, &WorkTextEdit::copy)->setEnabled(hasSelection());
-    menu.addAction(tr("&Paste"), this, &WorkTextEdit::paste)->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
+    menu.addAction(tr("&Paste"), this, &WorkTextEdit::paste)
+        ->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
     menu.addSeparator();
     menu.addAction(tr("Select &All"), this, &WorkTextEdit::selectAll)->setEnabled(!text.isEmpty());
     menu.exec(event->globalPos());
@@ -410,7 +425,8 @@ void WorkTextEdit::paintEvent(QPaintEvent*) {
                     painter.fillRect(QRectF(x0 + c * cellWidth, top, cellWidth + 0.5, lineHeight), pal.highlight());
             }
             if (selTo > end && end >= selFrom && i == end)  // the line break
-                painter.fillRect(QRectF(x0 + owner.size() * cellWidth, top, cellWidth / 2, lineHeight), pal.highlight());
+                painter.fillRect(QRectF(x0 + owner.size() * cellWidth, top, cellWidth / 2, lineHeight),
+                                 pal.highlight());
         }
         bool simple = fixedPitch;
         for (const QChar c : std::as_const(cells))
@@ -420,7 +436,8 @@ void WorkTextEdit::paintEvent(QPaintEvent*) {
             painter.drawText(QPointF(x0, top + ascent), cells);
         } else {
             for (qsizetype c = 0; c < cells.size(); ++c) {
-                const bool selected = owner[static_cast<std::size_t>(c)] >= selFrom && owner[static_cast<std::size_t>(c)] < selTo;
+                const bool selected =
+                    owner[static_cast<std::size_t>(c)] >= selFrom && owner[static_cast<std::size_t>(c)] < selTo;
                 painter.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
                 QChar ch = cells[c];
                 if (!ch.isPrint() && !ch.isSpace()) ch = QChar(0x00B7);  // a control character: a middle dot
@@ -433,7 +450,8 @@ void WorkTextEdit::paintEvent(QPaintEvent*) {
         const qsizetype line = LineOf(cursor);
         if (line >= firstLine && line < firstLine + rows) {
             const qreal x = left + (CellOf(cursor) - firstCell) * cellWidth;
-            painter.fillRect(QRectF(x - 0.5, (line - firstLine) * lineHeight, 1.5, lineHeight), pal.color(QPalette::Text));
+            painter.fillRect(QRectF(x - 0.5, (line - firstLine) * lineHeight, 1.5, lineHeight),
+                             pal.color(QPalette::Text));
         }
     }
 }

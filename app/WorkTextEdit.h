@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The work text box: a plain multi-line editor that keeps the text as one
 // string and draws only the cells in view, so a hex text of tens of millions
@@ -68,7 +69,7 @@ private:
     void Reindex();
     qsizetype LineOf(qsizetype position) const;
     qsizetype LineEnd(qsizetype line) const;
-    qsizetype CellOf(qsizetype position) const;            // cell of a position within its line
+    qsizetype CellOf(qsizetype position) const;  // cell of a position within its line
     qsizetype PositionAtCell(qsizetype line, qsizetype cell) const;
     void UpdateMetrics();
     void UpdateScrollBars();

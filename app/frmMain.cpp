@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frmMain.h"
 
 #include <QCloseEvent>
@@ -100,8 +101,9 @@ struct KeyBytes {
 };
 
 QString NoByteMessage(const QString& what, const QString& text, qsizetype at, const QString& consequence) {
-    return QStringLiteral("%1 holds the character %2, which the Windows-1252 code page cannot represent, so %3. "
-                          "Nothing was changed.")
+    return QStringLiteral(
+               "%1 holds the character %2, which the Windows-1252 code page cannot represent, so %3. "
+               "Nothing was changed.")
         .arg(what, DescribeCharacter(text, at), consequence);
 }
 
@@ -283,8 +285,8 @@ void frmMain::ClosingSlide() {
         QElapsedTimer clock;
         clock.start();
         for (double step = 0; step < steps && clock.elapsed() < 1000; ++step) {
-            ws.SetMainWindowGeometry({geometry->left + 30, geometry->top + 30, geometry->width - 60,
-                                      geometry->height - 60});
+            ws.SetMainWindowGeometry(
+                {geometry->left + 30, geometry->top + 30, geometry->width - 60, geometry->height - 60});
             const std::optional<WindowGeometry> now = ws.MainWindowGeometry();
             if (!now) break;
             geometry = now;
@@ -311,8 +313,8 @@ void frmMain::Quelvane_Click() {
     WipeBytes(*keyBytes);
     std::optional<QByteArray> plain = WorkTextToBytes(text, &bad);
     if (!plain)
-        return Warn(NoByteMessage(QStringLiteral("The work text"), text, bad,
-                                  QStringLiteral("the text cannot be encrypted")));
+        return Warn(
+            NoByteMessage(QStringLiteral("The work text"), text, bad, QStringLiteral("the text cannot be encrypted")));
 
     const QString folder = TemporaryFolder();
     if (folder.isEmpty()) {
@@ -336,9 +338,12 @@ void frmMain::Quelvane_Click() {
     const bool shown = encrypted && DisplayFileAsHex();
     busy.Release();
     temporaries.Remove();
-    if (!shown) return Warn(QStringLiteral("The text could not be encrypted (the ciphertext could not be written). Nothing was changed."));
-    ws.MessageBox(QStringLiteral("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "),
-                  kTitle, MessageIcon::Information);
+    if (!shown)
+        return Warn(QStringLiteral(
+            "The text could not be encrypted (the ciphertext could not be written). Nothing was changed."));
+    ws.MessageBox(
+        QStringLiteral("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "),
+        kTitle, MessageIcon::Information);
 }
 
 bool frmMain::DisplayFileAsHex() {
@@ -388,8 +393,9 @@ void frmMain::DeQuelvane_Click() {
     // An empty ciphertext decrypts to nothing and is judged like a wrong password;
     // any other failure is the temporary folder's.
     if (!decrypted && cipherSize > 0)
-        return Warn(QStringLiteral("The hex text could not be decrypted (the temporary file could not be written). "
-                                   "Nothing was changed."));
+        return Warn(
+            QStringLiteral("The hex text could not be decrypted (the temporary file could not be written). "
+                           "Nothing was changed."));
 
     LoadFileAndDisplay();
     temporaries.Remove();
@@ -404,9 +410,8 @@ void frmMain::DeQuelvane_Click() {
 
 bool frmMain::WriteHexAsFile() {
     const QString text = WorkText();
-    const std::string bytes =
-        hextext::Decode(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                            static_cast<std::size_t>(text.size())));
+    const std::string bytes = hextext::Decode(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
     return !WriteFile(txtSource, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
@@ -484,7 +489,8 @@ void frmMain::CopyTexBoxToClipboard_Click() {
 
 void frmMain::SavePassWord_Click() {
     SaveFile({true, QStringLiteral("Enter PassWord First"), QStringLiteral("Save Quelvane PassWord"),
-              QStringLiteral("*.QvP"), QStringLiteral("QvP"), QStringLiteral(".QvP"), QStringLiteral("PassWord Saved As ")});
+              QStringLiteral("*.QvP"), QStringLiteral("QvP"), QStringLiteral(".QvP"),
+              QStringLiteral("PassWord Saved As ")});
 }
 
 void frmMain::SaveTexFile_Click() {
@@ -493,8 +499,9 @@ void frmMain::SaveTexFile_Click() {
 }
 
 void frmMain::SaveQuelvane_Click() {
-    SaveFile({false, QStringLiteral("Enter Some Txt First"), QStringLiteral("Save Hex QvH File"), QStringLiteral("*.QvH"),
-              QStringLiteral("QvH"), QStringLiteral(".QvH"), QStringLiteral("Your Quelvane Saved As ")});
+    SaveFile({false, QStringLiteral("Enter Some Txt First"), QStringLiteral("Save Hex QvH File"),
+              QStringLiteral("*.QvH"), QStringLiteral("QvH"), QStringLiteral(".QvH"),
+              QStringLiteral("Your Quelvane Saved As ")});
 }
 
 // The one save procedure of the three save commands.

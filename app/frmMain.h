@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window: the password box with its length beside it, the work text,
 // and the "&File" menu whose items run the commands. Every modal box, the busy
@@ -31,11 +32,11 @@ public:
     void CentreOnScreen();
 
     // The hidden controls are plain state of the window; the commands share them.
-    QString Text1;           // scratch: the random password's batch length, the saved path
-    QString txtSource;       // the file a command reads from
+    QString Text1;  // scratch: the random password's batch length, the saved path
+    QString txtSource;  // the file a command reads from
     QString txtDestination;  // the file a command writes to
-    QStringList List1;       // the lines or fields last read
-    int chkOverWrite = 1;    // "Overwrite existing.": 0 unchecked, 1 checked, 2 grayed
+    QStringList List1;  // the lines or fields last read
+    int chkOverWrite = 1;  // "Overwrite existing.": 0 unchecked, 1 checked, 2 grayed
     qint16 WrongPassword = 0;
 
     // Where the private temporary folder of this run is made (tests choose it).

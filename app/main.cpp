@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Quelvane: encrypts a text with a password into hex text and back.
 #include <QApplication>
 

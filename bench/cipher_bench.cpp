@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of the cipher engine on one 16 MiB buffer, side by side with
 // published Blowfish-CBC from OpenSSL's libcrypto in the same run. The key
 // schedules differ, the per-block work does not, so the ratio is fair.
@@ -289,8 +290,9 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    std::printf("\nSummary: medians of %lld repetitions; MB and GB are 10^6 and 10^9 bytes; hex rates count the bytes\n",
-                static_cast<long long>(reporter.Repetitions()));
+    std::printf(
+        "\nSummary: medians of %lld repetitions; MB and GB are 10^6 and 10^9 bytes; hex rates count the bytes\n",
+        static_cast<long long>(reporter.Repetitions()));
     PrintRatio(reporter, "EncryptByte / OpenSSL encrypt", "BM_EncryptByte", "BM_OpenSSL_Encrypt", 1.0);
     PrintRatio(reporter, "DecryptByte / OpenSSL decrypt", "BM_DecryptByte", "BM_OpenSSL_Decrypt", 2.5);
     PrintRate(reporter, "hex EncodeTo (into a ready buffer)", "BM_HexEncodeTo", 1.0);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Byte text: one character per byte in Windows-1252. The five bytes that code
 // page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 control

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hex text: two upper-case digits per byte, high digit first, no separators.
 // Reading follows the pair rule: a pair is read as hex digits from the left
@@ -108,8 +109,7 @@ std::string Decode(std::basic_string_view<Ch> text) {
         } else {
             // Not all digits: step pair by pair up to and past the first
             // character that is not a digit, then try a chunk again.
-            while (end - p >= 2 && detail::DecodeStep(p, end, out.data(), n)) {
-            }
+            while (end - p >= 2 && detail::DecodeStep(p, end, out.data(), n)) {}
         }
     }
     if (p < end) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The 1042 initial words of the cipher tables: P-array then S-box material.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Overwrites memory that held key material or plaintext, in a way the
 // optimiser may not drop. Copies made by earlier reallocations are out of reach.

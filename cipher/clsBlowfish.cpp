@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "clsBlowfish.h"
 
 #include <algorithm>
@@ -436,12 +437,12 @@ bool clsBlowfish::TransformFile(const std::filesystem::path& InFile, const std::
     return written;
 }
 
-bool clsBlowfish::EncryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile,
-                              bool Overwrite, std::string_view Key) noexcept {
+bool clsBlowfish::EncryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile, bool Overwrite,
+                              std::string_view Key) noexcept {
     return TransformFile(InFile, OutFile, Overwrite, Key, true);
 }
 
-bool clsBlowfish::DecryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile,
-                              bool Overwrite, std::string_view Key) noexcept {
+bool clsBlowfish::DecryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile, bool Overwrite,
+                              std::string_view Key) noexcept {
     return TransformFile(InFile, OutFile, Overwrite, Key, false);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Blowfish variant of this program: published round function and key
 // schedule, but S-box words laid in entry by entry and key bytes OR-packed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Module1 (ShowSaveDialog) and Module2 (ShowOpenDialog). The two differ only
 // in the save flag of the request.
 #include "FileDialogs.h"
@@ -49,7 +50,8 @@ QString InitialFolder() { return InitialFolderFor(QCoreApplication::applicationD
 namespace {
 
 std::optional<QString> AskForFile(WindowSystem& ws, bool save, const QString& DialogTitle,
-                                  const QStringList& FilterPatterns, const QStringList& FilterNames, float FilterCount) {
+                                  const QStringList& FilterPatterns, const QStringList& FilterNames,
+                                  float FilterCount) {
     FileDialogRequest request;
     request.save = save;
     request.title = DialogTitle;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Module1 (ShowSaveDialog) and Module2 (ShowOpenDialog): ask the user for a
 // file to write or to read, through the window system so tests can script it.

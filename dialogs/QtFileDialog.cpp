@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real file dialog: Qt's own widget dialog rather than the desktop's, so
 // it looks and behaves the same everywhere, headless sessions included.
 #include <QDir>

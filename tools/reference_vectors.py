@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """A second, deliberately plain implementation of the program's cipher, kept
 apart from the C++ one, that writes the test vectors in tests/data/.
 

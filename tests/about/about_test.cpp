@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The about window: one window, ten lines, shown again after closing.
 #include <QApplication>
 #include <QFontDatabase>

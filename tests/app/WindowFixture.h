@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A main window over the scripted window system, with its temporary files
 // in a folder of the test's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "&File" menu's file commands and the about window, on real files in a
 // temporary folder, with scripted dialog answers.
 #include <QAction>
@@ -24,7 +25,9 @@ struct Window : WindowFixture {
         Action(name)->trigger();
         ws.fileAnswers.clear();
     }
-    ScriptedWindowSystem::Message Last() const { return ws.messages.isEmpty() ? ScriptedWindowSystem::Message{} : ws.messages.last(); }
+    ScriptedWindowSystem::Message Last() const {
+        return ws.messages.isEmpty() ? ScriptedWindowSystem::Message{} : ws.messages.last();
+    }
 };
 
 void Write(const QString& path, const QByteArray& bytes) {
@@ -231,8 +234,7 @@ void FileCommandsTest::textFileLoadsExactly() {
     Window t;
     Write(t.Path("exact.TxT"), "Hello, world\r\n\"quoted, text\"\r\n   leading\r\n\r\nlf only\nlone cr\rend\r\n");
     t.Run("LoadTexFile", t.Path("exact.TxT"));
-    QCOMPARE(t.w->WorkText(),
-             QStringLiteral("Hello, world\n\"quoted, text\"\n   leading\n\nlf only\nlone cr\nend\n"));
+    QCOMPARE(t.w->WorkText(), QStringLiteral("Hello, world\n\"quoted, text\"\n   leading\n\nlf only\nlone cr\nend\n"));
     Write(t.Path("cp.TxT"), "caf\xE9 \x80");
     t.Run("LoadTexFile", t.Path("cp.TxT"));
     QCOMPARE(t.w->WorkText(), QString::fromUtf8("café €"));
@@ -299,7 +301,7 @@ void FileCommandsTest::loadsThatFailChangeNothing() {
     QVERIFY(QDir(t.tmp.path()).mkdir(QStringLiteral("folder")));
     Write(t.Path("plain"), "x");
     const QString kind = QString::fromLatin1(QTest::currentDataTag()).section(u' ', 1);
-    const QString path = kind == "missing" ? t.Path("missing.QvP")
+    const QString path = kind == "missing"  ? t.Path("missing.QvP")
                          : kind == "folder" ? t.Path("folder")
                                             : t.Path("plain") + QStringLiteral("/below");
     t.Key()->setText(QStringLiteral("pw"));
@@ -318,7 +320,8 @@ void FileCommandsTest::cancelChangesNothing() {
     Window t;
     t.Key()->setText(QStringLiteral("pw"));
     t.w->SetWorkText(QStringLiteral("work"));
-    for (const char* item : {"SavePassWord", "LoadPassWord", "SaveTexFile", "LoadTexFile", "SaveQuelvane", "LoadQuelvane"})
+    for (const char* item :
+         {"SavePassWord", "LoadPassWord", "SaveTexFile", "LoadTexFile", "SaveQuelvane", "LoadQuelvane"})
         t.Run(item);  // Cancel
     QCOMPARE(t.ws.fileRequests.size(), 6);
     QVERIFY(t.ws.messages.isEmpty());

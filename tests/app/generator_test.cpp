@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The random password source and the number reading of its length box, and
 // the byte form of the work text.
 #include <QtTest>

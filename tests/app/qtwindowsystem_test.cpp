@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real window system: what the modal boxes show and what they answer,
 // the busy pointer, the clipboard and the main window's geometry in twips.
 #include <QApplication>
@@ -49,8 +50,9 @@ void QtWindowSystemTest::messageBoxShowsWhatItIsGiven() {
         MessageIcon icon;
         QMessageBox::Icon shown;
     };
-    for (const Case c : {Case{MessageIcon::None, QMessageBox::NoIcon}, Case{MessageIcon::Information, QMessageBox::Information},
-                         Case{MessageIcon::Exclamation, QMessageBox::Warning}}) {
+    for (const Case c :
+         {Case{MessageIcon::None, QMessageBox::NoIcon}, Case{MessageIcon::Information, QMessageBox::Information},
+          Case{MessageIcon::Exclamation, QMessageBox::Warning}}) {
         bool seen = false;
         WhenModal([&](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);

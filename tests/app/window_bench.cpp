@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the window's encrypt and decrypt commands, from the menu item to
 // the text shown (laid out and painted), on large work texts. Run offscreen:
 //   QT_QPA_PLATFORM=offscreen window_bench [MiB ...]
@@ -14,8 +15,8 @@
 #include <vector>
 
 #include "ScriptedWindowSystem.h"
-#include "clsBlowfish.h"
 #include "WorkTextEdit.h"
+#include "clsBlowfish.h"
 #include "frmMain.h"
 
 using namespace quelvane;
@@ -113,8 +114,9 @@ int main(int argc, char** argv) {
             QApplication::processEvents();
             text->viewport()->repaint();
             const double loadMs = clock.nsecsElapsed() / 1e6;
-            std::printf("%-6d %-8s %12.1f %12.1f %12.1f %12.1f %12.1f %12.1f %12.1f\n", mib, lines ? "lines" : "one-line",
-                        Median(enc), Median(dec), cipherMs, keyMs, scrollMs, saveMs, loadMs);
+            std::printf("%-6d %-8s %12.1f %12.1f %12.1f %12.1f %12.1f %12.1f %12.1f\n", mib,
+                        lines ? "lines" : "one-line", Median(enc), Median(dec), cipherMs, keyMs, scrollMs, saveMs,
+                        loadMs);
             std::fflush(stdout);
         }
     }

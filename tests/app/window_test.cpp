@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's commands through the scripted window system: exact
 // messages, answers and the state they leave.
 #include <QAction>
@@ -14,8 +15,8 @@
 
 #include "ScriptedWindowSystem.h"
 #include "WindowFixture.h"
-#include "clsBlowfish.h"
 #include "WorkTextEdit.h"
+#include "clsBlowfish.h"
 #include "frmMain.h"
 
 using namespace quelvane;
@@ -122,18 +123,27 @@ void WindowTest::designAndMenu() {
     QCOMPARE(file->title(), QStringLiteral("&File"));
     QVERIFY(!file->separatorsCollapsible());
     QCOMPARE(w.menuBar()->actions().size(), 1);
-    const QList<QPair<QString, QString>> expected{
-        {"space8", "-"},         {"GenerateRandomPassWord", "&Generate Random PassWord"},
-        {"SavePassWord", "&Save PassWord"}, {"LoadPassWord", "&Load PassWord"},
-        {"Space1", "-"},         {"space", "-"},
-        {"Quelvane", "&Quelvane"}, {"DeQuelvane", "&DeQuelvane"},
-        {"SaveQuelvane", "&Save Quelvane"}, {"LoadQuelvane", "&Load Quelvane"},
-        {"Space5", "-"},         {"space7", "-"},
-        {"SaveTexFile", "&Save Tex File"}, {"LoadTexFile", "&Load Tex File"},
-        {"CopyTexBoxToClipboard", "&Copy Tex  Box To Clipboard"},
-        {"Space2", "-"},         {"Space4", "-"},
-        {"InFo", "&InFo"},       {"Space3", "-"},
-        {"Exit1", "&Exit"},      {"Space6", "-"}};
+    const QList<QPair<QString, QString>> expected{{"space8", "-"},
+                                                  {"GenerateRandomPassWord", "&Generate Random PassWord"},
+                                                  {"SavePassWord", "&Save PassWord"},
+                                                  {"LoadPassWord", "&Load PassWord"},
+                                                  {"Space1", "-"},
+                                                  {"space", "-"},
+                                                  {"Quelvane", "&Quelvane"},
+                                                  {"DeQuelvane", "&DeQuelvane"},
+                                                  {"SaveQuelvane", "&Save Quelvane"},
+                                                  {"LoadQuelvane", "&Load Quelvane"},
+                                                  {"Space5", "-"},
+                                                  {"space7", "-"},
+                                                  {"SaveTexFile", "&Save Tex File"},
+                                                  {"LoadTexFile", "&Load Tex File"},
+                                                  {"CopyTexBoxToClipboard", "&Copy Tex  Box To Clipboard"},
+                                                  {"Space2", "-"},
+                                                  {"Space4", "-"},
+                                                  {"InFo", "&InFo"},
+                                                  {"Space3", "-"},
+                                                  {"Exit1", "&Exit"},
+                                                  {"Space6", "-"}};
     const QList<QAction*> actions = file->actions();
     QCOMPARE(actions.size(), 21);
     for (int i = 0; i < 21; ++i) {
@@ -214,7 +224,7 @@ void WindowTest::encryptWritesTheFramedTextAsHex() {
     const QString folder = QFileInfo(t.w->txtSource).absolutePath();
     QCOMPARE(QFileInfo(folder).absolutePath(), QFileInfo(t.tmp.path()).absoluteFilePath());
     QCOMPARE(QFile::permissions(folder) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
-                                          QFile::WriteOther | QFile::ExeOther),
+                                           QFile::WriteOther | QFile::ExeOther),
              QFileDevice::Permissions());
     QVERIFY(t.LeftOnDisk().isEmpty());
 
@@ -230,15 +240,20 @@ void WindowTest::encryptWritesTheFramedTextAsHex() {
 void WindowTest::roundTripIsExact_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("password");
-    QTest::newRow("lines") << "first\nsecond" << "pw";
-    QTest::newRow("commas quotes blanks") << "  Hello, world\n\"quoted, text\"\n   lead" << "pw";
-    QTest::newRow("final break and empty lines") << "a\n\n\nb\n" << "pw";
+    QTest::newRow("lines") << "first\nsecond"
+                           << "pw";
+    QTest::newRow("commas quotes blanks") << "  Hello, world\n\"quoted, text\"\n   lead"
+                                          << "pw";
+    QTest::newRow("final break and empty lines") << "a\n\n\nb\n"
+                                                 << "pw";
     QTest::newRow("code page") << QString::fromUtf8("€ þ ß æ\u00A0nbsp ÿ") << "pw";
     QTest::newRow("marker inside") << QString::fromUtf8("þþ end þ") << "pw";
-    QTest::newRow("password of blanks") << "text" << "   ";
+    QTest::newRow("password of blanks") << "text"
+                                        << "   ";
     QTest::newRow("control characters in password") << "text" << QString::fromUtf8("\x1E\x1F\x7F ab");
     QTest::newRow("longest password") << "text" << QString(448, u'Z');
-    QTest::newRow("one character") << "x" << "p";
+    QTest::newRow("one character") << "x"
+                                   << "p";
 }
 
 void WindowTest::roundTripIsExact() {
@@ -417,7 +432,8 @@ void WindowTest::randomPasswordRefusals_data() {
     const QString numbers = QStringLiteral("Error Numbers Only ");
     for (const char* a : {"2", "0", "-5", "449", "2.9", "448.1"}) QTest::newRow(a) << a << range;
     for (const char* a : {"abc", "12x", "1e2", "3,5", "--4"}) QTest::newRow(a) << a << numbers;
-    QTest::newRow("cancel") << "" << "";
+    QTest::newRow("cancel") << ""
+                            << "";
 }
 
 void WindowTest::randomPasswordRefusals() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The work text box as a user edits it: keys, selection, clipboard, undo,
 // tabs, focus, and a line of tens of millions of characters.
 #include <QClipboard>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real program under Xvfb saves a hex file through the real (Qt, not
 # native) file dialog, the work text is replaced, the file is loaded back
 # through the dialog and decrypted: the text comes back.

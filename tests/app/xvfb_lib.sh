@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the Xvfb sessions: start under Xvfb, find windows, use the menu,
 # dismiss message boxes, read the clipboard. Source it with the program path
 # as "$1"; afterwards $prog, $pid and $main are set.

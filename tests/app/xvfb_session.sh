@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real program under Xvfb, driven like a person with xdotool: type a
 # password and a two-line text, encrypt from the menu, copy the hex text to
 # the clipboard and read it with xclip, decrypt it back, copy and compare,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file encryption on real files in a temporary folder.
 #include <gtest/gtest.h>
 

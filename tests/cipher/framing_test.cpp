@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame around the data, block chaining and the progress event.
 #include <gtest/gtest.h>
 
@@ -134,7 +135,8 @@ TEST(Frame, BadFramesAreLeftDecryptedButWhole) {
         Bytes_t part(cipher.begin(), cipher.begin() + static_cast<long>(cut));
         c.DecryptByte(part);
         ASSERT_EQ(part.size(), cut);
-        Bytes_t expected = testutil::PlainCbcDecrypt(c, Bytes_t(cipher.begin(), cipher.begin() + static_cast<long>(cut)));
+        Bytes_t expected =
+            testutil::PlainCbcDecrypt(c, Bytes_t(cipher.begin(), cipher.begin() + static_cast<long>(cut)));
         EXPECT_EQ(part, expected) << cut;
         for (std::size_t i = cut / 8 * 8; i < cut; ++i) EXPECT_EQ(part[i], cipher[i]);
     }

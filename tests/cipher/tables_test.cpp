@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Initial tables, single blocks and the key schedule.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte text, hex text and the string operations.
 #include <gtest/gtest.h>
 
@@ -29,7 +30,9 @@ TEST(ByteText, CharactersOutsideTheCodePageAreReported) {
 
     std::string out;
     EXPECT_EQ(bt::FromUtf16(u"caf\u00E9 \u20AC5", out), bt::npos);
-    EXPECT_EQ(out, "caf\xE9 \x80" "5");
+    EXPECT_EQ(out,
+              "caf\xE9 \x80"
+              "5");
     EXPECT_EQ(bt::FromUtf16(u"ab\u0101c", out), 2u);
     EXPECT_EQ(bt::FromUtf16(u"x\xD83D\xDE00", out), 1u);  // a surrogate pair has no byte
     EXPECT_EQ(bt::ToUtf16("\x80\xFE"), u"\u20AC\u00FE");

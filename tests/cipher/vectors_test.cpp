@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vectors from the separate reference implementation in tools/.
 #include <gtest/gtest.h>
 

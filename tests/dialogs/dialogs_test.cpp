@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Module1/Module2 through a scripted window system, and the real dialog.
 #include <QApplication>
 #include <QFileDialog>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer: the field reader on any bytes ends, stays inside the text and
 // never yields more than the text holds.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The field reader on the cases the load commands meet, and on arbitrary bytes.
 #include <gtest/gtest.h>
 

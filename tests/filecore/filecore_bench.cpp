@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the field reader and of loading and saving 16 MiB files, each next
 // to a plain peer in the same run:
 //   build-c/tests/filecore/filecore_bench --benchmark_min_time=0.5
@@ -72,9 +73,18 @@ void PeerLines(benchmark::State& state, const std::string& bytes) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
-const std::string& Text() { static const std::string s = TextSample(); return s; }
-const std::string& HexOneLine() { static const std::string s = HexSample(0); return s; }
-const std::string& HexLines() { static const std::string s = HexSample(64); return s; }
+const std::string& Text() {
+    static const std::string s = TextSample();
+    return s;
+}
+const std::string& HexOneLine() {
+    static const std::string s = HexSample(0);
+    return s;
+}
+const std::string& HexLines() {
+    static const std::string s = HexSample(64);
+    return s;
+}
 
 void BM_FieldReader_Text(benchmark::State& s) { Fields(s, Text()); }
 void BM_Peer_MemchrLines_Text(benchmark::State& s) { PeerLines(s, Text()); }
@@ -109,7 +119,10 @@ struct Files {
         SaveFileAtomically(hex, hexBytes);
     }
 };
-Files& TheFiles() { static Files f; return f; }
+Files& TheFiles() {
+    static Files f;
+    return f;
+}
 
 void LoadText(benchmark::State& state, const QString& path) {
     for (auto _ : state) {

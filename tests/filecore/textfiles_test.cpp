@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file reading, text decoding and atomic saving, on real files in a
 // temporary folder.
 #include <gtest/gtest.h>
@@ -6,8 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 
 #include "TextFiles.h"
 
@@ -31,7 +32,9 @@ class TextFiles : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QString Path(const QString& name) const { return dir.filePath(name); }
-    QStringList Entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+    QStringList Entries() const {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
     QTemporaryDir dir;
 };
 
@@ -87,9 +90,9 @@ TEST(DecodeTextFile, Utf8OrByteText) {
     EXPECT_EQ(DecodeTextFile(QByteArray()), QString());
     // Forms a lax decoder would take: overlong, surrogate, beyond U+10FFFF,
     // a cut-off sequence at the end, a lone continuation byte.
-    for (const QByteArray& bad : {QByteArray("\xC0\xAF"), QByteArray("\xE0\x80\xAF"), QByteArray("\xED\xA0\x80"),
-                                  QByteArray("\xF4\x90\x80\x80"), QByteArray("ok \xC3"), QByteArray("\xA9"),
-                                  QByteArray("\xF5\x80\x80\x80")}) {
+    for (const QByteArray& bad :
+         {QByteArray("\xC0\xAF"), QByteArray("\xE0\x80\xAF"), QByteArray("\xED\xA0\x80"),
+          QByteArray("\xF4\x90\x80\x80"), QByteArray("ok \xC3"), QByteArray("\xA9"), QByteArray("\xF5\x80\x80\x80")}) {
         const QByteArray bytes = "x" + bad;
         ASSERT_EQ(DecodeTextFile(bytes).size(), bytes.size()) << bytes.toHex().toStdString();
     }

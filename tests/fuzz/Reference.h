@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Plain restatements of the rules the fast code must follow, written for
 // clarity rather than speed, and the checks the fuzz targets share.
@@ -11,12 +12,12 @@
 #include "Probe.h"
 
 // A failed check is a crash, so libFuzzer keeps the input.
-#define FUZZ_CHECK(cond)                                                          \
-    do {                                                                          \
-        if (!(cond)) {                                                            \
+#define FUZZ_CHECK(cond)                                                                  \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                         \
-        }                                                                         \
+            std::abort();                                                                 \
+        }                                                                                 \
     } while (0)
 
 namespace reference {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DecryptByte on arbitrary bytes with an arbitrary key, and on real frames
 // that the input then damages. Compared with the one-block reference: same
 // bytes, same Progress events, with or without a listener.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DecryptString with IsTextInHex on arbitrary text and an arbitrary key, and
 // on real hex ciphertext that arrives wrapped and in mixed case.
 #include <fuzzer/FuzzedDataProvider.h>

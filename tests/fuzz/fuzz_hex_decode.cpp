@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hex decoder on arbitrary text, as bytes and as UTF-16 code units,
 // against the pair rule written out plainly; and hex text back to bytes.
 #include "HexText.h"
