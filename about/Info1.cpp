@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "Info1.h"
+#include "about/Info1.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "QtWindowSystem.h"
+#include "app/QtWindowSystem.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <cmath>
 
-#include "FileDialogs.h"
+#include "dialogs/FileDialogs.h"
 
 namespace quelvane {
 

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "WindowSystem.h"
+#include "core/WindowSystem.h"
 
 namespace quelvane {
 

@@ -67,6 +67,9 @@ private:
 
     void Replace(qsizetype from, qsizetype to, const QString& insert, bool record = true);
     void Reindex();
+    // Finds the line starts, tabs and widest line; false when the text still
+    // holds a CR or a line or paragraph separator.
+    bool IndexLines();
     qsizetype LineOf(qsizetype position) const;
     qsizetype LineEnd(qsizetype line) const;
     qsizetype CellOf(qsizetype position) const;  // cell of a position within its line

@@ -1,27 +1,18 @@
 // SPDX-License-Identifier: MIT
-#include "frmMain.h"
+#include "app/frmMain.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
 #include <algorithm>
-#include <filesystem>
-#include <string>
 
-#include "FieldReader.h"
-#include "FileDialogs.h"
-#include "HexText.h"
-#include "Info1.h"
-#include "PasswordGenerator.h"
-#include "QtByteText.h"
-#include "SecureWipe.h"
-#include "TextFiles.h"
-#include "WorkText.h"
+#include "about/Info1.h"
+#include "core/PasswordGenerator.h"
+#include "core/QtByteText.h"
+#include "core/TextFiles.h"
+#include "dialogs/FileDialogs.h"
 
 // The icons live in the static library; the resource must be pulled in by name.
 static void InitResources() { Q_INIT_RESOURCE(quelvane); }
@@ -32,7 +23,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Quelvane");
 const QString kCaption = QStringLiteral(" Quelvane");
-constexpr int kPasswordMax = 448;
 constexpr int kTwipsPerPixel = 15;
 
 QRect Twips(int left, int top, int width, int height) {
@@ -50,66 +40,10 @@ QFont DesignFont(const QStringList& families, double points, bool bold, QFont::S
     return font;
 }
 
-std::filesystem::path FsPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-std::optional<QString> WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString error = file.errorString();
-        file.close();
-        QFile::remove(path);
-        return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), error);
-    }
-    return std::nullopt;
-}
-
-// The two temporary files go on every way out of a command.
-class TemporaryFiles {
-public:
-    TemporaryFiles(const QString& a, const QString& b) : first(a), second(b) {}
-    ~TemporaryFiles() { Remove(); }
-    void Remove() {
-        QFile::remove(first);
-        QFile::remove(second);
-    }
-
-private:
-    QString first, second;
-};
-
-class BusyPointer {
-public:
-    explicit BusyPointer(WindowSystem& w) : ws(w) { ws.SetBusyPointer(true); }
-    ~BusyPointer() { Release(); }
-    void Release() {
-        if (busy) ws.SetBusyPointer(false);
-        busy = false;
-    }
-
-private:
-    WindowSystem& ws;
-    bool busy = true;
-};
-
-struct KeyBytes {
-    std::string bytes;
-    ~KeyBytes() { SecureWipe(bytes); }
-};
-
-QString NoByteMessage(const QString& what, const QString& text, qsizetype at, const QString& consequence) {
-    return QStringLiteral(
-               "%1 holds the character %2, which the Windows-1252 code page cannot represent, so %3. "
-               "Nothing was changed.")
-        .arg(what, DescribeCharacter(text, at), consequence);
-}
-
 }  // namespace
 
 frmMain::frmMain(WindowSystem& windowSystem, QWidget* parent) : QMainWindow(parent), ws(windowSystem) {
+    road.OnBusy([this](bool busy) { ws.SetBusyPointer(busy); });
     BuildWindow();
     BuildMenu();
     Form_Load();
@@ -234,27 +168,13 @@ QString frmMain::WorkText() const { return frmText1->toPlainText(); }
 
 void frmMain::SetWorkText(const QString& text) { frmText1->setPlainText(text); }
 
-QString frmMain::TemporaryFolder() {
-    if (!temporaryDir || !temporaryDir->isValid()) {
-        temporaryDir = temporaryParent.isEmpty()
-                           ? std::make_unique<QTemporaryDir>()
-                           : std::make_unique<QTemporaryDir>(temporaryParent + QStringLiteral("/quelvane-XXXXXX"));
-        if (!temporaryDir->isValid()) {
-            temporaryDir.reset();
-            return QString();
-        }
-        QFile::setPermissions(temporaryDir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    return temporaryDir->path();
-}
-
 void frmMain::Warn(const QString& text) { ws.MessageBox(text, kTitle, MessageIcon::Exclamation); }
 
 // --- start-up and closing -------------------------------------------------
 
 void frmMain::Form_Load() {
-    cipher = std::make_unique<clsBlowfish>();
-    WrongPassword = 0;
+    // The cipher object is the road's, made with it and fresh for every command.
+    hidden.WrongPassword = 0;
 }
 
 void frmMain::txtKey_Change() { PNum->setText(QString::number(txtKey->text().size())); }
@@ -296,111 +216,41 @@ void frmMain::ClosingSlide() {
     ws.EndProgram();
 }
 
-// --- encrypt ---------------------------------------------------------------
+// --- encrypt and decrypt -------------------------------------------------------
 
 void frmMain::Quelvane_Click() {
     const QString password = txtKey->text();
     if (password.isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
-    const QString text = WorkText();
-    if (text.isEmpty()) return Warn(QStringLiteral("Enter Some Txt First"));
+    if (frmText1->isEmpty()) return Warn(QStringLiteral("Enter Some Txt First"));
 
-    qsizetype bad = 0;
-    std::optional<QByteArray> keyBytes = ToByteText(password, &bad);
-    if (!keyBytes)
-        return Warn(NoByteMessage(QStringLiteral("The password"), password, bad,
-                                  QStringLiteral("it cannot be used as the key")));
-    KeyBytes key{keyBytes->toStdString()};
-    WipeBytes(*keyBytes);
-    std::optional<QByteArray> plain = WorkTextToBytes(text, &bad);
-    if (!plain)
-        return Warn(
-            NoByteMessage(QStringLiteral("The work text"), text, bad, QStringLiteral("the text cannot be encrypted")));
-
-    const QString folder = TemporaryFolder();
-    if (folder.isEmpty()) {
-        WipeBytes(*plain);
-        return Warn(QStringLiteral("Cannot make a private temporary folder for the encryption. Nothing was changed."));
-    }
-    txtSource = folder + QStringLiteral("/DumpSTempFile$$$");
-    txtDestination = folder + QStringLiteral("/DumpDTempFile$$$");
-    TemporaryFiles temporaries(txtSource, txtDestination);
-
-    plain->append('\xFE');  // the end marker, then the line end
-    plain->append("\r\n");
-    const std::optional<QString> writeError = WriteFile(txtSource, *plain);
-    WipeBytes(*plain);
-    if (writeError) return Warn(*writeError + QStringLiteral(". Nothing was changed."));
-
-    cipher = std::make_unique<clsBlowfish>();
-    BusyPointer busy(ws);
-    const bool encrypted = cipher->EncryptFile(FsPath(txtSource), FsPath(txtDestination), chkOverWrite != 0, key.bytes);
-    QFile::remove(txtSource);  // the plain text leaves the disk at once
-    const bool shown = encrypted && DisplayFileAsHex();
-    busy.Release();
-    temporaries.Remove();
-    if (!shown)
-        return Warn(QStringLiteral(
-            "The text could not be encrypted (the ciphertext could not be written). Nothing was changed."));
+    road.SetOverwrite(hidden.chkOverWrite != 0);
+    QString hex, error;
+    const bool encrypted = road.Encrypt(password, frmText1->toPlainText(), hex, &error);
+    hidden.txtSource = road.SourcePath();
+    hidden.txtDestination = road.DestinationPath();
+    if (!encrypted) return Warn(error);
+    SetWorkText(hex);
+    hex.clear();
     ws.MessageBox(
         QStringLiteral("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "),
         kTitle, MessageIcon::Information);
 }
-
-bool frmMain::DisplayFileAsHex() {
-    QFile file(txtDestination);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return false;
-    file.close();
-    std::string hex(static_cast<std::size_t>(bytes.size()) * 2, '\0');
-    hextext::EncodeTo(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()),
-                      hex.data());
-    SetWorkText(QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size())));
-    return true;
-}
-
-// --- decrypt ---------------------------------------------------------------
 
 void frmMain::DeQuelvane_Click() {
     const QString password = txtKey->text();
     if (password.isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
     if (frmText1->isEmpty()) return Warn(QStringLiteral("Load HBfa File First Or Paste Hex File"));
 
-    qsizetype bad = 0;
-    std::optional<QByteArray> keyBytes = ToByteText(password, &bad);
-    if (!keyBytes)
-        return Warn(NoByteMessage(QStringLiteral("The password"), password, bad,
-                                  QStringLiteral("no text can have been encrypted with it")));
-    KeyBytes key{keyBytes->toStdString()};
-    WipeBytes(*keyBytes);
-
-    const QString folder = TemporaryFolder();
-    if (folder.isEmpty())
-        return Warn(QStringLiteral("Cannot make a private temporary folder for the decryption. Nothing was changed."));
-    txtSource = folder + QStringLiteral("/DumpSTempFile$$$");
-    txtDestination = folder + QStringLiteral("/DumpDTempFile$$$");
-    TemporaryFiles temporaries(txtSource, txtDestination);
-
-    if (!WriteHexAsFile())
-        return Warn(QStringLiteral("Cannot write the temporary file %1. Nothing was changed.")
-                        .arg(QDir::toNativeSeparators(txtSource)));
-    const qint64 cipherSize = QFileInfo(txtSource).size();
-
-    cipher = std::make_unique<clsBlowfish>();
-    BusyPointer busy(ws);
-    const bool decrypted = cipher->DecryptFile(FsPath(txtSource), FsPath(txtDestination), chkOverWrite != 0, key.bytes);
-    busy.Release();
-    // An empty ciphertext decrypts to nothing and is judged like a wrong password;
-    // any other failure is the temporary folder's.
-    if (!decrypted && cipherSize > 0)
-        return Warn(
-            QStringLiteral("The hex text could not be decrypted (the temporary file could not be written). "
-                           "Nothing was changed."));
-
-    LoadFileAndDisplay();
-    temporaries.Remove();
-    if (WrongPassword == 1) {
-        WrongPassword = 0;
+    road.SetOverwrite(hidden.chkOverWrite != 0);
+    TextCipher::Decryption decrypted;
+    QString error;
+    const bool ran = road.Decrypt(password, frmText1->toPlainText(), decrypted, &error);
+    hidden.txtSource = road.SourcePath();
+    hidden.txtDestination = road.DestinationPath();
+    if (!ran) return Warn(error);
+    LoadFileAndDisplay(decrypted);
+    if (hidden.WrongPassword == 1) {
+        hidden.WrongPassword = 0;
         txtKey->setText(QString());  // the hex text stays: it is the user's data
         return;
     }
@@ -408,38 +258,15 @@ void frmMain::DeQuelvane_Click() {
                   MessageIcon::Information);
 }
 
-bool frmMain::WriteHexAsFile() {
-    const QString text = WorkText();
-    const std::string bytes = hextext::Decode(
-        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
-    return !WriteFile(txtSource, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
-void frmMain::LoadFileAndDisplay() {
-    List1.clear();
-    QByteArray bytes;
-    {
-        QFile file(txtDestination);
-        if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-    }
-    QFile::remove(txtDestination);  // no decrypted bytes stay on disk, whatever they are
-    const qint64 cipherSize = QFileInfo(txtSource).size();
-
-    // The right password gives back the framed text exactly: 12 to 19 bytes
-    // shorter than the ciphertext, ending in the marker and CR LF.
-    const qint64 spare = cipherSize - bytes.size();
-    const bool framed = spare >= 12 && spare <= 19 && bytes.endsWith("\xFE\r\n");
-    if (!framed) {
-        WipeBytes(bytes);
+void frmMain::LoadFileAndDisplay(const TextCipher::Decryption& decrypted) {
+    hidden.List1.clear();
+    if (decrypted.wrongPassword) {
         ws.MessageBox(QStringLiteral(" Opps Wrong Password "), kTitle, MessageIcon::None);
-        WrongPassword = 1;
+        hidden.WrongPassword = 1;
         return;
     }
-    bytes.chop(3);
-    const QString text = BytesToWorkText(bytes);
-    WipeBytes(bytes);
-    List1 = text.split(u'\n');
-    SetWorkText(text);
+    hidden.List1 = decrypted.text.split(u'\n');
+    SetWorkText(decrypted.text);
 }
 
 // --- random password -------------------------------------------------------
@@ -454,11 +281,12 @@ void frmMain::GenerateRandomPassWord_Click() {
         return void(ws.MessageBox(QStringLiteral("Min 3 Max 448"), kTitle, MessageIcon::Information));
 
     txtKey->setText(QString());
-    Text1.clear();
+    hidden.Text1.clear();
     PNum->setText(QString());
 
     // Two batches of at most 248 and 200 characters.
     double rest = 0;
+    QString& Text1 = hidden.Text1;
     Text1 = answer;
     if (*number > 248) {
         Text1 = QStringLiteral("248");
@@ -509,35 +337,37 @@ void frmMain::SaveFile(const SaveValues& v) {
     const QString source = v.password ? txtKey->text() : WorkText();
     if (source.isEmpty()) return Warn(v.emptyMessage);
 
-    // Byte text, as the files have always held. A work text with a character
-    // outside the code page is written as UTF-8, which the loads read back; a
-    // password must stay byte text, since it is the key.
+    // A password must stay byte text, since it is the key; a work text is
+    // whatever the text file's encoding makes of it.
+    QByteArray bytes;
     qsizetype bad = 0;
-    std::optional<QByteArray> bytes = v.password ? ToByteText(source, &bad) : WorkTextToBytes(source, &bad);
-    if (!bytes && v.password)
-        return Warn(NoByteMessage(QStringLiteral("The password"), source, bad, QStringLiteral("it cannot be saved")));
-    if (!bytes) bytes = QString(source).replace(u'\n', QStringLiteral("\r\n")).toUtf8();
+    if (v.password && !ToByteText(source, bytes, &bad))
+        return Warn(QStringLiteral("The password holds the character %1, which the Windows-1252 code page cannot "
+                                   "represent, so it cannot be saved. Nothing was changed.")
+                        .arg(DescribeCharacter(source, bad)));
+    if (!v.password) bytes = EncodeTextFile(source);
 
     const std::optional<QString> chosen =
         ShowSaveDialog(ws, v.dialogTitle, {v.filterPattern, QString()}, {v.filterName, QString()}, 1);
-    if (!chosen) return WipeBytes(*bytes);
+    if (!chosen) return WipeBytes(bytes);
     QString path = *chosen;
     while (path.startsWith(u' ')) path.remove(0, 1);
     while (path.endsWith(u' ')) path.chop(1);
-    if (path.isEmpty()) return WipeBytes(*bytes);  // nothing but blanks: nothing chosen
+    if (path.isEmpty()) return WipeBytes(bytes);  // nothing but blanks: nothing chosen
     path += v.suffix;  // always, also after a name that has it: key.QvP -> key.QvP.QvP
-    Text1 = path;
-    txtDestination = path;
+    hidden.Text1 = path;
+    hidden.txtDestination = path;
 
-    if (QFileInfo(path).isFile() &&
+    if (RegularFileExists(path) &&
         ws.MessageBox(QStringLiteral("Output File Already Exist. Do you want To OVERWRITE It?"), kCaption,
                       MessageIcon::Exclamation, MessageButtons::YesNo) != MessageAnswer::Yes)
-        return WipeBytes(*bytes);
+        return WipeBytes(bytes);
 
-    const std::optional<QString> error = SaveFileAtomically(txtDestination, *bytes);
-    WipeBytes(*bytes);
-    if (error) return Warn(*error);
-    Warn(v.donePrefix + QStringLiteral("\r\n") + txtDestination);
+    QString error;
+    const bool saved = SaveFileAtomically(hidden.txtDestination, bytes, &error);
+    WipeBytes(bytes);
+    if (!saved) return Warn(error);
+    Warn(v.donePrefix + QStringLiteral("\r\n") + hidden.txtDestination);
 }
 
 std::optional<QString> frmMain::AskFileToLoad(const QString& title, const QString& pattern, const QString& name) {
@@ -548,19 +378,9 @@ void frmMain::LoadPassWord_Click() {
     const std::optional<QString> path =
         AskFileToLoad(QStringLiteral("Load Quelvane PassWord"), QStringLiteral("*.QvP"), QStringLiteral("QvP"));
     if (!path) return;
-    FileRead file = ReadWholeFile(*path);
-    if (!file.ok) return Warn(file.error);
-    // A NUL byte is never written by the save and cannot be typed: such a
-    // file is no password file.
-    if (file.bytes.contains('\0')) {
-        WipeBytes(file.bytes);
-        return Warn(QStringLiteral("%1 holds a NUL byte, which a password cannot hold. The password was not changed.")
-                        .arg(*path));
-    }
-    const qsizetype size = file.bytes.size();
-    if (size > kPasswordMax) file.bytes.truncate(kPasswordMax);  // the box holds 448 characters
-    const QString password = FromByteText(file.bytes);
-    WipeBytes(file.bytes);
+    QString password, error;
+    qsizetype length = 0;
+    if (!LoadPasswordFile(*path, password, &length, &error)) return Warn(error);
 
     const QString before = txtKey->text();
     txtKey->setText(password);
@@ -569,25 +389,22 @@ void frmMain::LoadPassWord_Click() {
         return Warn(QStringLiteral("The password box cannot take the characters of %1. The password was not changed.")
                         .arg(*path));
     }
-    txtSource = *path;
-    if (size > kPasswordMax)
-        Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.").arg(*path).arg(size));
-    Warn(QStringLiteral("PassWord Loaded From \r\n") + txtSource);
+    hidden.txtSource = *path;
+    if (length > kPasswordMax)
+        Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.").arg(*path).arg(length));
+    Warn(QStringLiteral("PassWord Loaded From \r\n") + hidden.txtSource);
 }
 
 void frmMain::LoadTexFile_Click() {
     const std::optional<QString> path =
         AskFileToLoad(QStringLiteral("Load TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"));
     if (!path) return;
-    FileRead file = ReadWholeFile(*path);
-    if (!file.ok) return Warn(file.error);
-    // The file exactly: commas, quotes and leading blanks stay; line breaks of any kind are the box's.
-    const QString text = DecodeTextFile(file.bytes);
-    WipeBytes(file.bytes);
-    txtSource = *path;
-    List1 = text.isEmpty() ? QStringList() : text.split(u'\n');
+    QString text, error;
+    if (!LoadTextFile(*path, text, &error)) return Warn(error);
+    hidden.txtSource = *path;
+    hidden.List1 = text.isEmpty() ? QStringList() : text.split(u'\n');
     SetWorkText(text);
-    Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + txtSource);
+    Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + hidden.txtSource);
 }
 
 void frmMain::LoadQuelvane_Click() {
@@ -595,17 +412,12 @@ void frmMain::LoadQuelvane_Click() {
     const std::optional<QString> path =
         AskFileToLoad(QStringLiteral("Load Hex QvH File"), QStringLiteral("*.QvH"), QStringLiteral("QvH"));
     if (!path) return;
-    const FileRead file = ReadWholeFile(*path);
-    if (!file.ok) return Warn(file.error);
-    // Fields joined with nothing between: hex text split over lines or by commas is one run again.
-    std::string joined;
-    joined.reserve(static_cast<std::size_t>(file.bytes.size()));
-    FieldReader reader(std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())));
-    while (!reader.AtEnd()) joined += reader.ReadNextField();
-    txtSource = *path;
-    List1.clear();
-    SetWorkText(FromByteText(QByteArrayView(joined.data(), static_cast<qsizetype>(joined.size()))));
-    Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + txtSource);
+    QString hex, error;
+    if (!LoadHexFile(*path, hex, &error)) return Warn(error);
+    hidden.txtSource = *path;
+    hidden.List1.clear();
+    SetWorkText(hex);
+    Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + hidden.txtSource);
 }
 
 // --- about ---------------------------------------------------------------------

@@ -9,12 +9,11 @@
 #include <QMainWindow>
 #include <QRandomGenerator>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <memory>
+#include <optional>
 
-#include "WindowSystem.h"
-#include "WorkTextEdit.h"
-#include "clsBlowfish.h"
+#include "app/WorkTextEdit.h"
+#include "core/TextCipher.h"
+#include "core/WindowSystem.h"
 
 namespace quelvane {
 
@@ -31,18 +30,19 @@ public:
     // Centres the window on its screen (first position).
     void CentreOnScreen();
 
-    // The hidden controls are plain state of the window; the commands share them.
-    QString Text1;  // scratch: the random password's batch length, the saved path
-    QString txtSource;  // the file a command reads from
-    QString txtDestination;  // the file a command writes to
-    QStringList List1;  // the lines or fields last read
-    int chkOverWrite = 1;  // "Overwrite existing.": 0 unchecked, 1 checked, 2 grayed
-    qint16 WrongPassword = 0;
+    // The hidden controls: plain state of the window that the commands share.
+    struct HiddenControls {
+        QString Text1;  // scratch: the random password's batch length, the saved path
+        QString txtSource;  // the file a command reads from
+        QString txtDestination;  // the file a command writes to
+        QStringList List1;  // the lines or fields last read
+        int chkOverWrite = 1;  // "Overwrite existing.": 0 unchecked, 1 checked, 2 grayed
+        qint16 WrongPassword = 0;
+    };
+    const HiddenControls& Hidden() const { return hidden; }
 
     // Where the private temporary folder of this run is made (tests choose it).
-    void SetTemporaryParent(const QString& folder) { temporaryParent = folder; }
-    // The folder holding the temporary files, made on first use; empty when it cannot be made.
-    QString TemporaryFolder();
+    void SetTemporaryParent(const QString& folder) { road.SetTemporaryParent(folder); }
     // The random password generator's source (tests pass a seeded one).
     void SetRandomSource(QRandomGenerator* source) { randomSource = source; }
 
@@ -52,7 +52,6 @@ public slots:
     void Exit1_Click();
     void Quelvane_Click();
     void DeQuelvane_Click();
-    void LoadFileAndDisplay();
     void GenerateRandomPassWord_Click();
     void CopyTexBoxToClipboard_Click();
     void SavePassWord_Click();
@@ -79,14 +78,12 @@ private:
     void BuildMenu();
     void Form_Unload(int& Cancel);
     void ClosingSlide();
-    bool DisplayFileAsHex();
-    bool WriteHexAsFile();
+    void LoadFileAndDisplay(const TextCipher::Decryption& decrypted);
     void Warn(const QString& text);
 
     WindowSystem& ws;
-    std::unique_ptr<clsBlowfish> cipher;
-    std::unique_ptr<QTemporaryDir> temporaryDir;
-    QString temporaryParent;
+    TextCipher road;  // holds the window's cipher object
+    HiddenControls hidden;
     QRandomGenerator* randomSource = QRandomGenerator::system();
     bool closing = false;
 

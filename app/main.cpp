@@ -2,8 +2,8 @@
 // Quelvane: encrypts a text with a password into hex text and back.
 #include <QApplication>
 
-#include "QtWindowSystem.h"
-#include "frmMain.h"
+#include "app/QtWindowSystem.h"
+#include "app/frmMain.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "HexText.h"
-#include "clsBlowfish.h"
+#include "cipher/HexText.h"
+#include "cipher/clsBlowfish.h"
 
 namespace {
 

@@ -25,17 +25,23 @@ const std::array<std::uint8_t, 256> kClass = MakeClass();
 namespace {
 // Digit of a nibble by arithmetic, not a table: the loop below then becomes
 // vector code.
-inline char Digit(unsigned nibble) noexcept {
-    return static_cast<char>(nibble + '0' + (nibble > 9 ? 'A' - '9' - 1 : 0));
+template <class Ch>
+inline Ch Digit(unsigned nibble) noexcept {
+    return static_cast<Ch>(nibble + '0' + (nibble > 9 ? 'A' - '9' - 1 : 0));
+}
+
+template <class Ch>
+inline void EncodeInto(const std::uint8_t* in, std::size_t n, Ch* out) noexcept {
+    for (std::size_t i = 0; i < n; ++i) {
+        out[2 * i] = Digit<Ch>(in[i] >> 4u);
+        out[2 * i + 1] = Digit<Ch>(in[i] & 15u);
+    }
 }
 }  // namespace
 
-void EncodeTo(const std::uint8_t* in, std::size_t n, char* out) noexcept {
-    for (std::size_t i = 0; i < n; ++i) {
-        out[2 * i] = Digit(in[i] >> 4u);
-        out[2 * i + 1] = Digit(in[i] & 15u);
-    }
-}
+void EncodeTo(const std::uint8_t* in, std::size_t n, char* out) noexcept { EncodeInto(in, n, out); }
+
+void EncodeTo(const std::uint8_t* in, std::size_t n, char16_t* out) noexcept { EncodeInto(in, n, out); }
 
 std::string Encode(std::string_view bytes) {
     std::string out(2 * bytes.size(), '\0');

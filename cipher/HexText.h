@@ -17,6 +17,7 @@ namespace quelvane::hextext {
 
 // Writes 2 * n characters to out.
 void EncodeTo(const std::uint8_t* in, std::size_t n, char* out) noexcept;
+void EncodeTo(const std::uint8_t* in, std::size_t n, char16_t* out) noexcept;
 std::string Encode(std::string_view bytes);
 
 namespace detail {

@@ -362,11 +362,16 @@ void clsBlowfish::DecryptByte(std::vector<std::uint8_t>& byteArray, std::string_
     // for its size descriptor.
     if (T % 8 != 0 || T < 12) return;
     const auto N = static_cast<std::int32_t>(GetLE(p + 8));
-    const long long spare = static_cast<long long>(T) - N;
-    // A negative descriptor is as invalid as one out of range.
-    if (N < 0 || spare < 12 || spare > 19) return;
+    if (!SizeDescriptorFits(T, N)) return;
     std::memmove(p, p + 12, static_cast<std::size_t>(N));
     byteArray.resize(static_cast<std::size_t>(N));
+}
+
+bool clsBlowfish::SizeDescriptorFits(std::size_t T, std::int64_t N) noexcept {
+    // A negative descriptor is as invalid as one out of range.
+    if (N < 0) return false;
+    const auto spare = static_cast<long long>(T) - N;
+    return spare >= 12 && spare <= 19;
 }
 
 std::string clsBlowfish::EncryptString(const std::string& Text, std::string_view Key, bool OutputInHex) {

@@ -35,6 +35,11 @@ public:
     // whole, decrypted; an incomplete last block is left as it was.
     void DecryptByte(std::vector<std::uint8_t>& byteArray, std::string_view Key = {}) noexcept;
 
+    // The frame rule: a ciphertext of T bytes holds N data bytes when T - N
+    // is 12 to 19. DecryptByte cuts the data out only then, so a decrypted
+    // array (or file) of any other length means a wrong key or damage.
+    static bool SizeDescriptorFits(std::size_t T, std::int64_t N) noexcept;
+
     std::string EncryptString(const std::string& Text, std::string_view Key = {}, bool OutputInHex = false);
     // With IsTextInHex, Text is replaced by its decoded form first.
     std::string DecryptString(std::string& Text, std::string_view Key = {}, bool IsTextInHex = false);

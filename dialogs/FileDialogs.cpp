@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Module1 (ShowSaveDialog) and Module2 (ShowOpenDialog). The two differ only
 // in the save flag of the request.
-#include "FileDialogs.h"
+#include "dialogs/FileDialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>

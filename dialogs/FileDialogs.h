@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "WindowSystem.h"
+#include "core/WindowSystem.h"
 
 namespace quelvane {
 

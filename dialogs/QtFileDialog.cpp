@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 
-#include "FileDialogs.h"
+#include "dialogs/FileDialogs.h"
 
 namespace quelvane {
 

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QtTest>
 
-#include "Info1.h"
+#include "about/Info1.h"
 
 using quelvane::Info1;
 

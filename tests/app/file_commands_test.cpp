@@ -8,10 +8,10 @@
 #include <QtTest>
 #include <memory>
 
-#include "Info1.h"
-#include "ScriptedWindowSystem.h"
-#include "WindowFixture.h"
-#include "frmMain.h"
+#include "about/Info1.h"
+#include "app/frmMain.h"
+#include "tests/support/ScriptedWindowSystem.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace quelvane;
 
@@ -83,8 +83,8 @@ void FileCommandsTest::savePassword() {
     QCOMPARE(r.filterPattern, QStringLiteral("*.QvP"));
     QCOMPARE(Read(t.Path("key.QvP")), QByteArray("abc"));
     ExpectDone(t.Last(), QStringLiteral("PassWord Saved As \r\n") + t.Path("key.QvP"));
-    QCOMPARE(t.w->Text1, t.Path("key.QvP"));
-    QCOMPARE(t.w->txtDestination, t.Path("key.QvP"));
+    QCOMPARE(t.w->Hidden().Text1, t.Path("key.QvP"));
+    QCOMPARE(t.w->Hidden().txtDestination, t.Path("key.QvP"));
 
     // The suffix is always appended; blanks around the chosen name go.
     t.Run("SavePassWord", t.Path("key.QvP"));
@@ -116,7 +116,7 @@ void FileCommandsTest::overwriteQuestion() {
     QCOMPARE(question.icon, MessageIcon::Exclamation);
     QCOMPARE(question.buttons, MessageButtons::YesNo);
     QCOMPARE(Read(t.Path("key.QvP")), QByteArray("0123456789"));
-    QCOMPARE(t.w->txtDestination, t.Path("key.QvP"));
+    QCOMPARE(t.w->Hidden().txtDestination, t.Path("key.QvP"));
 
     t.ws.messageAnswers.push_back(MessageAnswer::Yes);
     t.Run("SavePassWord", t.Path("key"));
@@ -157,7 +157,7 @@ void FileCommandsTest::loadPassword() {
     QCOMPARE(t.Key()->text(), QStringLiteral("abc"));
     QCOMPARE(t.Num(), QStringLiteral("3"));
     QCOMPARE(t.w->WorkText(), QStringLiteral("the work text stays"));
-    QCOMPARE(t.w->txtSource, t.Path("three.QvP"));
+    QCOMPARE(t.w->Hidden().txtSource, t.Path("three.QvP"));
     ExpectDone(t.Last(), QStringLiteral("PassWord Loaded From \r\n") + t.Path("three.QvP"));
 
     // An empty file: an empty password, and the closing message.
@@ -208,8 +208,8 @@ void FileCommandsTest::textFiles() {
     QCOMPARE(t.ws.fileRequests.last().title, QStringLiteral("Load TxT File"));
     QVERIFY(!t.ws.fileRequests.last().save);
     QCOMPARE(t.w->WorkText(), QStringLiteral("first\nsecond"));
-    QCOMPARE(t.w->List1, QStringList({QStringLiteral("first"), QStringLiteral("second")}));
-    QCOMPARE(t.w->txtSource, t.Path("notes.TxT"));
+    QCOMPARE(t.w->Hidden().List1, QStringList({QStringLiteral("first"), QStringLiteral("second")}));
+    QCOMPARE(t.w->Hidden().txtSource, t.Path("notes.TxT"));
     ExpectDone(t.Last(), QStringLiteral("Your TxT File Is Loaded From\r\n") + t.Path("notes.TxT"));
 
     t.Run("SaveTexFile", t.Path("notes.TxT"));
@@ -265,13 +265,14 @@ void FileCommandsTest::hexFiles() {
     QCOMPARE(Read(t.Path("data.QvH")), hex.toLatin1());
     ExpectDone(t.Last(), QStringLiteral("Your Quelvane Saved As \r\n") + t.Path("data.QvH"));
 
+    Write(t.Path("x.TxT"), "x");
+    t.Run("LoadTexFile", t.Path("x.TxT"));  // leaves one line in List1
     t.w->SetWorkText(QStringLiteral("something else"));
-    t.w->List1 = QStringList{QStringLiteral("x")};
     t.Key()->setText(QStringLiteral("pw"));
     t.Run("LoadQuelvane", t.Path("data.QvH"));
     QCOMPARE(t.ws.fileRequests.last().title, QStringLiteral("Load Hex QvH File"));
     QCOMPARE(t.w->WorkText(), hex);
-    QVERIFY(t.w->List1.isEmpty());
+    QVERIFY(t.w->Hidden().List1.isEmpty());
     ExpectDone(t.Last(), QStringLiteral("Your Hex Quelvane Loaded From\r\n") + t.Path("data.QvH"));
     t.w->findChild<QAction*>(QStringLiteral("DeQuelvane"))->trigger();
     QCOMPARE(t.w->WorkText(), QStringLiteral("the plain text, with a comma"));
@@ -305,15 +306,16 @@ void FileCommandsTest::loadsThatFailChangeNothing() {
                          : kind == "folder" ? t.Path("folder")
                                             : t.Path("plain") + QStringLiteral("/below");
     t.Key()->setText(QStringLiteral("pw"));
-    t.w->SetWorkText(QStringLiteral("work"));
-    t.w->txtSource = QStringLiteral("before");
+    Write(t.Path("before.TxT"), "work");
+    t.Run("LoadTexFile", t.Path("before.TxT"));  // leaves its path in txtSource
+    t.ws.messages.clear();
     t.Run(item.toLatin1().constData(), path);
     QCOMPARE(t.ws.messages.size(), 1);
     QVERIFY2(t.Last().text.startsWith(QStringLiteral("Cannot read ") + path), qPrintable(t.Last().text));
     QCOMPARE(t.Last().icon, MessageIcon::Exclamation);
     QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
     QCOMPARE(t.w->WorkText(), QStringLiteral("work"));
-    QCOMPARE(t.w->txtSource, QStringLiteral("before"));
+    QCOMPARE(t.w->Hidden().txtSource, t.Path("before.TxT"));
 }
 
 void FileCommandsTest::cancelChangesNothing() {
@@ -327,7 +329,8 @@ void FileCommandsTest::cancelChangesNothing() {
     QVERIFY(t.ws.messages.isEmpty());
     QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
     QCOMPARE(t.w->WorkText(), QStringLiteral("work"));
-    QVERIFY(t.w->Text1.isEmpty() && t.w->txtDestination.isEmpty() && t.w->txtSource.isEmpty());
+    QVERIFY(t.w->Hidden().Text1.isEmpty() && t.w->Hidden().txtDestination.isEmpty() &&
+            t.w->Hidden().txtSource.isEmpty());
     QVERIFY(QDir(t.tmp.path()).isEmpty());
 }
 

@@ -12,7 +12,7 @@
 #include <QtTest>
 #include <functional>
 
-#include "QtWindowSystem.h"
+#include "app/QtWindowSystem.h"
 
 using namespace quelvane;
 

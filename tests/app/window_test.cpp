@@ -13,11 +13,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "ScriptedWindowSystem.h"
-#include "WindowFixture.h"
-#include "WorkTextEdit.h"
-#include "clsBlowfish.h"
-#include "frmMain.h"
+#include "app/WorkTextEdit.h"
+#include "app/frmMain.h"
+#include "cipher/clsBlowfish.h"
+#include "tests/support/ScriptedWindowSystem.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace quelvane;
 
@@ -114,9 +114,10 @@ void WindowTest::designAndMenu() {
     QCOMPARE(key->text(), QString());
     QCOMPARE(t.Num()->text(), QString());
     QCOMPARE(w.WorkText(), QString());
-    QVERIFY(w.Text1.isEmpty() && w.txtSource.isEmpty() && w.txtDestination.isEmpty() && w.List1.isEmpty());
-    QCOMPARE(w.chkOverWrite, 1);
-    QCOMPARE(w.WrongPassword, qint16(0));
+    QVERIFY(w.Hidden().Text1.isEmpty() && w.Hidden().txtSource.isEmpty() && w.Hidden().txtDestination.isEmpty() &&
+            w.Hidden().List1.isEmpty());
+    QCOMPARE(w.Hidden().chkOverWrite, 1);
+    QCOMPARE(w.Hidden().WrongPassword, qint16(0));
 
     auto* file = w.findChild<QMenu*>(QStringLiteral("File1"));
     QVERIFY(file);
@@ -219,9 +220,9 @@ void WindowTest::encryptWritesTheFramedTextAsHex() {
     QCOMPARE(t.ws.busyChanges, 2);
 
     // The temporary files keep their names, in a private folder of this run, and are gone.
-    QVERIFY(t.w->txtSource.endsWith(QStringLiteral("/DumpSTempFile$$$")));
-    QVERIFY(t.w->txtDestination.endsWith(QStringLiteral("/DumpDTempFile$$$")));
-    const QString folder = QFileInfo(t.w->txtSource).absolutePath();
+    QVERIFY(t.w->Hidden().txtSource.endsWith(QStringLiteral("/DumpSTempFile$$$")));
+    QVERIFY(t.w->Hidden().txtDestination.endsWith(QStringLiteral("/DumpDTempFile$$$")));
+    const QString folder = QFileInfo(t.w->Hidden().txtSource).absolutePath();
     QCOMPARE(QFileInfo(folder).absolutePath(), QFileInfo(t.tmp.path()).absoluteFilePath());
     QCOMPARE(QFile::permissions(folder) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
                                            QFile::WriteOther | QFile::ExeOther),
@@ -265,7 +266,7 @@ void WindowTest::roundTripIsExact() {
     QCOMPARE(hex.size() % 16, 0);
     t.Run("DeQuelvane");
     QCOMPARE(t.w->WorkText(), text);
-    QCOMPARE(t.w->List1, text.split(u'\n'));
+    QCOMPARE(t.w->Hidden().List1, text.split(u'\n'));
     QCOMPARE(t.Key()->text(), password);
     QCOMPARE(t.ws.messages.size(), 2);
     QCOMPARE(t.ws.messages[1].text, kDoneDecrypt);
@@ -287,7 +288,7 @@ void WindowTest::wrongPasswordKeepsTheHexText() {
     QCOMPARE(t.Key()->text(), QString());
     QCOMPARE(t.Num()->text(), QStringLiteral("0"));
     QCOMPARE(t.w->WorkText(), hex);
-    QCOMPARE(t.w->WrongPassword, qint16(0));
+    QCOMPARE(t.w->Hidden().WrongPassword, qint16(0));
     QVERIFY(t.LeftOnDisk().isEmpty());
     // The window goes on: the right password now works.
     t.Key()->setText(QStringLiteral("right"));
@@ -421,7 +422,7 @@ void WindowTest::randomPassword() {
     QCOMPARE(password.size(), length);
     for (const QChar c : password) QVERIFY(c.unicode() >= 30 && c.unicode() <= 127);
     QCOMPARE(t.Num()->text(), QString::number(length));
-    QCOMPARE(t.w->Text1, text1);
+    QCOMPARE(t.w->Hidden().Text1, text1);
     QVERIFY(t.ws.messages.isEmpty());
 }
 
@@ -440,13 +441,14 @@ void WindowTest::randomPasswordRefusals() {
     QFETCH(QString, answer);
     QFETCH(QString, message);
     Window t;
+    t.ws.inputAnswers.push_back(QStringLiteral("5"));
+    t.Run("GenerateRandomPassWord");  // leaves "5" in Text1
     t.Key()->setText(QStringLiteral("old password"));
-    t.w->Text1 = QStringLiteral("scratch");
     t.ws.inputAnswers.push_back(answer);
     t.Run("GenerateRandomPassWord");
     QCOMPARE(t.Key()->text(), QStringLiteral("old password"));
     QCOMPARE(t.Num()->text(), QStringLiteral("12"));
-    QCOMPARE(t.w->Text1, QStringLiteral("scratch"));
+    QCOMPARE(t.w->Hidden().Text1, QStringLiteral("5"));
     if (message.isEmpty()) {
         QVERIFY(t.ws.messages.isEmpty());
         return;

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "WorkTextEdit.h"
+#include "app/WorkTextEdit.h"
 
 using namespace quelvane;
 

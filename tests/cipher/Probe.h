@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "clsBlowfish.h"
+#include "cipher/clsBlowfish.h"
 
 struct clsBlowfishProbe {
     static std::uint32_t P(const clsBlowfish& c, int i) { return c.PBox[i]; }

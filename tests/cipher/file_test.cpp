@@ -6,7 +6,7 @@
 #include <fstream>
 #include <random>
 
-#include "clsBlowfish.h"
+#include "cipher/clsBlowfish.h"
 
 namespace fs = std::filesystem;
 

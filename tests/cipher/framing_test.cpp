@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "Probe.h"
+#include "tests/cipher/Probe.h"
 
 using testutil::BigEndian;
 using testutil::Bytes;

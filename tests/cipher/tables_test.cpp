@@ -5,8 +5,8 @@
 #include <random>
 #include <stdexcept>
 
-#include "PiWords.h"
-#include "Probe.h"
+#include "cipher/PiWords.h"
+#include "tests/cipher/Probe.h"
 
 using Probe = clsBlowfishProbe;
 

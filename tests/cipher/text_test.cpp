@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "ByteText.h"
-#include "HexText.h"
-#include "Probe.h"
+#include "cipher/ByteText.h"
+#include "cipher/HexText.h"
+#include "tests/cipher/Probe.h"
 
 namespace bt = quelvane::bytetext;
 namespace hx = quelvane::hextext;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Probe.h"
+#include "tests/cipher/Probe.h"
 
 namespace {
 

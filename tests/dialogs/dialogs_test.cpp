@@ -13,7 +13,7 @@
 #include <functional>
 #include <limits>
 
-#include "FileDialogs.h"
+#include "dialogs/FileDialogs.h"
 
 using namespace quelvane;
 

@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "Probe.h"
+#include "tests/cipher/Probe.h"
 
 // A failed check is a crash, so libFuzzer keeps the input.
 #define FUZZ_CHECK(cond)                                                                  \

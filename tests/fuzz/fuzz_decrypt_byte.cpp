@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-#include "Reference.h"
+#include "tests/fuzz/Reference.h"
 
 using reference::Bytes;
 

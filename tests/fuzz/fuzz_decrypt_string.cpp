@@ -5,8 +5,8 @@
 
 #include <cctype>
 
-#include "HexText.h"
-#include "Reference.h"
+#include "cipher/HexText.h"
+#include "tests/fuzz/Reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The hex decoder on arbitrary text, as bytes and as UTF-16 code units,
 // against the pair rule written out plainly; and hex text back to bytes.
-#include "HexText.h"
-#include "Reference.h"
+#include "cipher/HexText.h"
+#include "tests/fuzz/Reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

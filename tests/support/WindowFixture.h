@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "ScriptedWindowSystem.h"
-#include "frmMain.h"
+#include "app/frmMain.h"
+#include "tests/support/ScriptedWindowSystem.h"
 
 struct WindowFixture {
     quelvane::ScriptedWindowSystem ws;

@@ -3,12 +3,22 @@
 // the byte form of the work text.
 #include <QtTest>
 #include <array>
+#include <optional>
 #include <stdexcept>
 
-#include "PasswordGenerator.h"
-#include "WorkText.h"
+#include "core/PasswordGenerator.h"
+#include "core/QtByteText.h"
+#include "core/WorkText.h"
 
 using namespace quelvane;
+
+namespace {
+std::optional<QByteArray> Bytes(const QString& text, qsizetype* bad = nullptr) {
+    QByteArray bytes;
+    if (!WorkTextToBytes(text, bytes, bad)) return std::nullopt;
+    return bytes;
+}
+}  // namespace
 
 class GeneratorTest : public QObject {
     Q_OBJECT
@@ -17,6 +27,7 @@ private slots:
     void lengthsAndModes();
     void numbersOfTheLengthBox();
     void workTextBytes();
+    void encodingInRunsAndChunks();
 };
 
 void GeneratorTest::everyCodeFrom30To127AndNoOther() {
@@ -69,10 +80,10 @@ void GeneratorTest::numbersOfTheLengthBox() {
 }
 
 void GeneratorTest::workTextBytes() {
-    QCOMPARE(WorkTextToBytes(QStringLiteral("a\nb\n")), std::optional<QByteArray>("a\r\nb\r\n"));
-    QCOMPARE(WorkTextToBytes(QString::fromUtf8("€\u00A0þ")), std::optional<QByteArray>("\x80\xA0\xFE"));
+    QCOMPARE(Bytes(QStringLiteral("a\nb\n")), std::optional<QByteArray>("a\r\nb\r\n"));
+    QCOMPARE(Bytes(QString::fromUtf8("€\u00A0þ")), std::optional<QByteArray>("\x80\xA0\xFE"));
     qsizetype bad = -1;
-    QVERIFY(!WorkTextToBytes(QString::fromUtf8("ab\u2603"), &bad));
+    QVERIFY(!Bytes(QString::fromUtf8("ab\u2603"), &bad));
     QCOMPARE(bad, qsizetype(2));
     QCOMPARE(BytesToWorkText("a\r\nb\nc\rd\r\r\n"), QStringLiteral("a\nb\nc\nd\n\n"));
     QCOMPARE(BytesToWorkText("\x80\xFE\x81"), QString::fromUtf8("€þ\u0081"));
@@ -81,7 +92,55 @@ void GeneratorTest::workTextBytes() {
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         if (b != '\r' && b != '\n') all.append(char(b));
-    QCOMPARE(WorkTextToBytes(BytesToWorkText(all)), std::optional<QByteArray>(all));
+    QCOMPARE(Bytes(BytesToWorkText(all)), std::optional<QByteArray>(all));
+}
+
+void GeneratorTest::encodingInRunsAndChunks() {
+    // Texts that cross the 16-character runs of the fast path with line
+    // breaks, code-page characters and one that has no byte, converted in
+    // pieces of every room size, against the plain rule character by character.
+    QRandomGenerator source(11);
+    const char16_t alphabet[] = {u'a', u'Z', u' ', u'\n', u'\t', 0x7F, 0xE9, 0x20AC, 0xFE};
+    for (int round = 0; round < 200; ++round) {
+        QString text;
+        const int length = int(source.bounded(120));
+        for (int i = 0; i < length; ++i) text += QChar(alphabet[source.bounded(int(std::size(alphabet)))]);
+        const bool crlf = round % 2 == 0;
+        const qsizetype badAt = round % 5 == 0 && length > 0 ? qsizetype(source.bounded(length)) : -1;
+        if (badAt >= 0) text[badAt] = QChar(0x2603);
+
+        QByteArray expected;
+        qsizetype expectedStop = text.size();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if (c == 0x2603) {
+                expectedStop = i;
+                break;
+            }
+            if (c == u'\n' && crlf)
+                expected += "\r\n";
+            else if (c == 0x20AC)
+                expected += '\x80';
+            else
+                expected += char(c);
+        }
+        for (const qsizetype room : {2, 3, 7, 16, 17, 40}) {
+            QByteArray got;
+            qsizetype pos = 0;
+            bool bad = false;
+            char buffer[64];
+            while (pos < text.size() && !bad) {
+                const qsizetype before = pos;
+                const qsizetype n = EncodeByteText(text, pos, buffer, room, crlf, &bad);
+                QVERIFY(n <= room);
+                QVERIFY(n > 0 || bad || pos > before);
+                got.append(buffer, n);
+            }
+            QCOMPARE(got, expected);
+            QCOMPARE(bad, badAt >= 0);
+            QCOMPARE(pos, expectedStop);
+        }
+    }
 }
 
 QTEST_MAIN(GeneratorTest)

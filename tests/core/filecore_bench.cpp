@@ -11,9 +11,9 @@
 #include <random>
 #include <string>
 
-#include "FieldReader.h"
-#include "QtByteText.h"
-#include "TextFiles.h"
+#include "core/FieldReader.h"
+#include "core/QtByteText.h"
+#include "core/TextFiles.h"
 
 namespace {
 
@@ -114,9 +114,9 @@ struct Files {
         utf8 = dir.filePath("utf8.TxT");
         ansi = dir.filePath("ansi.TxT");
         hex = dir.filePath("cipher.QvH");
-        SaveFileAtomically(utf8, utf8Bytes);
-        SaveFileAtomically(ansi, ansiBytes);
-        SaveFileAtomically(hex, hexBytes);
+        SaveFileAtomically(utf8, utf8Bytes, nullptr);
+        SaveFileAtomically(ansi, ansiBytes, nullptr);
+        SaveFileAtomically(hex, hexBytes, nullptr);
     }
 };
 Files& TheFiles() {
@@ -126,8 +126,8 @@ Files& TheFiles() {
 
 void LoadText(benchmark::State& state, const QString& path) {
     for (auto _ : state) {
-        const FileRead r = ReadWholeFile(path);
-        QString text = DecodeTextFile(r.bytes);
+        QString text;
+        LoadTextFile(path, text, nullptr);
         benchmark::DoNotOptimize(text.size());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * QFile(path).size()));
@@ -139,11 +139,8 @@ void BM_LoadTextFile_Windows1252(benchmark::State& s) { LoadText(s, TheFiles().a
 // The hex load: read whole, fields joined with nothing, then the work text.
 void BM_LoadHexFile(benchmark::State& state) {
     for (auto _ : state) {
-        const FileRead r = ReadWholeFile(TheFiles().hex);
-        FieldReader reader(std::string_view(r.bytes.constData(), static_cast<std::size_t>(r.bytes.size())));
-        std::string joined;
-        while (!reader.AtEnd()) joined += reader.ReadNextField();
-        QString text = FromByteText(QByteArrayView(joined.data(), static_cast<qsizetype>(joined.size())));
+        QString text;
+        LoadHexFile(TheFiles().hex, text, nullptr);
         benchmark::DoNotOptimize(text.size());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
@@ -161,7 +158,7 @@ void BM_Peer_QFileReadAll(benchmark::State& state) {
 
 void Save(benchmark::State& state, const QByteArray& bytes) {
     const QString target = TheFiles().dir.filePath("saved");
-    for (auto _ : state) benchmark::DoNotOptimize(SaveFileAtomically(target, bytes).has_value());
+    for (auto _ : state) benchmark::DoNotOptimize(SaveFileAtomically(target, bytes, nullptr));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 

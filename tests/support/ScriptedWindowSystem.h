@@ -8,7 +8,7 @@
 #include <deque>
 #include <optional>
 
-#include "WindowSystem.h"
+#include "core/WindowSystem.h"
 
 namespace quelvane {
 

@@ -9,12 +9,32 @@
 
 #include <sys/resource.h>
 #include <csignal>
+#include <optional>
 
-#include "TextFiles.h"
+#include "core/TextFiles.h"
 
 namespace {
 
 using namespace quelvane;
+
+// The read and the save as results to compare.
+struct FileRead {
+    bool ok = false;
+    QByteArray bytes;
+    QString error;
+};
+
+FileRead Read(const QString& path) {
+    FileRead r;
+    r.ok = ReadWholeFile(path, r.bytes, &r.error);
+    return r;
+}
+
+std::optional<QString> Save(const QString& path, QByteArrayView bytes) {
+    QString error;
+    if (SaveFileAtomically(path, bytes, &error)) return std::nullopt;
+    return error;
+}
 
 QByteArray Slurp(const QString& path) {
     QFile f(path);
@@ -39,7 +59,7 @@ protected:
 };
 
 void ExpectReadFails(const QString& path) {
-    const FileRead r = ReadWholeFile(path);
+    const FileRead r = Read(path);
     EXPECT_FALSE(r.ok) << path.toStdString();
     EXPECT_TRUE(r.bytes.isEmpty());
     const QString prefix = QStringLiteral("Cannot read %1: ").arg(path);
@@ -51,13 +71,13 @@ TEST_F(TextFiles, ReadsWholeFilesAndEmptyOnes) {
     QByteArray bytes;
     for (int i = 0; i < 300000; ++i) bytes.append(static_cast<char>(i * 7));
     Spit(Path("data.bin"), bytes);
-    FileRead r = ReadWholeFile(Path("data.bin"));
+    FileRead r = Read(Path("data.bin"));
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.bytes, bytes);
     EXPECT_TRUE(r.error.isEmpty());
 
     Spit(Path("empty.TxT"), {});
-    r = ReadWholeFile(Path("empty.TxT"));
+    r = Read(Path("empty.TxT"));
     EXPECT_TRUE(r.ok);
     EXPECT_TRUE(r.bytes.isEmpty());
 }
@@ -74,7 +94,7 @@ TEST_F(TextFiles, ReadFailuresNameThePathAndReason) {
 
     // A file that was there and is replaced by a folder of the same name.
     Spit(Path("swap.QvH"), "0A0B");
-    ASSERT_TRUE(ReadWholeFile(Path("swap.QvH")).ok);
+    ASSERT_TRUE(Read(Path("swap.QvH")).ok);
     ASSERT_TRUE(QFile::remove(Path("swap.QvH")));
     ASSERT_TRUE(QDir(dir.path()).mkdir("swap.QvH"));
     ExpectReadFails(Path("swap.QvH"));
@@ -118,12 +138,12 @@ TEST(DecodeTextFile, LineBreaks) {
 
 TEST_F(TextFiles, SaveCreatesAndReplacesExactly) {
     const QString target = Path("key.QvP");
-    EXPECT_EQ(SaveFileAtomically(target, "0123456789"), std::nullopt);
+    EXPECT_EQ(Save(target, "0123456789"), std::nullopt);
     EXPECT_EQ(Slurp(target), "0123456789");
-    EXPECT_EQ(SaveFileAtomically(target, "abc"), std::nullopt);
+    EXPECT_EQ(Save(target, "abc"), std::nullopt);
     EXPECT_EQ(Slurp(target), "abc");
     EXPECT_EQ(QFile(target).size(), 3);
-    EXPECT_EQ(SaveFileAtomically(target, {}), std::nullopt);
+    EXPECT_EQ(Save(target, {}), std::nullopt);
     EXPECT_EQ(QFile(target).size(), 0);
     EXPECT_EQ(Entries(), QStringList{"key.QvP"}) << "a temporary file was left behind";
 }
@@ -137,15 +157,15 @@ void ExpectSaveError(const std::optional<QString>& error, const QString& path) {
 
 TEST_F(TextFiles, FailedSavesReportAndLeaveTheOldFile) {
     Spit(Path("plain"), "I am a file");
-    ExpectSaveError(SaveFileAtomically(Path("plain/notes.TxT"), "new"), Path("plain/notes.TxT"));
+    ExpectSaveError(Save(Path("plain/notes.TxT"), "new"), Path("plain/notes.TxT"));
     EXPECT_EQ(Slurp(Path("plain")), "I am a file");
 
     QDir(dir.path()).mkdir("folder.TxT");
     Spit(Path("folder.TxT/inner"), "kept");
-    ExpectSaveError(SaveFileAtomically(Path("folder.TxT"), "new"), Path("folder.TxT"));
+    ExpectSaveError(Save(Path("folder.TxT"), "new"), Path("folder.TxT"));
     EXPECT_EQ(Slurp(Path("folder.TxT/inner")), "kept");
 
-    ExpectSaveError(SaveFileAtomically(Path("no/such/folder/x.TxT"), "new"), Path("no/such/folder/x.TxT"));
+    ExpectSaveError(Save(Path("no/such/folder/x.TxT"), "new"), Path("no/such/folder/x.TxT"));
     EXPECT_EQ(Entries(), (QStringList{"folder.TxT", "plain"}));
 }
 
@@ -160,7 +180,7 @@ TEST_F(TextFiles, WriteFailingMidwayKeepsTheOldFile) {
     rlimit tight = saved;
     tight.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const auto error = SaveFileAtomically(target, QByteArray(1 << 20, 'n'));
+    const auto error = Save(target, QByteArray(1 << 20, 'n'));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -174,8 +194,8 @@ TEST_F(TextFiles, SavedBytesReadBackUnchanged) {
     QByteArray bytes;
     for (int i = 0; i < 256; ++i) bytes.append(static_cast<char>(i));
     const QString target = Path("all.QvH");
-    ASSERT_EQ(SaveFileAtomically(target, bytes), std::nullopt);
-    const FileRead r = ReadWholeFile(target);
+    ASSERT_EQ(Save(target, bytes), std::nullopt);
+    const FileRead r = Read(target);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.bytes, bytes);
 }

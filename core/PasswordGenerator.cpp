@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "PasswordGenerator.h"
+#include "core/PasswordGenerator.h"
 
 #include <QRegularExpression>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FieldReader.h"
+#include "core/FieldReader.h"
 
 namespace {
 

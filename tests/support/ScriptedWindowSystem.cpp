@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ScriptedWindowSystem.h"
+#include "tests/support/ScriptedWindowSystem.h"
 
 namespace quelvane {
 

@@ -1,21 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The byte form of the work text: line breaks are "\n" in the widget and
-// CR LF in the bytes (temporary files, ciphertext).
+// CR LF in the bytes (temporary files, ciphertext, text files).
 #include <QByteArray>
 #include <QString>
-#include <optional>
+#include <QStringView>
 
 namespace quelvane {
 
-// One Windows-1252 byte per character, "\n" written as CR LF. Nothing when a
+// One Windows-1252 byte per character, "\n" written as CR LF. False when a
 // character has no byte; then *bad (when given) is its index in text.
-std::optional<QByteArray> WorkTextToBytes(const QString& text, qsizetype* bad = nullptr);
+bool WorkTextToBytes(QStringView text, QByteArray& bytes, qsizetype* bad = nullptr);
 
 // Bytes as work text: CR LF, a lone LF and a lone CR each become "\n".
 QString BytesToWorkText(QByteArrayView bytes);
-
-// Overwrites the bytes before the array lets them go.
-void WipeBytes(QByteArray& bytes) noexcept;
 
 }  // namespace quelvane

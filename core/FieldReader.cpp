@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "FieldReader.h"
+#include "core/FieldReader.h"
 
 #include <array>
 #include <cstring>

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+#include "core/QtByteText.h"
+
+#include <bit>
+#include <cstdint>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
+#include "cipher/ByteText.h"
+#include "cipher/SecureWipe.h"
+
+namespace quelvane {
+
+namespace {
+
+// Characters per step of the fast path.
+constexpr qsizetype kRun = 16;
+
+// Writes the bytes of the run of kRun characters at p (those of characters
+// other than ASCII, and of "\n" when lineBreaks, are left undefined) and
+// returns how many characters from the start are plain: ASCII, and no "\n"
+// when lineBreaks. out needs room for kRun bytes.
+#if defined(__SSE2__) || defined(_M_X64)
+inline qsizetype PlainRun(const char16_t* p, char* out, bool lineBreaks) noexcept {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80)), zero = _mm_setzero_si128();
+    const __m128i lf = _mm_set1_epi16(lineBreaks ? '\n' : 0x80);  // 0x80 is caught as not ASCII anyway
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(a, b));
+    // The common case first: one test for the whole run.
+    const __m128i other = _mm_or_si128(_mm_and_si128(_mm_or_si128(a, b), high),
+                                       _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(b, lf)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(other, zero)) == 0xFFFF) return kRun;
+    const __m128i plainA = _mm_andnot_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(_mm_and_si128(a, high), zero));
+    const __m128i plainB = _mm_andnot_si128(_mm_cmpeq_epi16(b, lf), _mm_cmpeq_epi16(_mm_and_si128(b, high), zero));
+    return std::countr_one(static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(plainA, plainB))));
+}
+#else
+inline qsizetype PlainRun(const char16_t* p, char* out, bool lineBreaks) noexcept {
+    qsizetype k = 0;
+    while (k < kRun && p[k] < 0x80 && !(lineBreaks && p[k] == u'\n')) {
+        out[k] = static_cast<char>(p[k]);
+        ++k;
+    }
+    return k;
+}
+#endif
+
+}  // namespace
+
+qsizetype EncodeByteText(QStringView text, qsizetype& pos, char* out, qsizetype room, bool crlf, bool* bad) {
+    const auto* in = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    qsizetype i = pos, o = 0;
+    *bad = false;
+    while (i < n) {
+        if (n - i >= kRun && room - o >= kRun) {
+            const qsizetype plain = PlainRun(in + i, out + o, crlf);
+            i += plain;
+            o += plain;
+            if (plain == kRun) continue;
+        }
+        const char16_t c = in[i];
+        if (c == u'\n' && crlf) {
+            if (room - o < 2) break;
+            out[o++] = '\r';
+            out[o++] = '\n';
+        } else if (c < 0x80) {
+            if (room - o < 1) break;
+            out[o++] = static_cast<char>(c);
+        } else {
+            if (room - o < 1) break;
+            const auto byte = bytetext::ToByte(c);  // a lone surrogate half has none
+            if (!byte) {
+                *bad = true;
+                break;
+            }
+            out[o++] = static_cast<char>(*byte);
+        }
+        ++i;
+    }
+    pos = i;
+    return o;
+}
+
+bool ToByteText(QStringView text, QByteArray& bytes, qsizetype* bad) {
+    bytes = QByteArray(text.size(), Qt::Uninitialized);
+    qsizetype pos = 0;
+    bool failed = false;
+    EncodeByteText(text, pos, bytes.data(), bytes.size(), false, &failed);
+    if (failed) {
+        if (bad) *bad = pos;
+        WipeBytes(bytes);
+        return false;
+    }
+    return true;
+}
+
+QString FromByteText(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) out[i] = bytetext::ToChar(static_cast<std::uint8_t>(bytes[i]));
+    return text;
+}
+
+QString DescribeCharacter(const QString& text, qsizetype i) {
+    const char32_t code = (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+                              ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                              : text.at(i).unicode();
+    const QString glyph = QString::fromUcs4(&code, 1);
+    const QString hex = QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QChar('0'));
+    return QStringLiteral("\u201C%1\u201D (U+%2)").arg(glyph, hex);
+}
+
+void WipeBytes(QByteArray& bytes) noexcept {
+    if (!bytes.isEmpty() && !bytes.isDetached()) {
+        bytes.clear();  // shared: another copy still holds the data
+        return;
+    }
+    SecureWipe(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    bytes.clear();
+}
+
+}  // namespace quelvane

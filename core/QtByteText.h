@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The byte-text rule for Qt strings: one Windows-1252 byte per character.
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+namespace quelvane {
+
+// The bytes of text. False when a character has no byte; then *bad (when
+// given) is the index of the first such character and bytes is empty.
+bool ToByteText(QStringView text, QByteArray& bytes, qsizetype* bad = nullptr);
+
+QString FromByteText(QByteArrayView bytes);
+
+// A short description of the character at index i for messages, e.g. "“ā” (U+0101)".
+QString DescribeCharacter(const QString& text, qsizetype i);
+
+// Converts text from pos on into byte text at out, at most room bytes (room
+// >= 2), and moves pos past what it converted. With crlf, "\n" is written as
+// CR LF. Returns the bytes written; stops early, with *bad set to true, at a
+// character that has no byte (pos is then its index).
+qsizetype EncodeByteText(QStringView text, qsizetype& pos, char* out, qsizetype room, bool crlf, bool* bad);
+
+// Overwrites the bytes before the array lets them go; a copy that shares
+// them is only let go.
+void WipeBytes(QByteArray& bytes) noexcept;
+
+}  // namespace quelvane

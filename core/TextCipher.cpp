@@ -1,0 +1,245 @@
+// SPDX-License-Identifier: MIT
+#include "core/TextCipher.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "cipher/HexText.h"
+#include "cipher/SecureWipe.h"
+#include "cipher/clsBlowfish.h"
+#include "core/QtByteText.h"
+#include "core/TextFiles.h"
+#include "core/WorkText.h"
+
+namespace quelvane {
+
+namespace {
+
+constexpr qsizetype kChunk = 64 * 1024;  // fits the caches; big enough for few system calls
+
+bool Fail(QString* error, const QString& message) {
+    if (error) *error = message;
+    return false;
+}
+
+std::filesystem::path FsPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString NoByteMessage(const QString& what, const QString& text, qsizetype at, const QString& consequence) {
+    return QStringLiteral(
+               "%1 holds the character %2, which the Windows-1252 code page cannot represent, so %3. "
+               "Nothing was changed.")
+        .arg(what, DescribeCharacter(text, at), consequence);
+}
+
+// The password's bytes, the key; wiped when the command ends.
+struct Key {
+    std::string bytes;
+    ~Key() { SecureWipe(bytes); }
+};
+
+bool KeyOf(const QString& password, Key& key, const QString& consequence, QString* error) {
+    QByteArray bytes;
+    qsizetype bad = 0;
+    if (!ToByteText(password, bytes, &bad))
+        return Fail(error, NoByteMessage(QStringLiteral("The password"), password, bad, consequence));
+    key.bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    WipeBytes(bytes);
+    return true;
+}
+
+// The two temporary files go on every way out of a command.
+class Temporaries {
+public:
+    Temporaries(const QString& a, const QString& b) : first(a), second(b) {}
+    ~Temporaries() {
+        QFile::remove(first);
+        QFile::remove(second);
+    }
+
+private:
+    const QString& first;
+    const QString& second;
+};
+
+// The busy stretch ends on every way out too.
+class Busy {
+public:
+    explicit Busy(const std::function<void(bool)>& l) : listener(l) { Set(true); }
+    ~Busy() { Release(); }
+    void Release() {
+        if (on) Set(false);
+    }
+
+private:
+    void Set(bool value) {
+        on = value;
+        if (listener) listener(value);
+    }
+    const std::function<void(bool)>& listener;
+    bool on = false;
+};
+
+// Writes one byte of every page, so the kernel maps them all now.
+void TouchPages(char* p, qsizetype size) {
+    constexpr qsizetype kPage = 4096;
+    for (qsizetype i = 0; i < size; i += kPage) p[i] = 0;
+}
+
+// Bytes from to to of the file as hex text at out (two characters a byte),
+// read in chunks straight into it.
+bool ReadAsHex(const QString& path, qint64 from, qint64 to, char16_t* out) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(from)) return false;
+    std::array<std::uint8_t, kChunk> chunk;
+    for (qint64 done = from; done < to;) {
+        const qint64 got = file.read(reinterpret_cast<char*>(chunk.data()), qMin<qint64>(kChunk, to - done));
+        if (got <= 0) return false;
+        hextext::EncodeTo(chunk.data(), static_cast<std::size_t>(got), out + 2 * (done - from));
+        done += got;
+    }
+    return true;
+}
+
+}  // namespace
+
+TextCipher::TextCipher() : cipher(std::make_unique<clsBlowfish>()) {}
+
+TextCipher::~TextCipher() = default;
+
+bool TextCipher::IsWholeText(qint64 cipherSize, QByteArrayView plain) {
+    return cipherSize >= 0 && clsBlowfish::SizeDescriptorFits(static_cast<std::size_t>(cipherSize), plain.size()) &&
+           plain.endsWith(QByteArrayView("\xFE\r\n", 3));
+}
+
+bool TextCipher::Prepare(const QString& purpose, QString* error) {
+    QString path, reason;
+    if (!folder.Path(path, &reason))
+        return Fail(error,
+                    QStringLiteral("Cannot make a private temporary folder for the %1 (%2). Nothing was changed.")
+                        .arg(purpose, reason));
+    source = path + QStringLiteral("/DumpSTempFile$$$");
+    destination = path + QStringLiteral("/DumpDTempFile$$$");
+    return true;
+}
+
+bool TextCipher::Encrypt(const QString& password, QStringView workText, QString& hex, QString* error) {
+    Key key;
+    if (!KeyOf(password, key, QStringLiteral("it cannot be used as the key"), error)) return false;
+    if (!Prepare(QStringLiteral("encryption"), error)) return false;
+    Temporaries temporaries(source, destination);
+
+    // The text, the end marker and CR LF, converted a chunk at a time on
+    // the way to the file: no whole copy of the plaintext in memory.
+    qsizetype bad = -1;
+    qint64 plainSize = 0;
+    std::array<char, kChunk> chunk;
+    QString writeError;
+    const bool written = WriteFileAtomically(
+        source,
+        [&](FileSink& out) {
+            qsizetype pos = 0;
+            while (pos < workText.size()) {
+                bool failed = false;
+                const qsizetype n = EncodeByteText(workText, pos, chunk.data(), kChunk, true, &failed);
+                if (!out.Put(chunk.data(), n)) return false;
+                plainSize += n;
+                if (failed) {
+                    bad = pos;
+                    return false;
+                }
+            }
+            plainSize += 3;
+            return out.Put(QByteArrayView("\xFE\r\n", 3));
+        },
+        &writeError);
+    SecureWipe(chunk.data(), chunk.size());
+    if (bad >= 0)
+        return Fail(error, NoByteMessage(QStringLiteral("The work text"), workText.toString(), bad,
+                                         QStringLiteral("the text cannot be encrypted")));
+    if (!written) return Fail(error, writeError + QStringLiteral(". Nothing was changed."));
+
+    // The hex text's string is made now and its pages touched on another
+    // core while this one encrypts: a fresh string of tens of megabytes
+    // otherwise costs as long in page faults as the hex conversion itself.
+    const qint64 cipherSize = (plainSize + 12 + 7) / 8 * 8;
+    QString out(static_cast<qsizetype>(2 * cipherSize), Qt::Uninitialized);
+    std::thread touch(TouchPages, reinterpret_cast<char*>(out.data()), out.size() * qsizetype(sizeof(QChar)));
+
+    cipher = std::make_unique<clsBlowfish>();
+    Busy busyStretch(busy);
+    const bool encrypted = cipher->EncryptFile(FsPath(source), FsPath(destination), overwrite, key.bytes);
+    touch.join();
+    // The plain text leaves the disk at once. That and the second half of
+    // the hex text go to the other core.
+    bool shown = encrypted && QFileInfo(destination).size() == cipherSize;
+    if (shown) {
+        auto* to = reinterpret_cast<char16_t*>(out.data());
+        const qint64 half = cipherSize / 2;
+        bool secondHalf = false;
+        std::thread other([&] {
+            QFile::remove(source);
+            secondHalf = ReadAsHex(destination, half, cipherSize, to + 2 * half);
+        });
+        shown = ReadAsHex(destination, 0, half, to);
+        other.join();
+        shown = shown && secondHalf;
+    }
+    QFile::remove(source);
+    if (!shown)
+        return Fail(error, QStringLiteral("The text could not be encrypted (the ciphertext could not be written). "
+                                          "Nothing was changed."));
+    hex = std::move(out);
+    return true;
+}
+
+bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryption& result, QString* error) {
+    Key key;
+    if (!KeyOf(password, key, QStringLiteral("no text can have been encrypted with it"), error)) return false;
+    if (!Prepare(QStringLiteral("decryption"), error)) return false;
+    Temporaries temporaries(source, destination);
+
+    qint64 cipherSize = 0;
+    {
+        const std::string bytes = hextext::Decode(
+            std::u16string_view(reinterpret_cast<const char16_t*>(hexText.utf16()), std::size_t(hexText.size())));
+        cipherSize = static_cast<qint64>(bytes.size());
+        QString reason;
+        if (!SaveFileAtomically(source, QByteArrayView(bytes.data(), cipherSize), &reason))
+            return Fail(error, reason + QStringLiteral(". Nothing was changed."));
+    }
+
+    cipher = std::make_unique<clsBlowfish>();
+    Busy busyStretch(busy);
+    const bool decrypted = cipher->DecryptFile(FsPath(source), FsPath(destination), overwrite, key.bytes);
+    busyStretch.Release();
+    // An empty ciphertext decrypts to nothing and is judged like a wrong
+    // password; any other failure is the temporary folder's.
+    if (!decrypted && cipherSize > 0)
+        return Fail(error, QStringLiteral("The hex text could not be decrypted (the temporary file could not be "
+                                          "written). Nothing was changed."));
+
+    QByteArray plain;
+    {
+        QFile file(destination);
+        if (file.open(QIODevice::ReadOnly)) plain = file.readAll();
+    }
+    QFile::remove(destination);  // no decrypted bytes stay on disk, whatever they are
+    result = Decryption();
+    if (!IsWholeText(cipherSize, plain)) {
+        WipeBytes(plain);
+        result.wrongPassword = true;
+        return true;
+    }
+    result.text = BytesToWorkText(QByteArrayView(plain).chopped(3));
+    WipeBytes(plain);
+    return true;
+}
+
+}  // namespace quelvane

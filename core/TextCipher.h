@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The way a text goes through the cipher and back, as the window's
+// "&Quelvane" and "&DeQuelvane" run it: the text with the end marker and a
+// line end in the source temporary file, a fresh clsBlowfish encrypting it
+// into the destination temporary file, and the ciphertext read back as hex
+// text; and the same backwards, where the frame and the end marker tell a
+// right password from a wrong one. Both files are gone on every way out.
+#include <QString>
+#include <QStringView>
+#include <functional>
+#include <memory>
+
+#include "core/TemporaryFolder.h"
+
+class clsBlowfish;
+
+namespace quelvane {
+
+class TextCipher {
+public:
+    TextCipher();
+    ~TextCipher();
+    TextCipher(const TextCipher&) = delete;
+    TextCipher& operator=(const TextCipher&) = delete;
+
+    // Where the private folder of the temporary files is made (tests choose it).
+    void SetTemporaryParent(const QString& parent) { folder.SetParent(parent); }
+    // Whether the cipher may replace a destination file left from an earlier run.
+    void SetOverwrite(bool allow) { overwrite = allow; }
+    // Told true when the cipher starts and false when its result is read, so
+    // a window can show the busy pointer for that stretch.
+    void OnBusy(std::function<void(bool)> listener) { busy = std::move(listener); }
+
+    // The temporary files of the last command ("" before the first).
+    const QString& SourcePath() const { return source; }
+    const QString& DestinationPath() const { return destination; }
+
+    // The work text ("\n" line breaks) encrypted with the password, as hex
+    // text. False with *error, and nothing else done, when a character of
+    // either has no byte or a temporary file fails.
+    bool Encrypt(const QString& password, QStringView workText, QString& hex, QString* error);
+
+    struct Decryption {
+        QString text;  // the work text, when the password was right
+        bool wrongPassword = false;
+    };
+    // Hex text (blanks and line breaks skipped) decrypted with the password.
+    // True when the way ran to its end: then either the text or a wrong
+    // password. False with *error when a character of the password has no
+    // byte or a temporary file fails.
+    bool Decrypt(const QString& password, QStringView hexText, Decryption& result, QString* error);
+
+    // The end marker and line end after the text in the source file.
+    static constexpr char kEndMarker = '\xFE';
+
+    // The frame and marker test: the decrypted bytes of a ciphertext of
+    // cipherSize bytes are a whole text when the frame's size descriptor
+    // was valid and they end in the marker and CR LF.
+    static bool IsWholeText(qint64 cipherSize, QByteArrayView plain);
+
+private:
+    bool Prepare(const QString& purpose, QString* error);
+
+    std::unique_ptr<clsBlowfish> cipher;  // replaced by a fresh one for every command
+    TemporaryFolder folder;
+    QString source, destination;
+    bool overwrite = true;
+    std::function<void(bool)> busy;
+};
+
+}  // namespace quelvane

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The files of the file commands: whole-file reading, text-file decoding and
+// encoding, the loads of text, hex and password files, and the one atomic
+// writer of this layer. Failures come back as false with *error, a message
+// that names the path and the cause.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace quelvane {
+
+// Reads the whole file: "Cannot read <path>: <reason>" for a folder, a pipe
+// or device, a missing or unreadable file, or one too large for memory.
+bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error);
+
+// A text file's content as the work text: UTF-8 when the file is valid UTF-8
+// with non-ASCII characters or starts with a byte-order mark, else byte text.
+// CR LF, lone LF and lone CR all become "\n".
+QString DecodeTextFile(const QByteArray& bytes);
+
+// The bytes a work text is saved as: byte text with CR LF line breaks, or
+// UTF-8 (with CR LF) when a character has no byte.
+QByteArray EncodeTextFile(const QString& text);
+
+// Where a writer puts its bytes; false once a write has failed.
+class FileSink {
+public:
+    virtual ~FileSink() = default;
+    virtual bool Put(const char* data, qsizetype size) = 0;
+    bool Put(QByteArrayView bytes) { return Put(bytes.data(), bytes.size()); }
+};
+
+// Replaces the file at path with what produce puts, atomically: written
+// beside it and renamed over it only when produce returned true and every
+// byte was written, so a failure leaves the old file whole and nothing half
+// written. When produce gives up on its own, *error is left empty.
+bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&)>& produce, QString* error);
+bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error);
+
+// True when a regular file is at path: what the save commands ask about
+// before they replace it.
+bool RegularFileExists(const QString& path);
+
+// "&Load Tex File": the file decoded as the work text.
+bool LoadTextFile(const QString& path, QString& text, QString* error);
+
+// "&Load Quelvane": the file's fields joined with nothing between them, so
+// hex text split over lines or by commas is one run again.
+bool LoadHexFile(const QString& path, QString& hex, QString* error);
+
+// "&Load PassWord": the file's bytes as characters, at most kPasswordMax of
+// them; *length (when given) is the file's length. A NUL byte, which no saved
+// password holds, is refused.
+bool LoadPasswordFile(const QString& path, QString& password, qsizetype* length, QString* error);
+
+}  // namespace quelvane
