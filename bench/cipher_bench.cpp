@@ -5,6 +5,7 @@
 //
 // Without arguments it repeats every benchmark, interleaved at random, and
 // ends with the ratios of the medians. Any --benchmark_* flag overrides.
+// bench/compare-builds runs it as built with the project's flags and with -O2.
 #define OPENSSL_SUPPRESS_DEPRECATED  // BF_* are deprecated in OpenSSL 3
 #include <benchmark/benchmark.h>
 #include <openssl/blowfish.h>
@@ -23,6 +24,10 @@
 
 #include "cipher/HexText.h"
 #include "cipher/clsBlowfish.h"
+
+#ifndef QUELVANE_BENCH_BUILD
+#define QUELVANE_BENCH_BUILD "flags not recorded"
+#endif
 
 namespace {
 
@@ -293,6 +298,7 @@ int main(int argc, char** argv) {
     std::printf(
         "\nSummary: medians of %lld repetitions; MB and GB are 10^6 and 10^9 bytes; hex rates count the bytes\n",
         static_cast<long long>(reporter.Repetitions()));
+    std::printf("Compiled with: %s\n", QUELVANE_BENCH_BUILD);
     PrintRatio(reporter, "EncryptByte / OpenSSL encrypt", "BM_EncryptByte", "BM_OpenSSL_Encrypt", 1.0);
     PrintRatio(reporter, "DecryptByte / OpenSSL decrypt", "BM_DecryptByte", "BM_OpenSSL_Decrypt", 2.5);
     PrintRate(reporter, "hex EncodeTo (into a ready buffer)", "BM_HexEncodeTo", 1.0);

@@ -10,6 +10,14 @@
 #include <system_error>
 #include <utility>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #include "HexText.h"
 #include "PiWords.h"
 #include "SecureWipe.h"
@@ -80,34 +88,23 @@ inline Wide F(const WideTables& t, Wide x) noexcept {
     return ((t.S[0][static_cast<Word>(x) >> 24] + t.S[1][x >> 56]) ^ t.S[2][(x >> 8) & 0xFF]) + t.S[3][x & 0xFF];
 }
 
-// Decryption rounds for K blocks at once: their chains are independent, so
-// the processor overlaps the lookups of one block with those of the others.
-template <int K, int k>
-inline void DecryptRound(const WideTables& t, Wide* L, Wide* R) noexcept {
-    for (int i = 0; i < K; ++i) L[i] ^= F(t, R[i]);
-    for (int i = 0; i < K; ++i) R[i] ^= t.P[k + 1] ^ F(t, L[i]);
-    for (int i = 0; i < K; ++i) L[i] ^= t.P[k];
+// The hot loops below are written out with folds over index sequences, not
+// as loops: -O2 unrolls no loop whose body would grow, and the words of the
+// blocks in flight stay in registers only when every index is a constant.
+
+// One decryption round, k = 14, 12, ... 0, for every block in flight. Their
+// chains are independent, so the processor overlaps the lookups of one block
+// with those of the others.
+template <int k, std::size_t... i>
+inline void DecryptRound(const WideTables& t, Wide* L, Wide* R, std::index_sequence<i...>) noexcept {
+    ((L[i] ^= F(t, R[i])), ...);
+    ((R[i] ^= t.P[k + 1] ^ F(t, L[i])), ...);
+    ((L[i] ^= t.P[k]), ...);
 }
 
-// Spelled out round by round, so the P words are fixed operands.
-template <int K, std::size_t... j>
-inline void DecryptRounds(const WideTables& t, Wide* L, Wide* R, std::index_sequence<j...>) noexcept {
-    (DecryptRound<K, 14 - 2 * static_cast<int>(j)>(t, L, R), ...);
-}
-
-// Decrypts K blocks in place; the words are as read (big-endian).
-template <int K>
-inline void DecryptWide(const WideTables& t, Word* left, Word* right) noexcept {
-    Wide L[K], R[K];
-    for (int i = 0; i < K; ++i) {
-        L[i] = Widen(right[i]) ^ t.P[16];
-        R[i] = Widen(left[i]) ^ t.P[17];
-    }
-    DecryptRounds<K>(t, L, R, std::make_index_sequence<8>{});
-    for (int i = 0; i < K; ++i) {
-        left[i] = static_cast<Word>(L[i]);
-        right[i] = static_cast<Word>(R[i]);
-    }
+template <std::size_t... j, class Lanes>
+inline void DecryptRounds(const WideTables& t, Wide* L, Wide* R, std::index_sequence<j...>, Lanes lanes) noexcept {
+    (DecryptRound<14 - 2 * static_cast<int>(j)>(t, L, R, lanes), ...);
 }
 
 inline Word LoadBig(const std::uint8_t* p) noexcept {
@@ -121,35 +118,37 @@ inline void StoreBig(Word v, std::uint8_t* p) noexcept {
     p[3] = static_cast<std::uint8_t>(v);
 }
 
-// CBC-decrypts blocks from to to - 1 of p in place. The chaining value is
+// CBC-decrypts the sizeof...(i) blocks at p in place. The chaining value is
 // the ciphertext block before them and comes back as the last one's.
+template <std::size_t... i>
+inline void DecryptBlocks(const WideTables& t, std::uint8_t* p, Word& ChainLeft, Word& ChainRight,
+                          std::index_sequence<i...> lanes) noexcept {
+    constexpr std::size_t K = sizeof...(i);
+    // CL[i] and CR[i] chain into block i: the ciphertext of block i - 1.
+    const Word CL[K + 1] = {ChainLeft, LoadBig(p + 8 * i)...};
+    const Word CR[K + 1] = {ChainRight, LoadBig(p + 8 * i + 4)...};
+    Wide L[K] = {(Widen(CR[i + 1]) ^ t.P[16])...};
+    Wide R[K] = {(Widen(CL[i + 1]) ^ t.P[17])...};
+    DecryptRounds(t, L, R, std::make_index_sequence<8>{}, lanes);
+    (StoreBig(static_cast<Word>(L[i]) ^ CL[i], p + 8 * i), ...);
+    (StoreBig(static_cast<Word>(R[i]) ^ CR[i], p + 8 * i + 4), ...);
+    ChainLeft = CL[K];
+    ChainRight = CR[K];
+}
+
+// CBC-decrypts blocks from to to - 1 of p in place, chaining as above.
 void DecryptRun(const WideTables& t, std::uint8_t* p, std::size_t from, std::size_t to, Word& ChainLeft,
                 Word& ChainRight) noexcept {
-    constexpr int K = 6;  // enough blocks in flight to hide the lookups' latency
+    constexpr std::size_t K = 6;  // enough blocks in flight to hide the lookups' latency
     std::size_t b = from;
-    for (; b + K <= to; b += K) {
-        Word L[K], R[K], CL[K], CR[K];
-        for (int i = 0; i < K; ++i) {
-            L[i] = CL[i] = LoadBig(p + 8 * (b + i));
-            R[i] = CR[i] = LoadBig(p + 8 * (b + i) + 4);
-        }
-        DecryptWide<K>(t, L, R);
-        for (int i = 0; i < K; ++i) {
-            StoreBig(L[i] ^ ChainLeft, p + 8 * (b + i));
-            StoreBig(R[i] ^ ChainRight, p + 8 * (b + i) + 4);
-            ChainLeft = CL[i];
-            ChainRight = CR[i];
-        }
-    }
-    for (; b < to; ++b) {
-        Word L = LoadBig(p + 8 * b), R = LoadBig(p + 8 * b + 4);
-        const Word CL = L, CR = R;
-        DecryptWide<1>(t, &L, &R);
-        StoreBig(L ^ ChainLeft, p + 8 * b);
-        StoreBig(R ^ ChainRight, p + 8 * b + 4);
-        ChainLeft = CL;
-        ChainRight = CR;
-    }
+    for (; b + K <= to; b += K) DecryptBlocks(t, p + 8 * b, ChainLeft, ChainRight, std::make_index_sequence<K>{});
+    for (; b < to; ++b) DecryptBlocks(t, p + 8 * b, ChainLeft, ChainRight, std::make_index_sequence<1>{});
+}
+
+// Encryption rounds 2 to 15, written out so the P words are fixed operands.
+template <std::size_t... j>
+inline void EncryptMiddleRounds(const WideTables& t, Wide& L, Wide& R, std::index_sequence<j...>) noexcept {
+    ((L ^= t.P[2 + 2 * j], R ^= F(t, L) ^ t.P[3 + 2 * j], L ^= F(t, R)), ...);
 }
 
 inline std::uint32_t GetLE(const std::uint8_t* p) noexcept {
@@ -181,12 +180,17 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>&
     return in.gcount() == size;
 }
 
+#if defined(_WIN32)
+
 // Writes beside the target and renames over it, so a failure never leaves a
 // half-written file and an old target stays whole until the new one is done.
+// Anything but a regular file at the target is refused.
 bool WriteFileReplacing(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
     std::random_device source;
     std::filesystem::path temp;
-    std::error_code ec;
     do {
         temp = path;
         temp += ".~" + std::to_string(source()) + ".tmp";
@@ -207,6 +211,86 @@ bool WriteFileReplacing(const std::filesystem::path& path, const std::vector<std
     if (!ok) std::filesystem::remove(temp, ec);
     return ok;
 }
+
+#else
+
+bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) noexcept {
+    while (n > 0) {
+        const ssize_t done = ::write(fd, p, n);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += done;
+        n -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+// Only a missing target or a regular file (not a link to one) may be
+// replaced: a FIFO, a device, a socket, a folder or a symbolic link is left
+// as it is. Tells the permission bits and group the new file takes over.
+bool ReplaceableTarget(const char* path, mode_t& mode, gid_t& group) noexcept {
+    struct stat st;
+    if (::lstat(path, &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return false;
+        mode = st.st_mode & 0777;
+        group = st.st_gid;
+        return true;
+    }
+    // Owner-only: a decrypted file holds plaintext.
+    mode = 0600;
+    group = static_cast<gid_t>(-1);
+    return errno == ENOENT;
+}
+
+// Writes beside the target and renames over it, so a failure never leaves a
+// half-written file and an old target stays whole until the new one is done.
+// The target itself is never opened. The data reaches the disk before the
+// rename and the rename before the call returns, so a crash leaves the old
+// file or the new one, never an empty one.
+bool WriteFileReplacing(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
+    mode_t mode;
+    gid_t group;
+    if (!ReplaceableTarget(path.c_str(), mode, group)) return false;
+
+    std::random_device source;
+    std::filesystem::path temp;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+        temp = path;
+        temp += ".~" + std::to_string(source()) + ".tmp";
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+
+    // The group first, as changing it may clear mode bits. Where the file
+    // cannot have the old group, the group gets no access rather than ours.
+    if (group != static_cast<gid_t>(-1) && group != ::getegid() && ::fchown(fd, static_cast<uid_t>(-1), group) != 0)
+        mode &= ~mode_t{0070};
+    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    // Checked again just before the rename: the target may have changed.
+    ok = ok && ReplaceableTarget(path.c_str(), mode, group) && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+
+    // The rename itself is durable once the folder is flushed; some file
+    // systems cannot flush a folder, and the data is safe all the same.
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+#endif
 
 }  // namespace
 
@@ -322,11 +406,7 @@ void clsBlowfish::EncryptByte(std::vector<std::uint8_t>& byteArray, std::string_
         Wide R = LastL ^ (Widen(GetWord(p, Offset + 4)) ^ t.P[16] ^ t.P[1]);
         R ^= F(t, L);
         L ^= F(t, R);
-        for (int k = 2; k < 16; k += 2) {
-            L ^= t.P[k];
-            R ^= F(t, L) ^ t.P[k + 1];
-            L ^= F(t, R);
-        }
+        EncryptMiddleRounds(t, L, R, std::make_index_sequence<7>{});
         LastL = L;
         LastR = R;
         PutWord(static_cast<Word>(R ^ t.P[17]), p, Offset);

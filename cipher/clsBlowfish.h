@@ -46,6 +46,9 @@ public:
 
     // True when OutFile was written. The output replaces OutFile atomically:
     // on failure nothing half-written is left and an old OutFile stays whole.
+    // Only a regular file is replaced: a FIFO, a device, a folder or a
+    // symbolic link at OutFile gives false and is left alone, never opened.
+    // A replaced OutFile keeps its permission bits; a new one is owner-only.
     bool EncryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile, bool Overwrite,
                      std::string_view Key = {}) noexcept;
     bool DecryptFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile, bool Overwrite,

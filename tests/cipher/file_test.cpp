@@ -4,7 +4,18 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "cipher/clsBlowfish.h"
 
@@ -108,3 +119,159 @@ TEST_F(Files, ProgressComesFromTheByteOperation) {
     EXPECT_EQ(events.front(), 0);
     EXPECT_EQ(events.back(), 99);
 }
+
+#if !defined(_WIN32)
+
+namespace {
+
+mode_t ModeOf(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
+    return st.st_mode;
+}
+
+// Sets the umask for one scope.
+class Umask {
+public:
+    explicit Umask(mode_t mask) : old_(::umask(mask)) {}
+    ~Umask() { ::umask(old_); }
+
+private:
+    mode_t old_;
+};
+
+// Runs body in a child process and returns its exit status, or -1 when it
+// did not exit normally. The child may change its limits and identity.
+int InChild(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+TEST_F(Files, NonRegularOutputsAreRefusedAndLeftAsTheyWere) {
+    const auto in = Write("plain", "hello");
+
+    // A FIFO: held open for reading here, so that opening it for writing
+    // would not block but would show up as data.
+    const auto fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    for (const bool overwrite : {true, false}) {
+        EXPECT_FALSE(c.EncryptFile(in, fifo, overwrite, "pw"));
+        EXPECT_FALSE(c.DecryptFile(in, fifo, overwrite, "pw"));
+    }
+    char byte;
+    EXPECT_LE(::read(reader, &byte, 1), 0);  // nothing was written into it
+    ::close(reader);
+    EXPECT_TRUE(S_ISFIFO(ModeOf(fifo)));
+
+    // A device: a null device made here when we may, else the system's own
+    // (which an unprivileged run cannot replace anyway).
+    fs::path device = dir / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) device = "/dev/null";
+    struct stat before {};
+    ASSERT_EQ(::stat(device.c_str(), &before), 0);
+    EXPECT_FALSE(c.EncryptFile(in, device, true, "pw"));
+    EXPECT_FALSE(c.DecryptFile(in, device, true, "pw"));
+    struct stat after {};
+    ASSERT_EQ(::stat(device.c_str(), &after), 0);
+    EXPECT_TRUE(S_ISCHR(after.st_mode));
+    EXPECT_EQ(after.st_rdev, before.st_rdev);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+
+    // Symbolic links, to a file and to nothing: the link stays, its target too.
+    const auto target = Write("target", "keep me");
+    fs::create_symlink(target, dir / "link");
+    fs::create_symlink(dir / "nowhere", dir / "dangling");
+    EXPECT_FALSE(c.EncryptFile(in, dir / "link", true, "pw"));
+    EXPECT_FALSE(c.EncryptFile(in, dir / "dangling", false, "pw"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_EQ(Read(target), "keep me");
+
+    // plain, fifo, target, link, dangling, and the device when made here
+    EXPECT_EQ(Entries(), device.parent_path() == dir ? 6u : 5u);
+}
+
+TEST_F(Files, NewOutputsAreOwnerOnlyAndReplacedOnesKeepTheirMode) {
+    const auto in = Write("plain", "hello");
+    for (const mode_t mask : {mode_t{022}, mode_t{0}, mode_t{077}}) {
+        const Umask umask(mask);
+        fs::remove(dir / "enc");
+        fs::remove(dir / "dec");
+        ASSERT_TRUE(c.EncryptFile(in, dir / "enc", false, "pw"));
+        ASSERT_TRUE(c.DecryptFile(dir / "enc", dir / "dec", false, "pw"));
+        EXPECT_EQ(ModeOf(dir / "enc") & 07777, 0600u) << "umask " << mask;
+        EXPECT_EQ(ModeOf(dir / "dec") & 07777, 0600u) << "umask " << mask;
+    }
+
+    const Umask umask(022);
+    for (const mode_t mode : {mode_t{0600}, mode_t{0640}, mode_t{0664}, mode_t{0400}}) {
+        const auto out = Write("out", "old");
+        ASSERT_EQ(::chmod(out.c_str(), mode), 0);
+        ASSERT_TRUE(c.EncryptFile(in, out, true, "pw"));
+        EXPECT_EQ(fs::file_size(out), 24u);
+        EXPECT_EQ(ModeOf(out) & 07777, mode);
+        ASSERT_TRUE(c.DecryptFile(out, out, true, "pw"));
+        EXPECT_EQ(Read(out), "hello");
+        EXPECT_EQ(ModeOf(out) & 07777, mode);
+        fs::remove(out);
+    }
+}
+
+TEST_F(Files, ReadOnlyFolderKeepsItsOldOutput) {
+    // Root writes anywhere, so the operation runs as nobody then.
+    const bool root = ::geteuid() == 0;
+    const uid_t nobody = 65534;
+    const auto in = Write("plain", "hello");
+    const auto folder = dir / "readonly";
+    fs::create_directory(folder);
+    const auto out = folder / "out";
+    std::ofstream(out, std::ios::binary) << "old";
+    ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(in.c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(out.c_str(), 0644), 0);
+    if (root) {
+        ASSERT_EQ(::chown(folder.c_str(), nobody, nobody), 0);
+        ASSERT_EQ(::chown(out.c_str(), nobody, nobody), 0);
+    }
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+
+    const int status = InChild([&] {
+        if (root && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) return 3;
+        clsBlowfish cipher;
+        if (cipher.EncryptFile(in, out, true, "pw")) return 1;
+        if (cipher.EncryptFile(in, folder / "new", true, "pw")) return 2;
+        return 0;
+    });
+    ::chmod(folder.c_str(), 0755);
+    if (status == 3) GTEST_SKIP() << "cannot run as nobody here";
+    EXPECT_EQ(status, 0) << "1: the old output was replaced, 2: a new output was made";
+    EXPECT_EQ(Read(out), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+}
+
+TEST_F(Files, AWriteThatFailsHalfwayLeavesTheOldOutputWhole) {
+    // A file size limit makes the write fail after its first 4 KiB.
+    const auto in = Write("plain", std::string(65536, 'p'));
+    const auto out = Write("out", "old");
+    const int status = InChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+        clsBlowfish cipher;
+        return cipher.EncryptFile(in, out, true, "pw") || cipher.DecryptFile(in, out, true, "pw") ? 1 : 0;
+    });
+    ASSERT_NE(status, 3) << "setrlimit failed";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Read(out), "old");
+    EXPECT_EQ(Entries(), 2u);  // no half-written temporary file
+}
+
+#endif

@@ -47,6 +47,23 @@ TEST(HexText, UpperCasePairsOut) {
     EXPECT_EQ(hx::Decode(hx::Encode(all)), all);
 }
 
+TEST(HexText, EveryLengthAndOffsetAcrossTheChunkEdges) {
+    // Whole chunks and the bytes after them, from unaligned starts.
+    std::string bytes(300, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 37 + 11);
+    const char* digits = "0123456789ABCDEF";
+    for (std::size_t from = 0; from < 3; ++from) {
+        for (std::size_t n = 0; n + from <= bytes.size(); ++n) {
+            std::string expected;
+            for (std::size_t i = from; i < from + n; ++i) {
+                expected.push_back(digits[static_cast<unsigned char>(bytes[i]) >> 4]);
+                expected.push_back(digits[static_cast<unsigned char>(bytes[i]) & 15]);
+            }
+            ASSERT_EQ(hx::Encode(std::string_view(bytes).substr(from, n)), expected) << from << " " << n;
+        }
+    }
+}
+
 TEST(HexText, PairRuleIn) {
     EXPECT_EQ(hx::Decode("0aff00"), std::string("\x0A\xFF\x00", 3));
     EXPECT_EQ(hx::Decode("4F4f"), "OO");
