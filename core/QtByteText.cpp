@@ -84,11 +84,11 @@ qsizetype EncodeByteText(QStringView text, qsizetype& pos, char* out, qsizetype 
     return o;
 }
 
-bool ToByteText(QStringView text, QByteArray& bytes, qsizetype* bad) {
-    bytes = QByteArray(text.size(), Qt::Uninitialized);
+bool ToByteText(QStringView text, QByteArray& bytes, qsizetype* bad, bool crlf) {
+    bytes = QByteArray(text.size() + (crlf ? text.count(u'\n') : 0), Qt::Uninitialized);
     qsizetype pos = 0;
     bool failed = false;
-    EncodeByteText(text, pos, bytes.data(), bytes.size(), false, &failed);
+    EncodeByteText(text, pos, bytes.data(), bytes.size(), crlf, &failed);
     if (failed) {
         if (bad) *bad = pos;
         WipeBytes(bytes);

@@ -7,9 +7,10 @@
 
 namespace quelvane {
 
-// The bytes of text. False when a character has no byte; then *bad (when
-// given) is the index of the first such character and bytes is empty.
-bool ToByteText(QStringView text, QByteArray& bytes, qsizetype* bad = nullptr);
+// The bytes of text, with "\n" written as CR LF when crlf. False when a
+// character has no byte; then *bad (when given) is the index of the first
+// such character and bytes is empty.
+bool ToByteText(QStringView text, QByteArray& bytes, qsizetype* bad = nullptr, bool crlf = false);
 
 QString FromByteText(QByteArrayView bytes);
 

@@ -8,19 +8,7 @@
 
 namespace quelvane {
 
-bool WorkTextToBytes(QStringView text, QByteArray& bytes, qsizetype* bad) {
-    const qsizetype breaks = text.count(u'\n');
-    bytes = QByteArray(text.size() + breaks, Qt::Uninitialized);
-    qsizetype pos = 0;
-    bool failed = false;
-    EncodeByteText(text, pos, bytes.data(), bytes.size(), true, &failed);
-    if (failed) {
-        if (bad) *bad = pos;
-        WipeBytes(bytes);
-        return false;
-    }
-    return true;
-}
+bool WorkTextToBytes(QStringView text, QByteArray& bytes, qsizetype* bad) { return ToByteText(text, bytes, bad, true); }
 
 QString BytesToWorkText(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
