@@ -103,6 +103,7 @@ bool IsContextMenuKey(const QKeyEvent* event) {
            (event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier);
 }
 
+// Qt hands the event on only when a screen reader (or a test) listens.
 void Notify(QAccessibleEvent&& event) { QAccessible::updateAccessibility(&event); }
 
 }  // namespace
@@ -143,8 +144,7 @@ void WorkTextEdit::setPlainText(const QString& plain) {
     UpdateScrollBars();
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
-    if (QAccessible::isActive() && (!before.isEmpty() || !text.isEmpty()))
-        Notify(QAccessibleTextUpdateEvent(this, 0, before, text));
+    if (!before.isEmpty() || !text.isEmpty()) Notify(QAccessibleTextUpdateEvent(this, 0, before, text));
     CursorMoved(oldCursor, oldAnchor);
     emit textChanged();
 }
@@ -250,8 +250,8 @@ qsizetype WorkTextEdit::positionAt(const QPoint& point) const {
     const qsizetype line = std::clamp<qsizetype>(
         verticalScrollBar()->value() + static_cast<qsizetype>(std::max(0.0, point.y() / lineHeight)), 0,
         lineCount() - 1);
-    const qsizetype cell =
-        horizontalScrollBar()->value() + static_cast<qsizetype>(std::max(0.0, point.x() / cellWidth + 0.5));
+    const qsizetype cell = horizontalScrollBar()->value() +
+                           static_cast<qsizetype>(std::max(0.0, (point.x() - kLeftMargin) / cellWidth + 0.5));
     return PositionAtCell(line, cell);
 }
 
@@ -293,14 +293,12 @@ void WorkTextEdit::CursorMoved(qsizetype oldCursor, qsizetype oldAnchor) {
     const bool selectionChanged =
         std::min(oldCursor, oldAnchor) != selectionStart() || std::max(oldCursor, oldAnchor) != selectionEnd();
     const bool hadSelection = oldCursor != oldAnchor;
-    if (QAccessible::isActive()) {
-        if (selectionChanged && (hadSelection || hasSelection())) {
-            QAccessibleTextSelectionEvent event(this, AsInt(selectionStart()), AsInt(selectionEnd()));
-            event.setCursorPosition(AsInt(cursor));
-            Notify(std::move(event));
-        }
-        if (cursor != oldCursor) Notify(QAccessibleTextCursorEvent(this, AsInt(cursor)));
+    if (selectionChanged && (hadSelection || hasSelection())) {
+        QAccessibleTextSelectionEvent event(this, AsInt(selectionStart()), AsInt(selectionEnd()));
+        event.setCursorPosition(AsInt(cursor));
+        Notify(std::move(event));
     }
+    if (cursor != oldCursor) Notify(QAccessibleTextCursorEvent(this, AsInt(cursor)));
     // The primary selection follows the selection once it settles: at once
     // from the keyboard, when the button is released from the mouse.
     if (selectionChanged && hasSelection() && !selectingWithMouse) primaryUpdate.start(0, this);
@@ -354,14 +352,14 @@ void WorkTextEdit::Replace(qsizetype from, qsizetype to, const QString& insert, 
     cursor = anchor = Snap(from + insert.size());
     desiredCell = -1;
     Reindex();
-    if (QAccessible::isActive()) {
-        if (!removed.isEmpty() && !insert.isEmpty())
-            Notify(QAccessibleTextUpdateEvent(this, AsInt(from), removed, insert));
-        else if (!removed.isEmpty())
-            Notify(QAccessibleTextRemoveEvent(this, AsInt(from), removed));
-        else
-            Notify(QAccessibleTextInsertEvent(this, AsInt(from), insert));
-    }
+    // Screen readers follow typing and reading from these: only the changed
+    // part travels, never the whole text.
+    if (!removed.isEmpty() && !insert.isEmpty())
+        Notify(QAccessibleTextUpdateEvent(this, AsInt(from), removed, insert));
+    else if (!removed.isEmpty())
+        Notify(QAccessibleTextRemoveEvent(this, AsInt(from), removed));
+    else
+        Notify(QAccessibleTextInsertEvent(this, AsInt(from), insert));
     EnsureCursorVisible();
     RestartBlink();
     CursorMoved(oldCursor, oldAnchor);
