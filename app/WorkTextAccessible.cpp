@@ -107,7 +107,10 @@ void WorkTextAccessible::setCursorPosition(int position) {
 int WorkTextAccessible::characterCount() const { return AsInt(edit()->size()); }
 
 QString WorkTextAccessible::text(int startOffset, int endOffset) const {
-    const qsizetype from = Resolve(startOffset), to = Resolve(endOffset);
+    // Readers ask past the end (getText(0, 60) of a shorter text): they get what there is.
+    const qsizetype size = edit()->size();
+    const qsizetype from = Resolve(startOffset);
+    const qsizetype to = endOffset > size ? size : Resolve(endOffset);
     if (from < 0 || to < from) return QString();
     return edit()->textRange(from, to);
 }
