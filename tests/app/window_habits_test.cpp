@@ -53,6 +53,7 @@ class WindowHabitsTest : public QObject {
 private slots:
     void screenReadersNameTheControls();
     void everyCommandHasAShortcut();
+    void shortcutsAreDocumented();
     void shortcutsRunCommandsAndLeaveEditingKeys();
     void droppedFilesLoadAsTheMenuWould();
     void otherDropsAreToldAndChangeNothing();
@@ -134,6 +135,24 @@ void WindowHabitsTest::everyCommandHasAShortcut() {
     QCOMPARE(commands, 12);
     QCOMPARE(t.Action("Quelvane")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     QCOMPARE(t.Action("Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void WindowHabitsTest::shortcutsAreDocumented() {
+    // The README's table and the manual page name each shortcut with its caption.
+    auto read = [](const char* name) {
+        QFile f(QStringLiteral(QUELVANE_SOURCE_DIR "/") + QLatin1String(name));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    const QString readme = read("README.md"), manual = read("packaging/quelvane.1");
+    QVERIFY(!readme.isEmpty() && !manual.isEmpty());
+    Window t;
+    for (QAction* action : t.w->findChild<QMenu*>(QStringLiteral("File1"))->actions()) {
+        if (action->isSeparator()) continue;
+        const QString keys = action->shortcut().toString(QKeySequence::PortableText);
+        const QString caption = action->text().remove(u'&').simplified();
+        QVERIFY2(readme.contains(QStringLiteral("| %1 | %2").arg(keys, caption)), qPrintable(keys + u' ' + caption));
+        QVERIFY2(manual.contains(QStringLiteral(".B %1\n%2").arg(keys, caption)), qPrintable(keys + u' ' + caption));
+    }
 }
 
 void WindowHabitsTest::shortcutsRunCommandsAndLeaveEditingKeys() {
