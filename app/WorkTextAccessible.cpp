@@ -60,7 +60,7 @@ QString WorkTextAccessible::text(QAccessible::Text type) const {
 
 void WorkTextAccessible::setText(QAccessible::Text type, const QString& text) {
     if (type != QAccessible::Value) return QAccessibleWidget::setText(type, text);
-    edit()->replaceRange(0, edit()->size(), text);
+    edit()->replaceRange(0, edit()->textLength(), text);
 }
 
 QAccessible::State WorkTextAccessible::state() const {
@@ -104,11 +104,11 @@ void WorkTextAccessible::setCursorPosition(int position) {
 
 // --- text ---------------------------------------------------------------------
 
-int WorkTextAccessible::characterCount() const { return AsInt(edit()->size()); }
+int WorkTextAccessible::characterCount() const { return AsInt(edit()->textLength()); }
 
 QString WorkTextAccessible::text(int startOffset, int endOffset) const {
     // Readers ask past the end (getText(0, 60) of a shorter text): they get what there is.
-    const qsizetype size = edit()->size();
+    const qsizetype size = edit()->textLength();
     const qsizetype from = Resolve(startOffset);
     const qsizetype to = endOffset > size ? size : Resolve(endOffset);
     if (from < 0 || to < from) return QString();
@@ -116,7 +116,7 @@ QString WorkTextAccessible::text(int startOffset, int endOffset) const {
 }
 
 qsizetype WorkTextAccessible::Resolve(int offset) const {
-    const qsizetype size = edit()->size();
+    const qsizetype size = edit()->textLength();
     if (offset == -2) return edit()->cursorPosition();
     if (offset == -1) return size;
     return offset < 0 || offset > size ? -1 : offset;
@@ -142,7 +142,7 @@ WorkTextAccessible::Segment WorkTextAccessible::PieceAt(qsizetype offset) const 
     const WorkTextEdit* e = edit();
     const qsizetype line = e->lineOf(offset);
     const qsizetype start = e->lineStartOf(line);
-    const qsizetype end = line + 1 < e->lineCount() ? e->lineStartOf(line + 1) : e->size();  // with its "\n"
+    const qsizetype end = line + 1 < e->lineCount() ? e->lineStartOf(line + 1) : e->textLength();  // with its "\n"
     if (end - start <= kPieceChars) return {start, end};
     qsizetype index = (offset - start) / kPieceChars;
     qsizetype from = PieceBoundary(start, end, index);
@@ -157,7 +157,7 @@ WorkTextAccessible::Segment WorkTextAccessible::PieceAt(qsizetype offset) const 
 
 WorkTextAccessible::Segment WorkTextAccessible::SegmentAt(qsizetype offset, QAccessible::TextBoundaryType type) const {
     const WorkTextEdit* e = edit();
-    const qsizetype size = e->size();
+    const qsizetype size = e->textLength();
     if (type == QAccessible::NoBoundary) return {0, size};
     if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary) return PieceAt(offset);
     if (offset >= size) return {size, size};
@@ -212,7 +212,7 @@ QString WorkTextAccessible::textAfterOffset(int offset, QAccessible::TextBoundar
         *startOffset = *endOffset = -1;
         return QString();
     }
-    const qsizetype size = edit()->size();
+    const qsizetype size = edit()->textLength();
     const Segment here = SegmentAt(at, boundaryType);
     if (here.end >= size || here.end <= here.start) return Answer({size, size}, startOffset, endOffset);
     return Answer(SegmentAt(here.end, boundaryType), startOffset, endOffset);

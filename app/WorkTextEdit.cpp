@@ -155,8 +155,27 @@ QString WorkTextEdit::textRange(qsizetype from, qsizetype to) const {
     return text.mid(from, to - from);
 }
 
-void WorkTextEdit::Reindex() {
-    IndexLines();
+void WorkTextEdit::Reindex(qsizetype from, const QString& removed, const QString& inserted) {
+    // Typing and deleting within a line, the usual case, moves the later line
+    // starts and nothing else: no pass over a text of tens of millions of
+    // characters for each key.
+    const auto plain = [](const QString& s) {
+        return NextSpecial(reinterpret_cast<const char16_t*>(s.utf16()), 0, s.size()) == s.size();
+    };
+    if (hasTabs || !plain(removed) || !plain(inserted)) {
+        IndexLines();
+        return UpdateScrollBars();
+    }
+    const qsizetype delta = inserted.size() - removed.size();
+    const qsizetype line = lineOf(from);
+    for (std::size_t i = static_cast<std::size_t>(line) + 1; i < lineStart.size(); ++i) lineStart[i] += delta;
+    const qsizetype length = lineEndOf(line) - lineStartOf(line);
+    if (length >= widestLine) {
+        widestLine = length;
+    } else if (length - delta == widestLine) {  // the widest line got shorter
+        widestLine = 0;
+        for (qsizetype l = 0; l < lineCount(); ++l) widestLine = std::max(widestLine, lineEndOf(l) - lineStartOf(l));
+    }
     UpdateScrollBars();
 }
 
@@ -348,10 +367,10 @@ void WorkTextEdit::Replace(qsizetype from, qsizetype to, const QString& insert, 
     if (record) Record(from, removed, insert, kind, keyTime);
     const qsizetype oldCursor = cursor, oldAnchor = anchor;
     text.replace(from, to - from, insert);
+    Reindex(from, removed, insert);
     // Joining two lone halves of a pair must not leave the cursor between them.
     cursor = anchor = Snap(from + insert.size());
     desiredCell = -1;
-    Reindex();
     // Screen readers follow typing and reading from these: only the changed
     // part travels, never the whole text.
     if (!removed.isEmpty() && !insert.isEmpty())

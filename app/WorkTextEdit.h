@@ -32,7 +32,7 @@ public:
     QString toPlainText() const { return text; }
     void setPlainText(const QString& plain);
     bool isEmpty() const { return text.isEmpty(); }
-    qsizetype size() const { return text.size(); }
+    qsizetype textLength() const { return text.size(); }
     // A part of the text, copied; positions are clamped to the text.
     QString textRange(qsizetype from, qsizetype to) const;
 
@@ -113,7 +113,8 @@ private:
     void Replace(qsizetype from, qsizetype to, const QString& insert, EditKind kind = EditKind::Other,
                  unsigned long keyTime = 0, bool record = true);
     void Record(qsizetype from, const QString& removed, const QString& insert, EditKind kind, unsigned long keyTime);
-    void Reindex();
+    // Brings the line index up to date after text[from...] was replaced.
+    void Reindex(qsizetype from, const QString& removed, const QString& inserted);
     // Finds the line starts, tabs and widest line; false when the text still
     // holds a CR or a line or paragraph separator.
     bool IndexLines();

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QtTest>
 #include <vector>
 
@@ -145,7 +146,10 @@ QString Normalized(QString s) {
 
 class Run {
 public:
-    Run(quint32 seed, WorkTextEdit& edit) : rng(seed), e(edit) {}
+    Run(quint32 seed, WorkTextEdit& edit) : rng(seed), e(edit) {
+        fresh.resize(e.size());
+        fresh.show();
+    }
 
     // One action; false (with a message) when the box and the model part.
     bool Step(QString* why);
@@ -164,6 +168,7 @@ private:
 
     QRandomGenerator rng;
     WorkTextEdit& e;
+    mutable WorkTextEdit fresh;  // the same text set at once, to compare the line index with
     Model m;
     unsigned long clock = 1000;
 };
@@ -381,6 +386,15 @@ bool Run::Check(QString* why) const {
                         .arg(m.undo.size())
                         .arg(m.redo.size()));
     if (e.lineCount() != m.text.count(u'\n') + 1) return fail(QStringLiteral("line count %1").arg(e.lineCount()));
+    // The line index kept up to date edit by edit agrees with one made afresh.
+    fresh.setPlainText(m.text);
+    if (e.horizontalScrollBar()->maximum() != fresh.horizontalScrollBar()->maximum() ||
+        e.verticalScrollBar()->maximum() != fresh.verticalScrollBar()->maximum())
+        return fail(QStringLiteral("scroll range %1, afresh %2")
+                        .arg(e.horizontalScrollBar()->maximum())
+                        .arg(fresh.horizontalScrollBar()->maximum()));
+    for (qsizetype line = 0; line < e.lineCount(); ++line)
+        if (e.lineStartOf(line) != fresh.lineStartOf(line)) return fail(QStringLiteral("line %1 start").arg(line));
     // What a screen reader reads agrees with the text.
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&e);
     QAccessibleTextInterface* t = iface ? iface->textInterface() : nullptr;
