@@ -24,11 +24,13 @@ sleep 0.3
 echo "selection is the primary selection"
 
 # A middle click pastes the primary selection where it points.
-printf ' from elsewhere' | xclip -i -selection primary -loops 1 &
+printf ' from elsewhere' | xclip -i -quiet -selection primary >/dev/null 2>&1 &
+owner=$!
 sleep 0.3
 eval "$(xdotool getwindowgeometry --shell "$main")"
 xdotool mousemove --window "$main" $((WIDTH - 40)) 80 click 2
 sleep 0.3
+kill "$owner" 2>/dev/null || true
 menu c
 dismiss " Quelvane "
 [ "$(clipboard)" = 'alpha beta from elsewhere' ] || fail "after a middle click the text is '$(clipboard)'"
