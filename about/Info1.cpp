@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "about/Info1.h"
 
+#include <QAction>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
 #include <QScreen>
+
+#include "about/Info1Accessible.h"
 
 #ifndef QUELVANE_VERSION
 #define QUELVANE_VERSION "unknown"
@@ -16,22 +20,91 @@ namespace quelvane {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+constexpr int kGap = 8;  // between the owner's frame and this window's
 const QColor kBackground(0xC0, 0xC0, 0xC0);  // 0x00C0C0C0
 const QColor kText(0xFF, 0xFF, 0xFF);  // 0x00FFFFFF
 
-// MS Sans Serif where it exists, otherwise the desktop's default sans font.
-QFont DesignFont() {
-    QFont font = QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"))
-                     ? QFont(QStringLiteral("MS Sans Serif"))
-                     : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPointSizeF(9.75);
-    font.setBold(false);
-    return font;
+// "MS Sans Serif" and its stand-ins, nearest in look first.
+const QStringList kFaces{QStringLiteral("MS Sans Serif"),
+                         QStringLiteral("Microsoft Sans Serif"),
+                         QStringLiteral("Arial"),
+                         QStringLiteral("Liberation Sans"),
+                         QStringLiteral("Arimo"),
+                         QStringLiteral("Nimbus Sans"),
+                         QStringLiteral("FreeSans"),
+                         QStringLiteral("DejaVu Sans"),
+                         QStringLiteral("DejaVu Sans Condensed"),
+                         QStringLiteral("Liberation Sans Narrow")};
+
+qreal WidestLine(const QFont& font, const QPaintDevice* device) {
+    const QFontMetricsF metrics = device ? QFontMetricsF(font, device) : QFontMetricsF(font);
+    qreal widest = 0;
+    for (const QString& line : Info1::Lines()) widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest;
 }
 
 }  // namespace
 
+QFont Info1::FittingFont(qreal points, bool bold, int width, const QPaintDevice* device) {
+    const QStringList installed = QFontDatabase::families();
+    QFont first;
+    bool haveFirst = false;
+    for (const QString& face : kFaces) {
+        if (!installed.contains(face, Qt::CaseInsensitive)) continue;
+        QFont font(face);
+        font.setPointSizeF(points);
+        font.setBold(bold);
+        if (WidestLine(font, device) <= width) return font;
+        if (!haveFirst) {
+            first = font;
+            haveFirst = true;
+        }
+    }
+    if (!haveFirst) {
+        first = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        first.setPointSizeF(points);
+        first.setBold(bold);
+    }
+    // Narrowed (a condensed face where the family has one), then smaller.
+    for (int stretch = 95; stretch >= 60; stretch -= 5) {
+        first.setStretch(stretch);
+        if (WidestLine(first, device) <= width) return first;
+    }
+    while (first.pointSizeF() > 5 && WidestLine(first, device) > width) first.setPointSizeF(first.pointSizeF() - 0.25);
+    return first;
+}
+
+QPoint Info1::PlaceBeside(const QRect& owner, const QSize& outer, const QRect& area) {
+    auto clampX = [&](int x) { return std::max(area.left(), std::min(x, area.right() + 1 - outer.width())); };
+    auto clampY = [&](int y) { return std::max(area.top(), std::min(y, area.bottom() + 1 - outer.height())); };
+    const int centredX = clampX(owner.center().x() - outer.width() / 2);
+    const QPoint candidates[] = {
+        {centredX, owner.bottom() + 1 + kGap},  // below
+        {owner.right() + 1 + kGap, clampY(owner.top())},  // right
+        {centredX, owner.top() - kGap - outer.height()},  // above
+        {owner.left() - kGap - outer.width(), clampY(owner.top())},  // left
+    };
+    for (const QPoint& at : candidates) {
+        const QRect placed(at, outer);
+        if (area.contains(placed) && !placed.intersects(owner)) return at;
+    }
+    // No side has room: on the screen, over as little of the owner as can be.
+    QPoint best;
+    qint64 leastCover = -1;
+    for (const QPoint& at : candidates) {
+        const QPoint onScreen(clampX(at.x()), clampY(at.y()));
+        const QRect cover = QRect(onScreen, outer).intersected(owner);
+        const qint64 covered = cover.isEmpty() ? 0 : qint64(cover.width()) * cover.height();
+        if (leastCover < 0 || covered < leastCover) {
+            best = onScreen;
+            leastCover = covered;
+        }
+    }
+    return best;
+}
+
 Info1::Info1(QWidget* parent) : QWidget(parent) {
+    InstallInfo1Accessible();
     setObjectName(QStringLiteral("Info1"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -48,7 +121,21 @@ Info1::Info1(QWidget* parent) : QWidget(parent) {
     pal.setColor(QPalette::WindowText, kText);
     setPalette(pal);
     setAutoFillBackground(true);
-    setFont(DesignFont());
+    setFont(FittingFont(9.75, false, width()));
+    setAccessibleDescription(Lines().join(u'\n').trimmed());
+
+    // Escape and Ctrl+W (and the platform's close keys) close it: the keys of
+    // every desktop window, and the only way out where no window manager
+    // draws a close box.
+    auto* close = new QAction(this);
+    close->setObjectName(QStringLiteral("CloseInfo"));
+    QList<QKeySequence> keys{QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)};
+    for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Close))
+        if (!keys.contains(key)) keys << key;
+    close->setShortcuts(keys);
+    close->setShortcutContext(Qt::WindowShortcut);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
 }
 
 QStringList Info1::Lines() {
@@ -68,22 +155,28 @@ QStringList Info1::Lines() {
 }
 
 void Info1::Form_Load() {
-    QFont font = DesignFont();
-    font.setBold(true);
-    font.setPointSizeF(9);
-    setFont(font);
+    setFont(FittingFont(9, true, width(), this));
 
-    // Centred over the owner when there is one on screen, else on the screen.
+    // Beside the owner when it is on screen, so the main window stays in
+    // sight; else centred on the screen.
     const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-    QRect area;
-    if (owner && owner->isVisible())
-        area = owner->frameGeometry();
-    else if (const QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen())
-        area = s->availableGeometry();
-    if (area.isValid()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(area.center());
-        move(frame.topLeft());
+    const QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    // Before it is shown this window's frame is unknown: the owner's stands in.
+    const QMargins frame = owner && owner->isVisible()
+                               ? QMargins(owner->geometry().left() - owner->frameGeometry().left(),
+                                          owner->geometry().top() - owner->frameGeometry().top(),
+                                          owner->frameGeometry().right() - owner->geometry().right(),
+                                          owner->frameGeometry().bottom() - owner->geometry().bottom())
+                               : QMargins();
+    const QSize outer = size().grownBy(frame);
+    if (owner && owner->isVisible()) {
+        move(PlaceBeside(owner->frameGeometry(), outer, area));
+    } else {
+        QRect placed(QPoint(), outer);
+        placed.moveCenter(area.center());
+        move(placed.topLeft());
     }
 }
 
@@ -102,9 +195,9 @@ void Info1::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(kText);
     painter.setFont(font());
-    const QFontMetrics metrics(font());
-    // One line below the other from the top-left corner; no wrapping, so a
-    // long line is cut at the right edge.
+    const QFontMetrics metrics(font(), this);
+    // One line below the other from the top-left corner; no wrapping. The
+    // font was chosen so that every line fits the width.
     int baseline = metrics.ascent();
     for (const QString& line : Lines()) {
         painter.drawText(QPoint(0, baseline), line);

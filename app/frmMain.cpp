@@ -2,10 +2,15 @@
 #include "app/frmMain.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 
 #include "about/Info1.h"
@@ -23,6 +28,7 @@ namespace {
 
 const QString kTitle = QStringLiteral("Quelvane");
 const QString kCaption = QStringLiteral(" Quelvane");
+const QString kNoPassword = QStringLiteral("PassWord Not Set, Please Set Before Proceding");
 constexpr int kTwipsPerPixel = 15;
 
 QRect Twips(int left, int top, int width, int height) {
@@ -115,6 +121,21 @@ void frmMain::BuildWindow() {
     setTabOrder(txtKey, frmText1);
     setTabOrder(frmText1, PNum);
     txtKey->setFocus();
+
+    // What a screen reader says for each control: the label names the
+    // password box; the others have no label of their own.
+    Label1->setBuddy(txtKey);
+    PNum->setAccessibleName(QStringLiteral("Password length"));
+    frmText1->setAccessibleName(QStringLiteral("Work text"));
+    frmText1->setAccessibleDescription(QStringLiteral("The text to encrypt, or the hex text to decrypt"));
+
+    // Files dropped anywhere on the window load as the menu's loads would.
+    setAcceptDrops(true);
+    txtKey->installEventFilter(this);
+    PNum->installEventFilter(this);
+
+    // Nothing follows a change of size: the window keeps the size of its design.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void frmMain::BuildMenu() {
@@ -124,33 +145,43 @@ void frmMain::BuildMenu() {
     File1->setSeparatorsCollapsible(false);  // the menu's separators are all drawn, doubled ones too
 
     auto separator = [&](const char* name) { File1->addSeparator()->setObjectName(QLatin1String(name)); };
-    auto item = [&](const char* name, const QString& caption, void (frmMain::*handler)()) {
+    // Shortcuts take no key that the text boxes use (on X11 Qt's boxes take
+    // Ctrl+E, Ctrl+D, Ctrl+K and Ctrl+U for moving and deleting).
+    auto item = [&](const char* name, const QString& caption, void (frmMain::*handler)(), const QKeySequence& keys) {
         QAction* action = File1->addAction(caption);
         action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
         if (handler) connect(action, &QAction::triggered, this, handler);
         return action;
     };
+    using Key = QKeySequence;
 
     separator("space8");
-    item("GenerateRandomPassWord", QStringLiteral("&Generate Random PassWord"), &frmMain::GenerateRandomPassWord_Click);
-    item("SavePassWord", QStringLiteral("&Save PassWord"), &frmMain::SavePassWord_Click);
-    item("LoadPassWord", QStringLiteral("&Load PassWord"), &frmMain::LoadPassWord_Click);
+    item("GenerateRandomPassWord", QStringLiteral("&Generate Random PassWord"), &frmMain::GenerateRandomPassWord_Click,
+         Key(Qt::CTRL | Qt::Key_G));
+    item("SavePassWord", QStringLiteral("&Save PassWord"), &frmMain::SavePassWord_Click,
+         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    item("LoadPassWord", QStringLiteral("&Load PassWord"), &frmMain::LoadPassWord_Click, Key(Qt::CTRL | Qt::Key_P));
     separator("Space1");
     separator("space");
-    item("Quelvane", QStringLiteral("&Quelvane"), &frmMain::Quelvane_Click);
-    item("DeQuelvane", QStringLiteral("&DeQuelvane"), &frmMain::DeQuelvane_Click);
-    item("SaveQuelvane", QStringLiteral("&Save Quelvane"), &frmMain::SaveQuelvane_Click);
-    item("LoadQuelvane", QStringLiteral("&Load Quelvane"), &frmMain::LoadQuelvane_Click);
+    item("Quelvane", QStringLiteral("&Quelvane"), &frmMain::Quelvane_Click, Key(Qt::CTRL | Qt::Key_L));
+    item("DeQuelvane", QStringLiteral("&DeQuelvane"), &frmMain::DeQuelvane_Click,
+         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    item("SaveQuelvane", QStringLiteral("&Save Quelvane"), &frmMain::SaveQuelvane_Click, Key(Qt::CTRL | Qt::Key_S));
+    item("LoadQuelvane", QStringLiteral("&Load Quelvane"), &frmMain::LoadQuelvane_Click, Key(Qt::CTRL | Qt::Key_O));
     separator("Space5");
     separator("space7");
-    item("SaveTexFile", QStringLiteral("&Save Tex File"), &frmMain::SaveTexFile_Click);
-    item("LoadTexFile", QStringLiteral("&Load Tex File"), &frmMain::LoadTexFile_Click);
-    item("CopyTexBoxToClipboard", QStringLiteral("&Copy Tex  Box To Clipboard"), &frmMain::CopyTexBoxToClipboard_Click);
+    item("SaveTexFile", QStringLiteral("&Save Tex File"), &frmMain::SaveTexFile_Click,
+         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    item("LoadTexFile", QStringLiteral("&Load Tex File"), &frmMain::LoadTexFile_Click,
+         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    item("CopyTexBoxToClipboard", QStringLiteral("&Copy Tex  Box To Clipboard"), &frmMain::CopyTexBoxToClipboard_Click,
+         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     separator("Space2");
     separator("Space4");
-    item("InFo", QStringLiteral("&InFo"), &frmMain::InFo_Click);
+    item("InFo", QStringLiteral("&InFo"), &frmMain::InFo_Click, Key(Qt::Key_F1));
     separator("Space3");
-    item("Exit1", QStringLiteral("&Exit"), &frmMain::Exit1_Click);
+    item("Exit1", QStringLiteral("&Exit"), &frmMain::Exit1_Click, Key(Qt::CTRL | Qt::Key_Q));
     separator("Space6");
 }
 
@@ -377,47 +408,124 @@ std::optional<QString> frmMain::AskFileToLoad(const QString& title, const QStrin
 void frmMain::LoadPassWord_Click() {
     const std::optional<QString> path =
         AskFileToLoad(QStringLiteral("Load Quelvane PassWord"), QStringLiteral("*.QvP"), QStringLiteral("QvP"));
-    if (!path) return;
+    if (path) LoadPassWordFrom(*path);
+}
+
+void frmMain::LoadPassWordFrom(const QString& path) {
     QString password, error;
     qsizetype length = 0;
-    if (!LoadPasswordFile(*path, password, &length, &error)) return Warn(error);
+    if (!LoadPasswordFile(path, password, &length, &error)) return Warn(error);
 
     const QString before = txtKey->text();
     txtKey->setText(password);
     if (txtKey->text() != password) {
         txtKey->setText(before);
         return Warn(QStringLiteral("The password box cannot take the characters of %1. The password was not changed.")
-                        .arg(*path));
+                        .arg(path));
     }
-    hidden.txtSource = *path;
+    hidden.txtSource = path;
     if (length > kPasswordMax)
-        Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.").arg(*path).arg(length));
+        Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.").arg(path).arg(length));
     Warn(QStringLiteral("PassWord Loaded From \r\n") + hidden.txtSource);
 }
 
 void frmMain::LoadTexFile_Click() {
     const std::optional<QString> path =
         AskFileToLoad(QStringLiteral("Load TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"));
-    if (!path) return;
+    if (path) LoadTexFileFrom(*path);
+}
+
+void frmMain::LoadTexFileFrom(const QString& path) {
     QString text, error;
-    if (!LoadTextFile(*path, text, &error)) return Warn(error);
-    hidden.txtSource = *path;
+    if (!LoadTextFile(path, text, &error)) return Warn(error);
+    hidden.txtSource = path;
     hidden.List1 = text.isEmpty() ? QStringList() : text.split(u'\n');
     SetWorkText(text);
     Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + hidden.txtSource);
 }
 
 void frmMain::LoadQuelvane_Click() {
-    if (txtKey->text().isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
+    if (txtKey->text().isEmpty()) return Warn(kNoPassword);
     const std::optional<QString> path =
         AskFileToLoad(QStringLiteral("Load Hex QvH File"), QStringLiteral("*.QvH"), QStringLiteral("QvH"));
-    if (!path) return;
+    if (path) LoadQuelvaneFrom(*path);
+}
+
+void frmMain::LoadQuelvaneFrom(const QString& path) {
+    // Asked again: the password may have been cleared while the dialog was open.
+    if (txtKey->text().isEmpty()) return Warn(kNoPassword);
     QString hex, error;
-    if (!LoadHexFile(*path, hex, &error)) return Warn(error);
-    hidden.txtSource = *path;
+    if (!LoadHexFile(path, hex, &error)) return Warn(error);
+    hidden.txtSource = path;
     hidden.List1.clear();
     SetWorkText(hex);
     Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + hidden.txtSource);
+}
+
+// --- drag and drop ---------------------------------------------------------------
+
+bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
+    if (urls.size() != 1) {
+        Warn(QStringLiteral("Drop one file at a time: a .QvH, .TxT or .QvP file. Nothing was loaded."));
+        return false;
+    }
+    if (!urls[0].isLocalFile()) {
+        Warn(QStringLiteral("%1 is not a file on this computer. Nothing was loaded.")
+                 .arg(urls[0].toDisplayString(QUrl::PreferLocalFile)));
+        return false;
+    }
+    const QString path = urls[0].toLocalFile();
+    // The same loads as the menu's, chosen by the suffix (in any case, as the dialogs list them).
+    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive)) {
+        LoadQuelvaneFrom(path);
+    } else if (path.endsWith(QStringLiteral(".TxT"), Qt::CaseInsensitive)) {
+        LoadTexFileFrom(path);
+    } else if (path.endsWith(QStringLiteral(".QvP"), Qt::CaseInsensitive)) {
+        LoadPassWordFrom(path);
+    } else {
+        Warn(QStringLiteral("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
+                            "file. Nothing was loaded.")
+                 .arg(path));
+        return false;
+    }
+    return true;
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls()) return;
+    event->acceptProposedAction();
+    const QList<QUrl> urls = event->mimeData()->urls();
+    // After the drop has finished: the file manager is not kept waiting on a message box.
+    QTimer::singleShot(0, this, [this, urls] { LoadDroppedFiles(urls); });
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // A file dropped on the password or length box loads like one dropped on
+    // the window, rather than putting its path into the box.
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (!drop->mimeData()->hasUrls()) break;
+            if (event->type() == QEvent::Drop)
+                dropEvent(drop);
+            else
+                drop->acceptProposedAction();
+            return true;
+        }
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // --- about ---------------------------------------------------------------------

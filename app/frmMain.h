@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <QUrl>
 #include <optional>
 
 #include "app/WorkTextEdit.h"
@@ -62,8 +63,23 @@ public slots:
     void LoadQuelvane_Click();
     void InFo_Click();
 
+public:
+    // The loads of the menu without their dialogs: the same rules and messages
+    // for a path chosen in the dialog or dropped on the window.
+    void LoadPassWordFrom(const QString& path);
+    void LoadTexFileFrom(const QString& path);
+    void LoadQuelvaneFrom(const QString& path);
+    // Files dropped on the window: one .QvH, .TxT or .QvP file loads as its
+    // menu item would; anything else is told and changes nothing. True when
+    // a load ran.
+    bool LoadDroppedFiles(const QList<QUrl>& urls);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // What the three save commands differ in.

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // Module1/Module2 through a scripted window system, and the real dialog.
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QtTest>
 
 #include <cmath>
@@ -90,6 +93,8 @@ private slots:
     void realDialogListsTheSuffixInAnyCase();
     void realDialogReturnsTypedNames();
     void realDialogCancel();
+    void realDialogShowsDetailsWhole();
+    void realDialogFilesOfTypeNeverBlank();
 };
 
 void DialogsTest::saveAndOpenAskTheWindowSystem() {
@@ -255,6 +260,71 @@ void DialogsTest::realDialogCancel() {
              std::nullopt);
     QCOMPARE(RunDialog({false, "Load TxT File", "TxT", "*.TxT", tmp.path()}, [](QFileDialog* d) { d->close(); }),
              std::nullopt);
+}
+
+void DialogsTest::realDialogShowsDetailsWhole() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QStringList names{"Letter to the bank, March.TxT", "a.TxT", "Notes from the meeting 2024.TxT"};
+    for (int i = 0; i < names.size(); ++i) {
+        QFile f(tmp.filePath(names[i]));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(1234567 * i + 10, 'x'));  // bytes, KiB and MiB
+    }
+    bool checked = false;
+    RunDialog({false, "Load TxT File", "TxT", "*.TxT", tmp.path()}, [&](QFileDialog* d) {
+        auto* model = d->findChild<QFileSystemModel*>();
+        auto* view = d->findChild<QTreeView*>("treeView");
+        QVERIFY(model && view && view->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(model->index(tmp.path())), 3, 5000);
+        QCoreApplication::processEvents();
+        QHeaderView* header = view->header();
+        // Every column as wide as its widest entry: nothing is cut to "...".
+        for (int column = 0; column < 4; ++column)
+            QVERIFY2(header->sectionSize(column) >= static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column),
+                     qPrintable(QStringLiteral("column %1: %2 < %3")
+                                    .arg(column)
+                                    .arg(header->sectionSize(column))
+                                    .arg(static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column))));
+        QVERIFY(d->width() <= d->screen()->availableGeometry().width());
+        checked = true;
+        d->reject();
+    });
+    QVERIFY(checked);
+}
+
+void DialogsTest::realDialogFilesOfTypeNeverBlank() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    for (const char* name : {"a.TxT", "b.log", "c.log"}) Touch(tmp.filePath(name));
+    auto typeOf = [](QFileDialog* d) { return d->findChild<QComboBox*>("fileTypeCombo")->currentText(); };
+    // With the request's filter, and with none.
+    QString shown;
+    RunDialog({false, "Load TxT File", "TxT", "*.TxT", tmp.path()}, [&](QFileDialog* d) {
+        shown = typeOf(d);
+        d->reject();
+    });
+    QCOMPARE(shown, QStringLiteral("TxT (*.TxT)"));
+    RunDialog({false, "Load", QString(), QString(), tmp.path()}, [&](QFileDialog* d) {
+        shown = typeOf(d);
+        d->reject();
+    });
+    QCOMPARE(shown, QStringLiteral("All Files (*)"));
+    // A typed pattern narrows the list and shows as the type; it is not chosen as a file.
+    std::optional<QString> chosen =
+        RunDialog({false, "Load TxT File", "TxT", "*.TxT", tmp.path()}, [&](QFileDialog* d) {
+            auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+            edit->setText(QStringLiteral("*.log"));
+            static_cast<QDialog*>(d)->accept();  // as Return in the name box does
+            QVERIFY(d->isVisible());
+            shown = typeOf(d);
+            auto* model = d->findChild<QFileSystemModel*>();
+            QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(model->index(tmp.path())), 2, 5000);
+            edit->setText(QStringLiteral("b.log"));
+            static_cast<QDialog*>(d)->accept();  // as Return in the name box does
+        });
+    QCOMPARE(shown, QStringLiteral("*.log"));
+    QCOMPARE(chosen, std::optional<QString>(tmp.filePath("b.log")));
 }
 
 QTEST_MAIN(DialogsTest)

@@ -1,0 +1,286 @@
+// SPDX-License-Identifier: MIT
+// The main window as a desktop window: what a screen reader names its
+// controls, the menu's shortcuts (none taking a key of the text boxes),
+// files dropped on it, and a size that does not change.
+#include <QAccessible>
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QtTest>
+
+#include "app/WorkTextEdit.h"
+#include "app/frmMain.h"
+#include "tests/support/WindowFixture.h"
+
+using namespace quelvane;
+
+namespace {
+
+const QString kNoPassword = QStringLiteral("PassWord Not Set, Please Set Before Proceding");
+
+struct Window : WindowFixture {
+    WorkTextEdit* Text() const { return w->findChild<WorkTextEdit*>(QStringLiteral("frmText1")); }
+    void Write(const QString& name, const QByteArray& bytes) const {
+        QFile f(Path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    // Drops the files on target (the window itself by default), as a file manager would.
+    bool Drop(const QList<QUrl>& urls, QWidget* target = nullptr) {
+        target = target ? target : w.get();
+        QMimeData mime;
+        mime.setUrls(urls);
+        mime.setText(urls.isEmpty() ? QString() : urls[0].toLocalFile());  // file managers add the path as text
+        const QPointF at(5, 5);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        QCoreApplication::processEvents();  // the load runs once the drop is over
+        return drop.isAccepted();
+    }
+    QUrl File(const QString& name) const { return QUrl::fromLocalFile(Path(name)); }
+    QString LastMessage() const { return ws.messages.isEmpty() ? QString() : ws.messages.last().text; }
+};
+
+}  // namespace
+
+class WindowHabitsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void screenReadersNameTheControls();
+    void everyCommandHasAShortcut();
+    void shortcutsAreDocumented();
+    void shortcutsRunCommandsAndLeaveEditingKeys();
+    void droppedFilesLoadAsTheMenuWould();
+    void otherDropsAreToldAndChangeNothing();
+    void sizeIsFixed();
+};
+
+void WindowHabitsTest::screenReadersNameTheControls() {
+    Window t;
+    auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+    QCOMPARE(t.w->findChild<QLabel*>(QStringLiteral("Label1"))->buddy(), t.Key());
+    QCOMPARE(name(t.Key()), QStringLiteral("Password"));
+    QVERIFY(QAccessible::queryAccessibleInterface(t.Key())->state().passwordEdit);
+    QCOMPARE(QAccessible::queryAccessibleInterface(t.Key())->text(QAccessible::Description),
+             QStringLiteral("Enter PassWord  (Max 448 Characters) "));
+    QCOMPARE(name(t.NumBox()), QStringLiteral("Password length"));
+    t.Key()->setText(QStringLiteral("secret"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(t.NumBox())->text(QAccessible::Value), QStringLiteral("6"));
+    QAccessibleInterface* text = QAccessible::queryAccessibleInterface(t.Text());
+    QCOMPARE(text->role(), QAccessible::EditableText);
+    QCOMPARE(name(t.Text()), QStringLiteral("Work text"));
+    QVERIFY(!text->text(QAccessible::Description).isEmpty());
+    // The password never shows through the text interface as itself.
+    QAccessibleTextInterface* key = QAccessible::queryAccessibleInterface(t.Key())->textInterface();
+    QVERIFY(!key || !key->text(0, -1).contains(QStringLiteral("secret")));
+}
+
+void WindowHabitsTest::everyCommandHasAShortcut() {
+    Window t;
+    // Keys the text boxes take on any desktop (Qt's X11 bindings included),
+    // and keys input methods take.
+    QList<QKeySequence> taken{Qt::CTRL | Qt::Key_A,
+                              Qt::CTRL | Qt::Key_C,
+                              Qt::CTRL | Qt::Key_V,
+                              Qt::CTRL | Qt::Key_X,
+                              Qt::CTRL | Qt::Key_Z,
+                              Qt::CTRL | Qt::Key_Y,
+                              Qt::CTRL | Qt::SHIFT | Qt::Key_Z,
+                              Qt::CTRL | Qt::Key_E,
+                              Qt::CTRL | Qt::Key_D,
+                              Qt::CTRL | Qt::Key_K,
+                              Qt::CTRL | Qt::Key_U,
+                              Qt::CTRL | Qt::Key_W,
+                              Qt::CTRL | Qt::Key_Insert,
+                              Qt::SHIFT | Qt::Key_Insert,
+                              Qt::SHIFT | Qt::Key_Delete,
+                              Qt::SHIFT | Qt::Key_F10,
+                              Qt::Key_Menu,
+                              Qt::CTRL | Qt::Key_Space,
+                              Qt::CTRL | Qt::SHIFT | Qt::Key_U,
+                              Qt::CTRL | Qt::SHIFT | Qt::Key_E,
+                              Qt::CTRL | Qt::Key_Backspace,
+                              Qt::CTRL | Qt::Key_Delete,
+                              Qt::CTRL | Qt::Key_Left,
+                              Qt::CTRL | Qt::Key_Right,
+                              Qt::CTRL | Qt::Key_Home,
+                              Qt::CTRL | Qt::Key_End,
+                              Qt::Key_Escape,
+                              Qt::Key_Tab,
+                              Qt::Key_F10,
+                              Qt::ALT | Qt::Key_F};
+    for (QKeySequence::StandardKey key :
+         {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Redo,
+          QKeySequence::SelectAll, QKeySequence::Delete, QKeySequence::DeleteEndOfLine,
+          QKeySequence::DeleteCompleteLine, QKeySequence::MoveToStartOfLine, QKeySequence::MoveToEndOfLine,
+          QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord})
+        taken += QKeySequence::keyBindings(key);
+
+    QSet<QString> seen;
+    int commands = 0;
+    for (QAction* action : t.w->findChild<QMenu*>(QStringLiteral("File1"))->actions()) {
+        if (action->isSeparator()) continue;
+        ++commands;
+        const QKeySequence key = action->shortcut();
+        QVERIFY2(!key.isEmpty(), qPrintable(action->objectName()));
+        QVERIFY2(!taken.contains(key), qPrintable(action->objectName() + u' ' + key.toString()));
+        QVERIFY2(!seen.contains(key.toString()), qPrintable(key.toString()));
+        seen.insert(key.toString());
+    }
+    QCOMPARE(commands, 12);
+    QCOMPARE(t.Action("Quelvane")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    QCOMPARE(t.Action("Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void WindowHabitsTest::shortcutsAreDocumented() {
+    // The README's table and the manual page name each shortcut with its caption.
+    auto read = [](const char* name) {
+        QFile f(QStringLiteral(QUELVANE_SOURCE_DIR "/") + QLatin1String(name));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    const QString readme = read("README.md"), manual = read("packaging/quelvane.1");
+    QVERIFY(!readme.isEmpty() && !manual.isEmpty());
+    Window t;
+    for (QAction* action : t.w->findChild<QMenu*>(QStringLiteral("File1"))->actions()) {
+        if (action->isSeparator()) continue;
+        const QString keys = action->shortcut().toString(QKeySequence::PortableText);
+        const QString caption = action->text().remove(u'&').simplified();
+        QVERIFY2(readme.contains(QStringLiteral("| %1 | %2").arg(keys, caption)), qPrintable(keys + u' ' + caption));
+        QVERIFY2(manual.contains(QStringLiteral(".B %1\n%2").arg(keys, caption)), qPrintable(keys + u' ' + caption));
+    }
+}
+
+void WindowHabitsTest::shortcutsRunCommandsAndLeaveEditingKeys() {
+    Window t;
+    t.w->show();
+    t.w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(t.w.get()));
+    WorkTextEdit* text = t.Text();
+    text->setFocus();
+    QTest::keyClicks(text, QStringLiteral("plain words"));
+    QTest::keyClick(text, Qt::Key_L, Qt::ControlModifier);  // "&Quelvane" without a password
+    QCOMPARE(t.LastMessage(), kNoPassword);
+    t.Key()->setText(QStringLiteral("pw"));
+    QTest::keyClick(text, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(t.LastMessage().startsWith(QStringLiteral("Done! Hear Is Your Quelvane")));
+    QTest::keyClick(text, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);  // "&DeQuelvane"
+    QCOMPARE(t.w->WorkText(), QStringLiteral("plain words"));
+    // From the password box too.
+    t.Key()->setFocus();
+    QTest::keyClick(t.Key(), Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(t.ws.inputs.size(), 1);
+    // Editing keys stay the box's own.
+    text->setFocus();
+    const int messages = static_cast<int>(t.ws.messages.size());
+    QTest::keyClick(text, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(text, QStringLiteral(" more"));
+    QTest::keyClick(text, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(t.w->WorkText(), QStringLiteral("plain words "));
+    QTest::keyClick(text, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(t.w->WorkText(), QStringLiteral("plain words more"));
+    QCOMPARE(t.ws.messages.size(), messages);
+}
+
+void WindowHabitsTest::droppedFilesLoadAsTheMenuWould() {
+    Window t;
+    t.Write(QStringLiteral("notes.TxT"), "first, second\r\nthird");
+    t.Write(QStringLiteral("key.QvP"), "dropkey");
+    // A hex file, made by encrypting through the window.
+    t.Key()->setText(QStringLiteral("dropkey"));
+    t.w->SetWorkText(QStringLiteral("dropped secret"));
+    t.Action("Quelvane")->trigger();
+    t.Write(QStringLiteral("data.QvH"), t.w->WorkText().toLatin1());
+
+    // What "&Load Tex File" makes of the file, through its dialog.
+    Window menu;
+    menu.ws.fileAnswers.push_back(t.Path(QStringLiteral("notes.TxT")));
+    menu.Action("LoadTexFile")->trigger();
+    QVERIFY(t.Drop({t.File(QStringLiteral("notes.TxT"))}));
+    QCOMPARE(t.w->WorkText(), menu.w->WorkText());
+    QCOMPARE(t.w->Hidden().List1, menu.w->Hidden().List1);
+    QCOMPARE(t.LastMessage(), menu.LastMessage());
+    QCOMPARE(t.LastMessage(), QStringLiteral("Your TxT File Is Loaded From\r\n") + t.Path(QStringLiteral("notes.TxT")));
+    QCOMPARE(t.w->Hidden().txtSource, t.Path(QStringLiteral("notes.TxT")));
+
+    t.Key()->clear();
+    QVERIFY(t.Drop({t.File(QStringLiteral("key.QvP"))}, t.Key()));  // on the password box: loaded, not typed
+    QCOMPARE(t.Key()->text(), QStringLiteral("dropkey"));
+    QCOMPARE(t.NumBox()->text(), QStringLiteral("7"));
+    QCOMPARE(t.LastMessage(), QStringLiteral("PassWord Loaded From \r\n") + t.Path(QStringLiteral("key.QvP")));
+
+    QVERIFY(t.Drop({t.File(QStringLiteral("data.QvH"))}, t.Text()));
+    QVERIFY(t.LastMessage().startsWith(QStringLiteral("Your Hex Quelvane Loaded From\r\n")));
+    t.Action("DeQuelvane")->trigger();
+    QCOMPARE(t.w->WorkText(), QStringLiteral("dropped secret"));
+
+    // The same rule as the menu: no hex file without a password.
+    t.Key()->clear();
+    t.w->SetWorkText(QStringLiteral("kept"));
+    QVERIFY(t.Drop({t.File(QStringLiteral("data.QvH"))}));
+    QCOMPARE(t.LastMessage(), kNoPassword);
+    QCOMPARE(t.w->WorkText(), QStringLiteral("kept"));
+    // Suffixes in any case, as the dialogs list them.
+    t.Write(QStringLiteral("lower.txt"), "lower case");
+    QVERIFY(t.Drop({t.File(QStringLiteral("lower.txt"))}));
+    QCOMPARE(t.w->WorkText(), QStringLiteral("lower case"));
+}
+
+void WindowHabitsTest::otherDropsAreToldAndChangeNothing() {
+    Window t;
+    t.Key()->setText(QStringLiteral("pw"));
+    t.w->SetWorkText(QStringLiteral("unchanged"));
+    t.Write(QStringLiteral("report.pdf"), "%PDF");
+    t.Write(QStringLiteral("a.TxT"), "a");
+    t.Write(QStringLiteral("b.TxT"), "b");
+    struct Case {
+        QList<QUrl> urls;
+        QString says;
+    };
+    const QList<Case> cases{
+        {{t.File(QStringLiteral("report.pdf"))}, QStringLiteral("is not a file Quelvane loads")},
+        {{t.File(QStringLiteral("a.TxT")), t.File(QStringLiteral("b.TxT"))}, QStringLiteral("Drop one file")},
+        {{QUrl(QStringLiteral("https://example.org/x.TxT"))}, QStringLiteral("is not a file on this computer")},
+        {{QUrl::fromLocalFile(t.tmp.path())}, QStringLiteral("is not a file Quelvane loads")},
+    };
+    for (const Case& c : cases) {
+        t.ws.messages.clear();
+        t.Drop(c.urls);
+        QCOMPARE(t.ws.messages.size(), 1);
+        QVERIFY2(t.LastMessage().contains(c.says), qPrintable(t.LastMessage()));
+        QCOMPARE(t.ws.messages.last().icon, MessageIcon::Exclamation);
+        QCOMPARE(t.w->WorkText(), QStringLiteral("unchanged"));
+        QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
+    }
+    // A missing file with a known suffix gets the load's own message.
+    t.ws.messages.clear();
+    t.Drop({t.File(QStringLiteral("gone.TxT"))});
+    QVERIFY(t.LastMessage().startsWith(QStringLiteral("Cannot read")));
+    QCOMPARE(t.w->WorkText(), QStringLiteral("unchanged"));
+    // Text that is not a file is not taken by the window.
+    QMimeData plain;
+    plain.setText(QStringLiteral("just text"));
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(t.w.get(), &enter);
+    QVERIFY(!enter.isAccepted());
+}
+
+void WindowHabitsTest::sizeIsFixed() {
+    Window t;
+    t.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.w.get()));
+    const QSize size = t.w->size();
+    QCOMPARE(t.w->minimumSize(), size);
+    QCOMPARE(t.w->maximumSize(), size);
+    t.w->resize(size + QSize(300, 200));
+    QCoreApplication::processEvents();
+    QCOMPARE(t.w->size(), size);
+    QCOMPARE(t.w->centralWidget()->size(), QSize(409, 221));
+}
+
+QTEST_MAIN(WindowHabitsTest)
+#include "window_habits_test.moc"

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The real program under Xvfb keeps the desktop's habits where only a real X
+# server shows them: a window of fixed size, the X11 primary selection set by
+# selecting and pasted by a middle click, the context menu from Shift+F10,
+# the about window beside the main window and closed by Escape and Ctrl+W,
+# the menu's shortcuts.
+source "$(dirname "$0")/xvfb_lib.sh"
+
+# A fixed size: the window manager is told the same minimum and maximum.
+hints=$(xprop -id "$main" WM_NORMAL_HINTS)
+min=$(sed -n 's/.*minimum size: \([0-9]* by [0-9]*\).*/\1/p' <<<"$hints")
+max=$(sed -n 's/.*maximum size: \([0-9]* by [0-9]*\).*/\1/p' <<<"$hints")
+[ -n "$min" ] && [ "$min" = "$max" ] || fail "the window can be resized: minimum '$min', maximum '$max'"
+echo "fixed size $min"
+
+xdotool type --delay 15 'desk password'
+xdotool key Tab
+xdotool type --delay 15 'alpha beta'
+# Selecting sets the primary selection.
+xdotool key shift+Home
+sleep 0.3
+[ "$(xclip -o -selection primary)" = 'alpha beta' ] || fail "the primary selection holds '$(xclip -o -selection primary)'"
+echo "selection is the primary selection"
+
+# A middle click pastes the primary selection where it points.
+printf ' from elsewhere' | xclip -i -quiet -selection primary >/dev/null 2>&1 &
+owner=$!
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" $((WIDTH - 40)) 80 click 2
+sleep 0.3
+kill "$owner" 2>/dev/null || true
+menu c
+dismiss " Quelvane "
+[ "$(clipboard)" = 'alpha beta from elsewhere' ] || fail "after a middle click the text is '$(clipboard)'"
+echo "middle click pasted the primary selection"
+
+# Shift+F10 opens the work text's menu; Escape closes it.
+focus "$main"
+xdotool mousemove --window "$main" 100 100 click 1
+before=$(popups)
+xdotool key shift+F10
+for _ in $(seq 50); do [ "$(popups)" -gt "$before" ] && break; sleep 0.1; done
+[ "$(popups)" -gt "$before" ] || fail "Shift+F10 opened no menu"
+xdotool key Escape
+for _ in $(seq 50); do [ "$(popups)" -le "$before" ] && break; sleep 0.1; done
+echo "Shift+F10 opened the context menu"
+
+# The about window opens beside the main window, on screen, and Escape and
+# Ctrl+W close it.
+for key in Escape ctrl+w; do
+  focus "$main"
+  xdotool key F1
+  info=$(window Info)
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell --prefix I_ "$info")"
+  eval "$(xdotool getwindowgeometry --shell --prefix M_ "$main")"
+  (( I_X >= 0 && I_Y >= 0 && I_X + I_WIDTH <= 1024 && I_Y + I_HEIGHT <= 768 )) ||
+    fail "the about window lies off screen at $I_X,$I_Y ${I_WIDTH}x$I_HEIGHT"
+  (( I_Y >= M_Y + M_HEIGHT || I_Y + I_HEIGHT <= M_Y || I_X >= M_X + M_WIDTH || I_X + I_WIDTH <= M_X )) ||
+    fail "the about window covers the main window"
+  [ -n "$shot" ] && import -window root "$shot"
+  focus "$info"
+  xdotool key "$key"
+  gone Info
+  echo "the about window opened beside the main window and closed with $key"
+done
+
+# A shortcut: Ctrl+L encrypts, as "&Quelvane" does.
+focus "$main"
+xdotool key ctrl+l
+dismiss Quelvane
+menu c
+dismiss " Quelvane "
+[[ $(clipboard) =~ ^[0-9A-F]+$ ]] || fail "Ctrl+L did not encrypt: '$(clipboard)'"
+echo "Ctrl+L encrypted"
+
+finish
+echo "1 passed, 0 failed"
