@@ -51,7 +51,8 @@ std::string_view HexFileText(QByteArrayView bytes, std::string& joined) {
     if (text.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) text.remove_prefix(3);
     // Without commas and quotes the fields are the lines less their leading
     // blanks, and the pair rule skips line breaks and blanks anyway.
-    const bool delimited = std::memchr(text.data(), ',', text.size()) || std::memchr(text.data(), '"', text.size());
+    const bool delimited =
+        !text.empty() && (std::memchr(text.data(), ',', text.size()) || std::memchr(text.data(), '"', text.size()));
     if (!delimited) return text;
     JoinFields(text, joined);
     return joined;
