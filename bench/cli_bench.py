@@ -6,8 +6,11 @@ compared. Both read a file and write a file in the same temporary folder;
 OpenSSL gets its key and IV in hex, so no key derivation is counted.
 
     python3 bench/cli_bench.py --cli build/quelvane-cli [--runs 15] [--mib 16]
+        [--road build/tests/cli/road_helper]
 
 Targets: encrypt within 1.2 times OpenSSL's time, decrypt within its time.
+With --road it also times the window's own road run as a plain program
+(the text-file load, TextCipher::Encrypt, the hex written out), for scale.
 """
 import argparse
 import os
@@ -56,6 +59,7 @@ def main():
     parser.add_argument("--runs", type=int, default=15)
     parser.add_argument("--mib", type=float, default=16)
     parser.add_argument("--dir", help="where the files go (default: a new temporary folder)")
+    parser.add_argument("--road", help="road_helper from the tests, to time the window's road as well")
     parser.add_argument("--check", action="store_true", help="only check that every step runs (exit 0)")
     opts = parser.parse_args()
     if not shutil.which("openssl"):
@@ -81,6 +85,9 @@ def main():
             "cli decrypt": [cli, "decrypt", "--password-file", path("key.QvP"), path("plain.QvH"),
                             ">", path("back.TxT")],
         }
+        if opts.road:
+            steps["road encrypt"] = [os.path.abspath(opts.road), "encrypt", path("key.QvP"), path("plain.txt"),
+                                     ">", path("road.QvH")]
         # Outputs first, so every decryption has its input.
         for name in steps:
             timed(steps[name])
@@ -107,6 +114,8 @@ def main():
     dec = median["cli decrypt"] / median["openssl decrypt"]
     print(f"encrypt: cli / openssl = {enc:.2f}  (required <= 1.20: {'met' if enc <= 1.2 else 'NOT MET'})")
     print(f"decrypt: cli / openssl = {dec:.2f}  (required <= 1.00: {'met' if dec <= 1.0 else 'NOT MET'})")
+    if "road encrypt" in median:
+        print(f"for scale: the window's road / openssl = {median['road encrypt'] / median['openssl encrypt']:.2f}")
 
 
 if __name__ == "__main__":

@@ -61,10 +61,15 @@ bool MayWrite(const QString& path, bool force, QString* error) {
     return false;
 }
 
-// Overwrites the plaintext on another core while this one writes the result.
+// Overwrites the plaintext on another core while this one writes the result,
+// and gives the memory no longer used back meanwhile rather than at the end.
 class WipeMeanwhile {
 public:
-    explicit WipeMeanwhile(QString& text) : wiper([&text] { WipeString(text); }) {}
+    explicit WipeMeanwhile(QString& text)
+        : wiper([&text] {
+              WipeString(text);
+              ReleaseFreedMemory();
+          }) {}
     ~WipeMeanwhile() { wiper.join(); }
     WipeMeanwhile(const WipeMeanwhile&) = delete;
     WipeMeanwhile& operator=(const WipeMeanwhile&) = delete;

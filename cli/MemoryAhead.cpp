@@ -35,6 +35,8 @@ void KeepFreedMemory() {
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
 }
 
+void ReleaseFreedMemory() { malloc_trim(0); }
+
 MemoryAhead::MemoryAhead(std::size_t fileSize) {
     // The text as UTF-16 takes at most two bytes a file byte; the cipher
     // reads it back as Windows-1252 with CR LF, at most two bytes a file

@@ -15,6 +15,9 @@ namespace quelvane::cli {
 // Call first: big blocks from the heap too, and freed memory kept.
 void KeepFreedMemory();
 
+// Gives the freed memory back to the system now.
+void ReleaseFreedMemory();
+
 // For one encryption of a text file of fileSize bytes: the heap's next
 // textBytes (where the decoded text lands), and a hole below them for the
 // cipher's read buffer, faulted in on another thread.
