@@ -18,9 +18,9 @@ void KeepFreedMemory();
 // Gives the freed memory back to the system now.
 void ReleaseFreedMemory();
 
-// For one encryption of a text file of fileSize bytes: the heap's next
-// textBytes (where the decoded text lands), and a hole below them for the
-// cipher's read buffer, faulted in on another thread.
+// For one encryption of a text file of fileSize bytes: the heap's next bytes
+// (where the decoded text lands) and a hole below them (where the cipher's
+// read buffer will land), faulted in on another thread meanwhile.
 class MemoryAhead {
 public:
     explicit MemoryAhead(std::size_t fileSize);
