@@ -55,8 +55,10 @@ QString PlaceOfCharacterWithoutByte(const QString& text, qsizetype& at) {
 }
 
 // The save commands ask before they replace a file; here --force is the yes.
+// A folder of that name is left to the writer, which says so.
 bool MayWrite(const QString& path, bool force, QString* error) {
-    if (force || !QFileInfo::exists(path)) return true;
+    const QFileInfo info(path);
+    if (force || !info.exists() || info.isDir()) return true;
     *error = QStringLiteral("%1 exists; --force replaces it").arg(path);
     return false;
 }

@@ -113,14 +113,6 @@ TEST_F(Decryption, JudgesEveryDamageAsTheRoadDoes) {
     EXPECT_GT(right, 20);  // the lower-case texts and blanks at least
 }
 
-TEST_F(Decryption, NamesAPasswordCharacterWithoutByteByItsPositionOnly) {
-    HexDecryption result;
-    QString error;
-    EXPECT_FALSE(DecryptHexBytes(QStringLiteral("ab\u0101c"), "00", result, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("Character 3 of the password"))) << error.toStdString();
-    EXPECT_FALSE(error.contains(QChar(0x0101)));
-}
-
 // Files of digits, blanks, line breaks, commas, quotes and other bytes: the
 // pair rule gives the same bytes after this reading as after the window's.
 TEST_F(Decryption, ReadsAHexFileAsTheHexLoadDoes) {
