@@ -41,6 +41,15 @@ def make_text(size):
     return bytes(out)
 
 
+def cpu_pressure():
+    """Share of the last 10 s in which some task waited for a core (Linux), or None."""
+    try:
+        with open("/proc/pressure/cpu") as f:
+            return float(f.readline().split()[1].split("=")[1])
+    except (OSError, IndexError, ValueError):
+        return None
+
+
 def timed(cmd):
     out = subprocess.DEVNULL
     if ">" in cmd:  # standard output into a file, as a shell redirection does
@@ -100,13 +109,19 @@ def main():
             return
 
         times = {name: [] for name in steps}
+        pressure = [cpu_pressure()]
         order = list(steps)
         for _ in range(opts.runs):
             random.shuffle(order)
             for name in order:
                 times[name].append(timed(steps[name]))
+        pressure.append(cpu_pressure())
 
     median = {name: statistics.median(t) for name, t in times.items()}
+    if None not in pressure:
+        # Both share the cores with whatever else runs; the CLI leans on the second one.
+        print(f"some task waited for a core {pressure[0]:.0f}% of the time before the runs, "
+              f"{pressure[1]:.0f}% after (/proc/pressure/cpu, 10 s averages)")
     print(f"{opts.mib:g} MiB text, {opts.runs} interleaved runs, median wall-clock time:")
     for name, t in median.items():
         print(f"  {name:16} {t * 1000:7.1f} ms  (min {min(times[name]) * 1000:.1f})")
