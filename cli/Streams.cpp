@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: MIT
+#include "cli/Streams.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "core/QtByteText.h"
+#include "core/TextFiles.h"
+
+namespace quelvane::cli {
+
+namespace {
+
+constexpr qsizetype kChunk = 256 * 1024;
+
+bool Fail(QString* error, const QString& message) {
+    if (error) *error = message;
+    return false;
+}
+
+bool WriteAll(int fd, const char* data, qsizetype size, int* code) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *code = errno;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+QString OutputError(int code) {
+    return QStringLiteral("cannot write to standard output: %1").arg(qt_error_string(code));
+}
+
+// Hex characters to bytes, one for one: a plain loop the compiler vectorises.
+void Narrow(const char16_t* in, qsizetype n, char* out) {
+    for (qsizetype i = 0; i < n; ++i) out[i] = static_cast<char>(in[i]);
+}
+
+// Puts the hex text through put in chunks, so no second whole copy is made.
+template <class Put>
+bool PutHex(QStringView hex, Put&& put) {
+    std::array<char, kChunk> chunk;
+    const auto* in = reinterpret_cast<const char16_t*>(hex.utf16());
+    for (qsizetype done = 0; done < hex.size();) {
+        const qsizetype n = qMin(kChunk, hex.size() - done);
+        Narrow(in + done, n, chunk.data());
+        if (!put(chunk.data(), n)) return false;
+        done += n;
+    }
+    return true;
+}
+
+// Everything the descriptor gives until its end. The buffer doubles when
+// full, and the one it leaves is overwritten first.
+bool ReadAll(int fd, const QString& name, QByteArray& bytes, QString* error) {
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    QByteArray buffer(qMax<qsizetype>(kChunk, regular ? static_cast<qsizetype>(info.st_size) + 1 : 0),
+                      Qt::Uninitialized);
+    qsizetype size = 0;
+    for (;;) {
+        if (size == buffer.size()) {
+            QByteArray bigger(2 * size, Qt::Uninitialized);
+            std::memcpy(bigger.data(), buffer.constData(), static_cast<std::size_t>(size));
+            WipeBytes(buffer);
+            buffer = std::move(bigger);
+        }
+        const ssize_t n = ::read(fd, buffer.data() + size, static_cast<std::size_t>(buffer.size() - size));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int code = errno;
+            WipeBytes(buffer);
+            return Fail(error, QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(code)));
+        }
+        if (n == 0) break;
+        size += n;
+    }
+    buffer.truncate(size);
+    bytes = std::move(buffer);
+    return true;
+}
+
+}  // namespace
+
+QString InputName(const QString& input) {
+    return input.isEmpty() || input == QLatin1String("-") ? QStringLiteral("standard input") : input;
+}
+
+Input::~Input() { Release(); }
+
+void Input::Release() {
+    WipeBytes(bytes);  // only lets a mapping go
+    if (map) ::munmap(map, mapped);
+    map = nullptr;
+    mapped = 0;
+}
+
+bool Input::Read(const QString& input, QString* error) {
+    Release();
+    if (input.isEmpty() || input == QLatin1String("-"))
+        return ReadAll(STDIN_FILENO, QStringLiteral("standard input"), bytes, error);
+    // A regular file is mapped: no copy, and no fresh memory to fault in. A
+    // pipe (a process substitution) is read to its end like standard input.
+    // Anything else takes the core's read, which also words every failure.
+    const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat info {};
+        const bool known = ::fstat(fd, &info) == 0;
+        if (known && S_ISFIFO(info.st_mode)) {
+            const bool read = ReadAll(fd, input, bytes, error);
+            ::close(fd);
+            return read;
+        }
+        if (known && S_ISREG(info.st_mode) && info.st_size > 0 &&
+            info.st_size < std::numeric_limits<qsizetype>::max() / 4) {
+            void* p = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (p != MAP_FAILED) {
+                map = p;
+                mapped = static_cast<std::size_t>(info.st_size);
+                ::madvise(map, mapped, MADV_SEQUENTIAL);
+                bytes = QByteArray::fromRawData(static_cast<const char*>(map), static_cast<qsizetype>(mapped));
+            }
+        }
+        ::close(fd);
+        if (map) return true;
+    }
+    return ReadWholeFile(input, bytes, error);
+}
+
+bool WriteStandardOutput(QByteArrayView bytes, QString* error) {
+    int code = 0;
+    if (!WriteAll(STDOUT_FILENO, bytes.data(), bytes.size(), &code)) return Fail(error, OutputError(code));
+    return true;
+}
+
+bool WriteHexToStandardOutput(QStringView hex, QString* error) {
+    int code = 0;
+    const bool written =
+        PutHex(hex, [&](const char* data, qsizetype n) { return WriteAll(STDOUT_FILENO, data, n, &code); }) &&
+        WriteAll(STDOUT_FILENO, "\n", 1, &code);
+    if (!written) return Fail(error, OutputError(code));
+    return true;
+}
+
+bool WriteHexFile(const QString& path, QStringView hex, QString* error) {
+    return WriteFileAtomically(
+        path,
+        [&](FileSink& out) { return PutHex(hex, [&](const char* data, qsizetype n) { return out.Put(data, n); }); },
+        error);
+}
+
+bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error) {
+    // A replaced file keeps its permissions: narrow them first, so the new
+    // content is never readable by others, not even for a moment.
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0 &&
+        ::chmod(native.constData(), info.st_mode & 0700) != 0)
+        return Fail(error, QStringLiteral("Cannot save %1: %2").arg(path, qt_error_string(errno)));
+    // A new file is made with the permissions the mask leaves of read and
+    // write for all: masking all but the owner's gives owner-only.
+    const mode_t mask = ::umask(077);
+    const bool saved = SaveFileAtomically(path, bytes, error);
+    ::umask(mask);
+    return saved;
+}
+
+}  // namespace quelvane::cli

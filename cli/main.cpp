@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+// quelvane-cli: the window's encryption, decryption and password generator
+// for scripts and stored files.
+#include <sys/prctl.h>
+#include <sys/resource.h>
+
+#include <QStringList>
+#include <csignal>
+#include <cstdio>
+
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/MemoryAhead.h"
+
+namespace {
+
+// The process holds a password and plaintext: no core file, and no other
+// process of the same user may read its memory.
+void Harden() {
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    // A closed pipe is reported as a write error, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void Print(FILE* to, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), to);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    quelvane::cli::KeepFreedMemory();
+    Harden();
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+
+    quelvane::cli::Arguments parsed;
+    QString error;
+    if (!quelvane::cli::ParseArguments(args, parsed, &error)) {
+        Print(stderr, QStringLiteral("quelvane-cli: %1\nTry \"quelvane-cli --help\".\n").arg(error));
+        return quelvane::cli::kUsage;
+    }
+    if (parsed.help) {
+        Print(stdout, quelvane::cli::UsageText());
+        return std::fflush(stdout) == 0 ? quelvane::cli::kDone : quelvane::cli::kFailed;
+    }
+    if (parsed.version) {
+        Print(stdout, QStringLiteral("quelvane-cli %1\n").arg(QStringLiteral(QUELVANE_VERSION)));
+        return std::fflush(stdout) == 0 ? quelvane::cli::kDone : quelvane::cli::kFailed;
+    }
+    return quelvane::cli::Run(parsed);
+}

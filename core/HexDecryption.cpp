@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: MIT
+#include "core/HexDecryption.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "cipher/HexText.h"
+#include "cipher/SecureWipe.h"
+#include "cipher/clsBlowfish.h"
+#include "core/FieldReader.h"
+#include "core/QtByteText.h"
+#include "core/TextCipher.h"
+
+namespace quelvane {
+
+namespace {
+
+bool Fail(QString* error, const QString& message) {
+    if (error) *error = message;
+    return false;
+}
+
+// Fields joined with nothing between them, as the hex-file load joins them.
+void JoinFields(std::string_view text, std::string& joined) {
+    std::string out;
+    out.reserve(text.size());
+    FieldReader reader(text);
+    while (!reader.AtEnd()) out += reader.ReadNextField();
+    joined = std::move(out);
+}
+
+}  // namespace
+
+std::string_view HexFileText(QByteArrayView bytes, std::string& joined) {
+    std::string_view text(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    if (text.size() >= 2 && ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF))) {
+        // UTF-16: only ASCII matters to the pair rule; any other unit stays
+        // something that is no digit, no blank and no delimiter.
+        const bool little = at(0) == 0xFF;
+        std::string narrow;
+        narrow.reserve(text.size() / 2);
+        for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
+            const unsigned unit = little ? at(i) | at(i + 1) << 8 : at(i) << 8 | at(i + 1);
+            narrow += static_cast<char>(unit < 0x80 ? unit : 0xFF);
+        }
+        JoinFields(narrow, joined);
+        return joined;
+    }
+    if (text.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) text.remove_prefix(3);
+    // Without commas and quotes the fields are the lines less their leading
+    // blanks, and the pair rule skips line breaks and blanks anyway.
+    const bool delimited =
+        !text.empty() && (std::memchr(text.data(), ',', text.size()) || std::memchr(text.data(), '"', text.size()));
+    if (!delimited) return text;
+    JoinFields(text, joined);
+    return joined;
+}
+
+bool IsBlankHexText(std::string_view hexText) { return hexText.find_first_not_of(" \t\r\n") == std::string_view::npos; }
+
+bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecryption& result, QString* error) {
+    result = HexDecryption();
+    QByteArray keyBytes;
+    qsizetype bad = 0;
+    if (!ToByteText(password, keyBytes, &bad))
+        return Fail(error, QStringLiteral("Character %1 of the password has no byte in the Windows-1252 code page, so "
+                                          "no text can have been encrypted with it.")
+                               .arg(bad + 1));
+    if (keyBytes.isEmpty()) return Fail(error, QStringLiteral("The password is empty."));
+    std::string key(keyBytes.constData(), static_cast<std::size_t>(keyBytes.size()));
+    WipeBytes(keyBytes);
+
+    std::vector<std::uint8_t> data;
+    {
+        const std::string cipherText = hextext::Decode(hexText);
+        data.assign(cipherText.begin(), cipherText.end());
+    }
+    const auto cipherSize = static_cast<qint64>(data.size());
+    {
+        clsBlowfish cipher;  // fresh tables for every decryption, as the window's
+        cipher.DecryptByte(data, key);
+    }
+    SecureWipe(key);
+    const QByteArrayView plain(data.data(), static_cast<qsizetype>(data.size()));
+    if (TextCipher::IsWholeText(cipherSize, plain))
+        result.text = plain.chopped(3).toByteArray();
+    else
+        result.wrongPassword = true;
+    data.resize(data.capacity());  // a shortened frame leaves plaintext past the end: wipe it too
+    SecureWipe(data);
+    return true;
+}
+
+}  // namespace quelvane

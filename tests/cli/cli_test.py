@@ -1,0 +1,572 @@
+# SPDX-License-Identifier: MIT
+"""quelvane-cli driven as a user drives it: real files in a temporary folder,
+pipes, and a pseudo-terminal for the password prompt. The window's own road
+is road_helper (core TextCipher with the window's file loads); the reference
+implementation in tools/ checks the ciphertext apart from the C++ code.
+
+Run by ctest with QUELVANE_CLI, QUELVANE_ROAD and QUELVANE_SOURCE set.
+"""
+import fcntl
+import os
+import random
+import re
+import select
+import shutil
+import signal
+import stat
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+import unittest
+
+CLI = os.environ.get("QUELVANE_CLI", "")
+ROAD = os.environ.get("QUELVANE_ROAD", "")
+SOURCE = os.environ.get("QUELVANE_SOURCE", os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE, "tools"))
+import reference_vectors as reference  # noqa: E402
+
+WRONG = "wrong password or damaged ciphertext"
+
+
+def hex_of(data):
+    return data.hex().upper().encode()
+
+
+def reference_decrypt(key, cipher):
+    """The frame's plaintext, decrypted by the reference implementation."""
+    c = reference.Cipher()
+    c.key(key)
+    out, cl, cr = bytearray(), 0, 0
+    for o in range(0, len(cipher), 8):
+        left, right = int.from_bytes(cipher[o:o + 4], "big"), int.from_bytes(cipher[o + 4:o + 8], "big")
+        pl, pr = c.dec(left, right)
+        out += (pl ^ cl).to_bytes(4, "big") + (pr ^ cr).to_bytes(4, "big")
+        cl, cr = left, right
+    return bytes(out)
+
+
+class Case(unittest.TestCase):
+    def setUp(self):
+        if not CLI:
+            self.skipTest("QUELVANE_CLI is not set")
+        self.dir = tempfile.mkdtemp(prefix="quelvane-cli-test-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        self.key = self.write("key.QvP", b"correct horse")
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        os.makedirs(os.path.dirname(self.path(name)), exist_ok=True)
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        return self.path(name)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def cli(self, *args, stdin=b"", status=0, tty=False):
+        """Runs the program without a terminal (a new session) unless tty."""
+        done = subprocess.run([CLI, *args], input=stdin, capture_output=True, cwd=self.dir,
+                              start_new_session=not tty, timeout=120)
+        if status is not None:
+            self.assertEqual(done.returncode, status, done.stderr.decode(errors="replace"))
+        return done.stdout, done.stderr.decode("utf-8", errors="replace")
+
+    def road(self, command, key, name, status=0):
+        done = subprocess.run([ROAD, command, key, self.path(name)], capture_output=True, timeout=120)
+        self.assertEqual(done.returncode, status, done.stderr.decode(errors="replace"))
+        return done.stdout
+
+    def failure(self, *args, stdin=b"", message, status=1):
+        out, err = self.cli(*args, stdin=stdin, status=status)
+        self.assertEqual(out, b"")
+        self.assertIn(message, err)
+        return err
+
+
+TEXTS = {
+    "lines.txt": b"first line\nsecond, with a comma\n\"quoted\"\n",
+    "windows.TxT": b"caf\xe9 \x80 na\xefve\r\nend \x81 \xfe\r\n",
+    "utf8.txt": "Gr\u00fc\u00dfe \u20ac\r\nlone\rcr and lf\n".encode("utf-8"),
+    "one.txt": b"x",
+    "bom.txt": b"\xef\xbb\xbfmarked \xe2\x80\x9cquotes\xe2\x80\x9d",
+}
+
+
+def window_bytes(data):
+    """What the window makes of a text file: its text as Windows-1252 with CR LF."""
+    if data.startswith(b"\xef\xbb\xbf"):
+        text = data[3:].decode("utf-8")
+    else:
+        try:
+            text = data.decode("utf-8")
+            if text.isascii():
+                raise UnicodeError
+        except UnicodeError:
+            return re.sub(rb"\r\n|\r|\n", b"\r\n", data)
+    text = re.sub(r"\r\n|\r|\n", "\r\n", text)
+    return text.encode("cp1252")
+
+
+class RoundTrips(Case):
+    def test_each_side_decrypts_what_the_other_encrypted(self):
+        texts = dict(TEXTS)
+        rnd = random.Random(1)
+        texts["long.txt"] = "".join(f"line {i}, {rnd.random()} caf\u00e9\n" for i in range(30000)).encode()
+        for name, data in texts.items():
+            with self.subTest(name):
+                self.write(name, data)
+                self.cli("encrypt", "--password-file", self.key, "--output", name + ".QvH", name)
+                self.assertEqual(self.road("decrypt", self.key, name + ".QvH"), window_bytes(data))
+                self.write(name + ".road.QvH", self.road("encrypt", self.key, name))
+                out, _ = self.cli("decrypt", "--password-file", self.key, name + ".road.QvH")
+                self.assertEqual(out, window_bytes(data))
+
+    def test_pipes_and_the_line_end_after_the_hex(self):
+        out, _ = self.cli("encrypt", "--password-file", self.key, stdin=TEXTS["lines.txt"])
+        self.assertRegex(out, rb"^([0-9A-F]{16})+\n$")
+        self.write("piped.QvH", out)
+        self.assertEqual(self.road("decrypt", self.key, "piped.QvH"), window_bytes(TEXTS["lines.txt"]))
+        back, _ = self.cli("decrypt", "--password-file", self.key, "-", stdin=out)
+        self.assertEqual(back, window_bytes(TEXTS["lines.txt"]))
+        self.write("t.txt", TEXTS["lines.txt"])
+        self.cli("encrypt", "--password-file", self.key, "--output", "t.QvH", "t.txt")
+        self.assertRegex(self.read("t.QvH"), rb"^([0-9A-F]{16})+$")  # as "&Save Quelvane" writes it
+        self.assertNotEqual(self.read("t.QvH"), out.strip())  # a fresh random frame every time
+
+    def test_a_named_pipe_is_read_to_its_end(self):
+        self.write("t.txt", TEXTS["lines.txt"])
+        os.mkfifo(self.path("fifo"))
+        writer = subprocess.Popen(["sh", "-c", f'cat "$1" > "$2"', "sh", self.path("t.txt"), self.path("fifo")])
+        out, _ = self.cli("encrypt", "--password-file", self.key, "fifo")
+        writer.wait(timeout=60)
+        self.write("t.QvH", out)
+        self.assertEqual(self.road("decrypt", self.key, "t.QvH"), window_bytes(TEXTS["lines.txt"]))
+
+    def test_reads_hex_as_the_window_loads_it(self):
+        self.write("t.txt", TEXTS["lines.txt"])
+        hex_text = self.road("encrypt", self.key, "t.txt")
+        lines = [hex_text[i:i + 20] for i in range(0, len(hex_text), 20)]
+        forms = {  # byte-order marks: hexdecryption_test
+            "wrapped": b"\r\n".join(b"  " + line for line in lines) + b"\r\n",
+            "lower": hex_text.lower(),
+            "commas": b",".join(lines),
+        }
+        for name, data in forms.items():
+            with self.subTest(name):
+                self.write(name, data)
+                out, _ = self.cli("decrypt", "--password-file", self.key, name)
+                self.assertEqual(out, window_bytes(TEXTS["lines.txt"]))
+
+
+class Vectors(Case):
+    def frames(self):
+        with open(os.path.join(SOURCE, "tests", "data", "cipher.vec")) as f:
+            for line in f:
+                fields = line.split()
+                if fields and fields[0] == "frame":
+                    key = bytes.fromhex(fields[1])
+                    plain = b"" if fields[2] == "-" else bytes.fromhex(fields[2])
+                    # A password file holds no NUL byte.
+                    if 0 not in key:
+                        yield key, plain, fields[3].encode()
+
+    def test_frames_without_the_end_marker_are_no_text(self):
+        count = 0
+        for key, plain, cipher in self.frames():
+            self.write("k.QvP", key[:448])
+            self.write("f.QvH", cipher)
+            if plain.endswith(b"\xfe\r\n"):
+                out, _ = self.cli("decrypt", "--password-file", "k.QvP", "f.QvH")
+                self.assertEqual(out, plain[:-3])
+            else:
+                self.failure("decrypt", "--password-file", "k.QvP", "f.QvH", message=WRONG)
+            count += 1
+        self.assertGreater(count, 200)
+
+    def test_texts_framed_by_the_reference_under_the_vectors_keys(self):
+        rnd = random.Random(3)
+        keys = sorted({key for key, _, _ in self.frames() if len(key) <= 448})
+        for key in keys:
+            text = bytes(rnd.choice(b"abc XYZ,\"\r\n\xe9\x80\xfe\x00\x81") for _ in range(rnd.randrange(0, 60)))
+            cipher = reference.frame_encrypt(reference_cipher(key), text + b"\xfe\r\n",
+                                             rnd.randrange(2**31), rnd.randrange(2**31))
+            self.write("k.QvP", key)
+            self.write("r.QvH", hex_of(cipher))
+            out, _ = self.cli("decrypt", "--password-file", "k.QvP", "r.QvH")
+            self.assertEqual(out, text, key.hex())
+
+    def test_the_reference_reads_the_frame_the_cli_writes(self):
+        for text in [b"", b"abc", b"a\r\nb", bytes(range(1, 256))]:
+            data = text.replace(b"\r\n", b"\n")
+            self.write("t.txt", data or b"x")
+            self.cli("encrypt", "--password-file", self.key, "--output", "t.QvH", "--force", "t.txt")
+            frame = reference_decrypt(b"correct horse", bytes.fromhex(self.read("t.QvH").decode()))
+            body = window_bytes(data or b"x") + b"\xfe\r\n"
+            self.assertEqual(int.from_bytes(frame[8:12], "little"), len(body))
+            self.assertEqual(frame[12:12 + len(body)], body)
+            self.assertEqual(frame[12 + len(body):], bytes(len(frame) - 12 - len(body)))
+            self.assertEqual(len(frame) % 8, 0)
+            self.assertLess(len(frame) - 12 - len(body), 8)
+
+
+def reference_cipher(key):
+    c = reference.Cipher()
+    c.key(key)
+    return c
+
+
+class BadInput(Case):
+    def setUp(self):
+        super().setUp()
+        self.write("t.txt", TEXTS["lines.txt"])
+        self.good = self.road("encrypt", self.key, "t.txt")
+
+    def test_wrong_password_and_damaged_frames_write_nothing(self):
+        other = self.write("other.QvP", b"correct horsE")
+        flip = {b"0": b"1"}
+        damaged = {  # the size descriptor's block, the end marker's block, the length, the digits
+            "descriptor": self.good[:20] + flip.get(self.good[20:21], b"0") + self.good[21:],
+            "marker": self.good[:-5] + flip.get(self.good[-5:-4], b"0") + self.good[-4:],
+            "short": self.good[:-16],
+            "odd": self.good[:-1],
+            "letter": self.good[:20] + b"G" + self.good[20:],
+        }
+        self.write("good.QvH", self.good)
+        err = self.failure("decrypt", "--password-file", other, "--output", "out.TxT", "good.QvH", message=WRONG)
+        self.assertIn("good.QvH", err)
+        for name, data in damaged.items():
+            with self.subTest(name):
+                self.write(name, data)
+                self.failure("decrypt", "--password-file", self.key, "--output", "out.TxT", name, message=WRONG)
+        self.assertFalse(os.path.exists(self.path("out.TxT")))
+
+    def test_damage_inside_the_text_reads_as_the_window_reads_it(self):
+        # No integrity check: a changed middle block changes the text, for both.
+        data = self.good[:36] + (b"1" if self.good[36:37] == b"0" else b"0") + self.good[37:]
+        self.write("middle.QvH", data)
+        out, _ = self.cli("decrypt", "--password-file", self.key, "middle.QvH")
+        self.assertEqual(out, self.road("decrypt", self.key, "middle.QvH"))
+        self.assertNotEqual(out, window_bytes(TEXTS["lines.txt"]))
+
+    def test_empty_inputs(self):
+        for command, data in [("encrypt", b""), ("encrypt", b"\xef\xbb\xbf"), ("decrypt", b""),
+                              ("decrypt", b" \r\n\t\r\n"), ("decrypt", b"\xef\xbb\xbf\n")]:
+            with self.subTest(command=command, data=data):
+                self.write("e", data)
+                self.failure(command, "--password-file", self.key, "e", message="the input is empty")
+                self.failure(command, "--password-file", self.key, stdin=data, message="standard input: ")
+
+    def test_a_character_outside_windows_1252_is_named_by_its_place(self):
+        self.write("u.txt", "ab\ncd\u0101e\n".encode())
+        err = self.failure("encrypt", "--password-file", self.key, "--output", "u.QvH", "u.txt",
+                           message="line 2, column 3")
+        self.assertIn("U+0101", err)
+        self.assertFalse(os.path.exists(self.path("u.QvH")))
+
+    def test_unreadable_inputs_and_password_files(self):
+        os.mkdir(self.path("folder"))
+        self.failure("encrypt", "--password-file", self.key, "missing.txt", message="Cannot read missing.txt")
+        self.failure("decrypt", "--password-file", self.key, "folder", message="it is a folder")
+        self.failure("encrypt", "--password-file", "missing.QvP", "t.txt", message="Cannot read missing.QvP")
+        self.write("nul.QvP", b"ab\x00c")
+        self.failure("encrypt", "--password-file", "nul.QvP", "t.txt", message="holds a NUL byte")
+        self.write("empty.QvP", b"")
+        self.failure("encrypt", "--password-file", "empty.QvP", "t.txt", message="empty.QvP is empty")
+
+    def test_a_long_password_file_keeps_448_characters(self):
+        long_key = bytes(random.Random(2).randrange(30, 128) for _ in range(500))
+        self.write("long.QvP", long_key)
+        self.write("first.QvP", long_key[:448])
+        _, err = self.cli("encrypt", "--password-file", "long.QvP", "--output", "t.QvH", "t.txt")
+        self.assertIn("holds 500 characters; the password box keeps the first 448.", err)
+        out, _ = self.cli("decrypt", "--password-file", "first.QvP", "t.QvH")
+        self.assertEqual(out, window_bytes(TEXTS["lines.txt"]))
+
+    def test_an_existing_output_is_replaced_only_with_force(self):
+        self.write("out.QvH", b"keep me")
+        self.failure("encrypt", "--password-file", self.key, "--output", "out.QvH", "t.txt", message="--force")
+        self.assertEqual(self.read("out.QvH"), b"keep me")
+        self.cli("encrypt", "--password-file", self.key, "--output", "out.QvH", "--force", "t.txt")
+        self.assertEqual(self.road("decrypt", self.key, "out.QvH"), window_bytes(TEXTS["lines.txt"]))
+
+
+class Usage(Case):
+    def test_usage_errors_exit_2(self):
+        for args, message in [
+            ((), "no command"),
+            (("bogus",), "unknown command"),
+            (("encrypt", "--bogus"), "unknown option --bogus"),
+            (("encrypt", "--output"), "--output needs a value"),
+            (("encrypt", "a", "b"), "several INPUT files need --output-dir"),
+            (("encrypt", "--output", "x", "--output-dir", "d", "a"), "exclude each other"),
+            (("decrypt", "--output-dir", "d"), "--output-dir needs INPUT files"),
+            (("encrypt", "--password-file", "a", "--password-file", "b"), "given twice"),
+            (("generate", "--password-file", "k"), "generate takes no --password-file"),
+            (("generate", "2"), "from 3 to 448"),
+            (("generate", "449"), "from 3 to 448"),
+            (("generate", "abc"), "from 3 to 448"),
+            (("generate", "-5"), "from 3 to 448"),
+        ]:
+            with self.subTest(args=args):
+                self.failure(*args, message=message, status=2)
+
+    def test_a_password_on_the_command_line_is_refused_and_not_repeated(self):
+        err = self.failure("encrypt", "--password=hunter2", message="unknown option --password", status=2)
+        self.assertNotIn("hunter2", err)
+
+    def test_without_password_file_or_terminal_it_is_a_usage_error(self):
+        self.write("t.txt", b"text")
+        self.failure("encrypt", "t.txt", message="no password", status=2)
+
+    def test_help_and_version(self):
+        out, _ = self.cli("--help")
+        self.assertIn(b"quelvane-cli encrypt", out)
+        out, _ = self.cli("decrypt", "--bogus", "--version")
+        self.assertRegex(out, rb"^quelvane-cli \d+\.\d+\.\d+\n$")
+
+
+class Batch(Case):
+    def test_one_bad_member_stops_nothing(self):
+        names = {"a.TxT": b"alpha\n", "b.txt": b"beta", "c.md": b"gamma, delta"}
+        for name, data in names.items():
+            self.write(name, data)
+        os.mkdir(self.path("hex"))
+        self.cli("encrypt", "--password-file", self.key, "--output-dir", "hex", *names)
+        self.assertEqual(sorted(os.listdir(self.path("hex"))), ["a.QvH", "b.QvH", "c.md.QvH"])
+        self.write("hex/b.QvH", self.read("hex/b.QvH")[:-16])  # damaged
+        self.write("hex/empty.QvH", b"")
+        os.mkdir(self.path("text"))
+        inputs = ["hex/a.QvH", "hex/b.QvH", "hex/missing.QvH", "hex/empty.QvH", "hex/c.md.QvH"]
+        _, err = self.cli("decrypt", "--password-file", self.key, "--output-dir", "text", *inputs, status=1)
+        self.assertIn("hex/b.QvH: " + WRONG, err)
+        self.assertIn("Cannot read hex/missing.QvH", err)
+        self.assertIn("hex/empty.QvH: the input is empty", err)
+        self.assertEqual(sorted(os.listdir(self.path("text"))), ["a.TxT", "c.md.TxT"])
+        self.assertEqual(self.read("text/a.TxT"), b"alpha\r\n")
+        self.assertEqual(self.read("text/c.md.TxT"), b"gamma, delta")
+
+    def test_existing_and_repeated_targets(self):
+        self.write("x/a.txt", b"one")
+        self.write("y/a.txt", b"two")
+        self.write("b.txt", b"three")
+        self.write("out/b.QvH", b"old")
+        _, err = self.cli("encrypt", "--password-file", self.key, "--output-dir", "out", "x/a.txt", "y/a.txt",
+                          "b.txt", status=1)
+        self.assertIn("y/a.txt: another INPUT of this run goes to", err)
+        self.assertIn("out/b.QvH exists; --force replaces it", err)
+        self.assertEqual(self.read("out/b.QvH"), b"old")
+        self.assertEqual(self.road("decrypt", self.key, "out/a.QvH"), b"one")
+        self.cli("encrypt", "--password-file", self.key, "--output-dir", "out", "--force", "b.txt")
+        self.assertEqual(self.road("decrypt", self.key, "out/b.QvH"), b"three")
+        self.failure("encrypt", "--password-file", self.key, "--output-dir", "nowhere", "b.txt",
+                     message="nowhere is not a folder")
+
+
+class Generate(Case):
+    def test_lengths_and_characters(self):
+        for length, expected in [(None, 112), ("3", 3), ("248", 248), ("249", 249), ("448", 448), ("3.5", 4),
+                                 ("4.5", 4)]:
+            with self.subTest(length=length):
+                out, _ = self.cli("generate", *([length] if length else []))
+                self.assertEqual(len(out), expected)
+                self.assertTrue(all(30 <= b <= 127 for b in out))
+        draws = b"".join(self.cli("generate", "448")[0] for _ in range(5))
+        self.assertGreater(len(set(draws)), 90)  # the 98 characters, control ones included
+        self.assertNotEqual(self.cli("generate")[0], self.cli("generate")[0])
+
+    def test_a_password_file_is_owner_only_and_opens_what_it_locked(self):
+        self.cli("generate", "40", "--output", "new.QvP")
+        self.assertEqual(stat.S_IMODE(os.stat(self.path("new.QvP")).st_mode), 0o600)
+        self.assertEqual(len(self.read("new.QvP")), 40)
+        self.write("old.QvP", b"old password")
+        os.chmod(self.path("old.QvP"), 0o644)
+        self.failure("generate", "--output", "old.QvP", message="--force")
+        self.assertEqual(self.read("old.QvP"), b"old password")
+        self.cli("generate", "--output", "old.QvP", "--force")
+        self.assertEqual(stat.S_IMODE(os.stat(self.path("old.QvP")).st_mode), 0o600)
+        self.write("t.txt", b"locked")
+        self.cli("encrypt", "--password-file", "old.QvP", "--output", "t.QvH", "t.txt")
+        self.assertEqual(self.road("decrypt", self.path("old.QvP"), "t.QvH"), b"locked")
+
+
+class Terminal(Case):
+    """The prompt on a pseudo-terminal that is the program's controlling terminal."""
+
+    def start(self, *args, stdin=subprocess.DEVNULL, prefix=(), cwd=None, on_terminal=False):
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+
+        def controlling_terminal():
+            os.setsid()
+            fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+
+        proc = subprocess.Popen([*prefix, CLI, *args], stdin=stdin, stdout=slave if on_terminal else subprocess.PIPE,
+                                stderr=subprocess.PIPE, cwd=cwd or self.dir, preexec_fn=controlling_terminal,
+                                pass_fds=(slave,))
+        os.close(slave)
+        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+        self.master, self.proc, self.shown = master, proc, b""
+        return proc
+
+    def expect(self, text):
+        deadline = time.monotonic() + 20
+        while text not in self.shown:
+            self.assertLess(time.monotonic(), deadline, f"waiting for {text!r}, the terminal shows {self.shown!r}")
+            if select.select([self.master], [], [], 0.1)[0]:
+                try:
+                    self.shown += os.read(self.master, 4096)
+                except OSError:
+                    break
+        self.assertIn(text, self.shown)
+
+    def type(self, line):
+        self.assertFalse(termios.tcgetattr(self.master)[3] & termios.ECHO, "echo is on at the prompt")
+        os.write(self.master, line + b"\n")
+
+    def finish(self, status=0):
+        out, err = self.proc.communicate(timeout=60)
+        self.assertEqual(self.proc.returncode, status, err.decode(errors="replace"))
+        return out, err.decode()
+
+    def test_decrypt_asks_once_without_echo(self):
+        self.write("t.txt", b"behind a typed password")
+        self.write("pw.QvP", b"typed secret")
+        self.write("t.QvH", self.road("encrypt", self.path("pw.QvP"), "t.txt"))
+        self.start("decrypt", "t.QvH")
+        self.expect(b"Password: ")
+        self.type(b"typed secret")
+        out, _ = self.finish()
+        self.assertEqual(out, b"behind a typed password")
+        self.assertNotIn(b"typed secret", self.shown)
+        self.assertTrue(termios.tcgetattr(self.master)[3] & termios.ECHO, "echo stays off")
+
+    def test_encrypt_asks_twice(self):
+        self.write("t.txt", b"text")
+        self.start("encrypt", "--output", "t.QvH", "t.txt")
+        self.expect(b"Password: ")
+        self.type(b"one")
+        self.expect(b"Password again: ")
+        self.type(b"two")
+        _, err = self.finish(1)
+        self.assertIn("the two passwords typed differ", err)
+        self.assertFalse(os.path.exists(self.path("t.QvH")))
+        self.start("encrypt", "--output", "t.QvH", "t.txt")
+        self.expect(b"Password: ")
+        self.type("p\u00e4ss".encode())
+        self.expect(b"Password again: ")
+        # Waiting with the password in memory: it is in no argument and no variable.
+        for name in ("cmdline", "environ"):
+            with open(f"/proc/{self.proc.pid}/{name}", "rb") as f:
+                self.assertNotIn("p\u00e4ss".encode(), f.read())
+        self.type("p\u00e4ss".encode())
+        self.finish()
+        self.write("latin.QvP", "p\u00e4ss".encode("cp1252"))
+        self.assertEqual(self.road("decrypt", self.path("latin.QvP"), "t.QvH"), b"text")
+
+    def test_a_typed_character_outside_windows_1252_is_not_shown(self):
+        self.write("t.QvH", b"00" * 16)
+        self.start("decrypt", "t.QvH")
+        self.expect(b"Password: ")
+        self.type("ab\u0101c".encode())
+        _, err = self.finish(1)
+        self.assertIn("character 3 of the password", err)
+        self.assertNotIn("\u0101", err)
+
+    def test_interrupted_prompt_gives_the_echo_back(self):
+        self.write("t.QvH", b"00" * 16)
+        self.start("decrypt", "t.QvH")
+        self.expect(b"Password: ")
+        os.write(self.master, b"\x03")
+        self.proc.wait(timeout=20)
+        self.assertEqual(self.proc.returncode, -signal.SIGINT)
+        self.assertTrue(termios.tcgetattr(self.master)[3] & termios.ECHO)
+
+    def test_no_core_and_no_memory_reading_while_it_waits(self):
+        self.write("t.QvH", b"00" * 16)
+        # Run as another user when root, so the owner of its /proc files tells.
+        setpriv = shutil.which("setpriv")
+        prefix = (setpriv, "--reuid=65534", "--regid=65534", "--clear-groups") if os.getuid() == 0 and setpriv else ()
+        if os.getuid() == 0 and not prefix:
+            self.skipTest("root without setpriv")
+        with open(self.path("t.QvH"), "rb") as hex_text:  # its folder is the test's own
+            self.start("decrypt", stdin=hex_text, prefix=prefix, cwd="/")
+        self.expect(b"Password: ")
+        with open(f"/proc/{self.proc.pid}/limits") as f:
+            self.assertRegex(f.read(), r"Max core file size\s+0\s+0")
+        status = os.stat(f"/proc/{self.proc.pid}/status")
+        with open(f"/proc/{self.proc.pid}/status") as f:
+            uid = int(re.search(r"^Uid:\s+(\d+)", f.read(), re.M).group(1))
+        self.assertNotEqual(uid, 0)
+        self.assertEqual(status.st_uid, 0, "not dumpable: its /proc files belong to root")
+        os.write(self.master, b"\x03")
+        self.proc.wait(timeout=20)
+
+    def test_generate_shows_control_characters_on_a_terminal(self):
+        for _ in range(20):
+            self.start("generate", "448", on_terminal=True).wait(timeout=20)
+            self.expect(b"\n")
+            if any(s in self.shown.decode() for s in "\u241e\u241f\u2421"):
+                break
+        shown = self.shown.decode()
+        self.assertRegex(shown, "^[\x20-\x7e\u241e\u241f\u2421]{448}\r\n$")
+        self.assertTrue(any(s in shown for s in "\u241e\u241f\u2421"))
+
+
+SCAN = """
+import gdb
+secrets = [bytes.fromhex(x) for x in {secrets!r}]
+memory = gdb.selected_inferior()
+for line in gdb.execute("info proc mappings", to_string=True).splitlines():
+    f = line.split()
+    # Writable memory, less the stack: the dynamic linker saves the vector
+    # registers there at exit, whatever they last held.
+    if len(f) < 5 or not f[0].startswith("0x") or "w" not in f[4] or "[stack]" in line:
+        continue
+    try:
+        data = bytes(memory.read_memory(int(f[0], 16), int(f[1], 16) - int(f[0], 16)))
+    except gdb.MemoryError:
+        continue
+    for s in secrets:
+        if s in data:
+            print("FOUND", s.hex(), " ".join(f[5:]) or "anonymous")
+print("SCANNED")
+"""
+
+
+class Memory(Case):
+    """The process's writable memory as it ends, read by gdb."""
+
+    def left_in_memory(self, secrets, *args):
+        gdb = shutil.which("gdb")
+        if not gdb:
+            self.skipTest("gdb is not installed")
+        script = self.write("scan.py", SCAN.format(secrets=[s.hex() for s in secrets]).encode())
+        done = subprocess.run([gdb, "-q", "-batch", "-nx", "-ex", "set startup-with-shell off",
+                               "-ex", "catch syscall exit_group", "-ex", "run", "-ex", f"source {script}",
+                               "--args", CLI, *args], cwd=self.dir, capture_output=True, timeout=120)
+        lines = done.stdout.decode(errors="replace").splitlines()
+        if "SCANNED" not in lines:
+            self.skipTest("gdb could not read the memory: " + done.stderr.decode(errors="replace")[-300:])
+        return [line for line in lines if line.startswith("FOUND")]
+
+    def test_no_password_and_no_plaintext_left_behind(self):
+        password = "Zq7 a unique p\u00e4ssword"
+        text = "a unique plaintext line, caf\u00e9\n" * 50
+        self.write("pw.QvP", password.encode("cp1252"))
+        self.write("t.txt", text.encode())
+        self.write("t.QvH", self.road("encrypt", self.path("pw.QvP"), "t.txt"))
+        secrets = [password.encode("cp1252"), password.encode("utf-16-le"), b"unique plaintext",
+                   "unique plaintext".encode("utf-16-le")]
+        self.assertEqual(self.left_in_memory(secrets, "decrypt", "--password-file", "pw.QvP", "t.QvH"), [])
+        # The road's own file buffers are not the command line's: only its copies here.
+        self.assertEqual(self.left_in_memory(secrets[:2] + secrets[3:], "encrypt", "--password-file", "pw.QvP",
+                                             "--output", "u.QvH", "t.txt"), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
