@@ -342,9 +342,7 @@ void frmMain::SaveFile(const SaveValues& v) {
     QByteArray bytes;
     qsizetype bad = 0;
     if (v.password && !ToByteText(source, bytes, &bad))
-        return Warn(QStringLiteral("The password holds the character %1, which the Windows-1252 code page cannot "
-                                   "represent, so it cannot be saved. Nothing was changed.")
-                        .arg(DescribeCharacter(source, bad)));
+        return Warn(PasswordWithoutByteMessage(source, bad, QStringLiteral("it cannot be saved")));
     if (!v.password) bytes = EncodeTextFile(source);
 
     const std::optional<QString> chosen =
