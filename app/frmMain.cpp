@@ -307,8 +307,10 @@ void frmMain::GenerateRandomPassWord_Click() {
 // --- clipboard -------------------------------------------------------------
 
 void frmMain::CopyTexBoxToClipboard_Click() {
-    if (!ws.SetClipboardText(WorkText()))
-        return Warn(QStringLiteral("The clipboard did not take the text; nothing was copied."));
+    // Anything but hex ciphertext may be plaintext: no clipboard history keeps it.
+    const QString text = WorkText();
+    const bool copied = TextCipher::IsHexCiphertext(text) ? ws.SetClipboardText(text) : ws.SetSecretClipboardText(text);
+    if (!copied) return Warn(QStringLiteral("The clipboard did not take the text; nothing was copied."));
     ws.MessageBox(QStringLiteral(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
                   MessageIcon::Information);
 }
