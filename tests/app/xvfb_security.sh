@@ -5,7 +5,12 @@
 # replaced one keeps its mode); a copy killed with SIGKILL in the middle of
 # encrypting a large text leaves the text in its private folder, and the
 # next start removes it, but never the folder of a copy still running; a
-# crash writes no core file, whatever "ulimit -c" says.
+# text copied to the clipboard carries the hint clipboard managers honour,
+# hex ciphertext does not; a crash writes no core file, whatever "ulimit -c"
+# says.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+set -- "$(readlink -f "$1")"  # the session runs in a folder of its own
 if [ -n "${QUELVANE_IN_XVFB:-}" ]; then
   work=$(mktemp -d)
   mkdir -p "$work/run" "$work/tmp" "$work/files"
@@ -15,7 +20,7 @@ if [ -n "${QUELVANE_IN_XVFB:-}" ]; then
   ulimit -c unlimited 2>/dev/null || true
   cd "$work"
 fi
-source "$(dirname "$0")/xvfb_lib.sh"
+source "$here/xvfb_lib.sh"
 trap 'kill -9 $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
 # One client that stays: the X server resets when its last client goes, and
 # refuses the next copy meanwhile.
@@ -44,7 +49,9 @@ start() {
   [ -n "$main" ] || fail "the program did not start again"
   focus "$main"
 }
-folders() { find "$work/run" "$work/tmp" /dev/shm /tmp -maxdepth 1 -name 'Quelvane-*' -user "$(id -u)" 2>/dev/null; }
+# Our copies' folders; other places are searched for the text only (other
+# programs of the user may be running there).
+folders() { find "$work/run" "$work/tmp" -maxdepth 1 -name 'Quelvane-*' 2>/dev/null; }
 
 # --- no core file: the limit is 0 although the shell allowed them -----------
 grep -Eq '^Max core file size +0 +0 ' "/proc/$pid/limits" || fail "core files allowed: $(grep core "/proc/$pid/limits")"
@@ -80,9 +87,16 @@ for attempt in 1 2 3; do
   choose "Load TxT File" "$work/files/big.TxT"
   dismiss Quelvane
   menu q                             # "&Quelvane", then SIGKILL as soon as the text is in the folder
-  for _ in $(seq 20000); do
-    compgen -G "$work/run/Quelvane-*/DumpSTempFile\$\$\$" >/dev/null && { kill -9 "$pid"; break; }
+  killed=
+  end=$((SECONDS + 30))
+  while ((SECONDS < end)); do
+    if compgen -G "$work/run/Quelvane-*/DumpSTempFile\$\$\$" >/dev/null; then
+      kill -9 "$pid"
+      killed=1
+      break
+    fi
   done
+  [ -n "$killed" ] || fail "the encryption never wrote its temporary file"
   wait "$pid" 2>/dev/null || true
   if grep -rlq "$marker" "$work/run"; then caught=1; break; fi
   echo "attempt $attempt: the kill came too late"
@@ -115,12 +129,19 @@ sleep 1
 [ "$(folders)" = "$running" ] || fail "a start removed the folder of a running copy"
 kill "$pid"; wait "$pid" 2>/dev/null || true
 pid=$first; main=$firstMain
+menu c                               # hex ciphertext: copied as ever
+dismiss " Quelvane "
+targets() { xclip -o -selection clipboard -t TARGETS | tr '\n' ' '; }
+[[ $(targets) == *x-kde-passwordManagerHint* ]] && fail "hex ciphertext was marked secret"
 menu d
 dismiss Quelvane
-menu c
+menu c                               # the text: marked for clipboard managers
 dismiss " Quelvane "
 [ "$(clipboard)" = 'still running' ] || fail "the running copy lost its text: '$(clipboard)'"
 echo "a running copy keeps its folder"
+[ "$(xclip -o -selection clipboard -t x-kde-passwordManagerHint)" = secret ] ||
+  fail "the text went to the clipboard without the hint: $(targets)"
+echo "the decrypted text is on the clipboard marked secret, the hex text was not"
 
 # --- a crash writes no core file ---------------------------------------------
 mkdir "$work/control"

@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string_view>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -110,6 +112,10 @@ protected:
 #if defined(QUELVANE_ASAN)
         GTEST_SKIP() << "the sanitizer's allocator keeps freed memory its own way";
 #endif
+        // Freed memory stays in the process as it was: the allocator gives
+        // none back, so what our code frees unwiped is there to be found.
+        ::mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+        ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
         ASSERT_TRUE(dir.isValid());
         road.SetTemporaryParent(dir.path());
         password = RandomLetters(40);
