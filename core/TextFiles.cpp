@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstdint>
@@ -250,9 +251,14 @@ QString DecodeTextFile(const QByteArray& bytes) {
     const auto size = static_cast<qsizetype>(n - encoding.skip);
     QString text;
     switch (encoding.form) {
-        case Form::Utf8:
-            text = QString::fromUtf8(rest, size);
+        case Form::Utf8: {
+            // A mark after the one skipped is a character of the text
+            // (QString::fromUtf8 would drop it).
+            QStringDecoder utf8(QStringDecoder::Utf8,
+                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            text = utf8(QByteArrayView(rest, size));
             break;
+        }
         case Form::Utf16LE:
         case Form::Utf16BE: {
             // Unit for unit, lone surrogate halves included: what the save wrote.

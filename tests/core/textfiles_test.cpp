@@ -210,8 +210,10 @@ TEST(TextFileEncoding, EverySavedTextLoadsBackExactly) {
         QString::fromUtf8("\u00EF\u00BB\u00BFstarts like a mark"),  // byte text EF BB BF
         QString::fromUtf8("\u00FF\u00FEor a UTF-16 mark"),  // byte text FF FE, even length
         QString::fromUtf8("\u00FE\u00FF"),
-        QString::fromUtf8("\uFEFFa mark that is part of the text \u2603"),
-        QString::fromUtf8("\uFEFF"),
+        QChar(0xFEFF) + QString::fromUtf8("a mark that is part of the text \u2603"),
+        QString(QChar(0xFEFF)),
+        QString(QChar(0xFEFF)) + QChar(0xFEFF) + u'x',
+        QChar(0xFEFF) + QString::fromUtf8("\u00E9 in the code page"),
         QString::fromUtf8("snow \u2603 and caf\u00E9\nline"),
         QStringView(u"lone \xD800 half and a pair \xD83D\xDE00\nend").toString(),
         QStringLiteral("plain\nlines\n\nend\n"),
