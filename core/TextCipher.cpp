@@ -47,7 +47,9 @@ QString NoByteMessage(const QString& what, QStringView text, qsizetype at, const
 QString WriteFailureCause(const QString& folder, qint64 needed, int code) {
     switch (code) {
         case ENOSPC:
+#if defined(EDQUOT)
         case EDQUOT:
+#endif
         case EFBIG:
         case EIO:
         case EROFS:

@@ -387,8 +387,8 @@ bool LoadHexFile(const QString& path, QString& hex, QString* error) {
     if (encoding.form == Form::Utf16LE || encoding.form == Form::Utf16BE) {
         narrowed = DecodeTextFile(bytes).toUtf8();
         content = narrowed;
-    } else if (encoding.skip) {
-        content = content.sliced(static_cast<qsizetype>(encoding.skip));
+    } else if (content.startsWith("\xEF\xBB\xBF")) {
+        content = content.sliced(3);  // also before bytes that are no UTF-8: they are no hex text either way
     }
     std::string joined;
     joined.reserve(static_cast<std::size_t>(content.size()));

@@ -246,6 +246,10 @@ TEST_F(TextFiles, HexFilesWithAByteOrderMarkLoadAsTheirDigits) {
          "0A1B\r\n2C3D");
     ASSERT_TRUE(LoadHexFile(Path("utf8.QvH"), hex, &error)) << error.toStdString();
     EXPECT_EQ(hex, QStringLiteral("0A1B2C3D"));
+    Spit(Path("stray.QvH"), QByteArray("\xEF\xBB\xBF"
+                                       "0A1B\xFF"));  // a mark before bytes that are no UTF-8
+    ASSERT_TRUE(LoadHexFile(Path("stray.QvH"), hex, &error)) << error.toStdString();
+    EXPECT_TRUE(hex.startsWith(QStringLiteral("0A1B"))) << hex.toStdString();
     Spit(Path("utf16.QvH"), QByteArray("\xFF\xFE"
                                        "0\0A\0\r\0\n\0"
                                        "1\0B\0",
