@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
@@ -94,11 +95,20 @@ void QtWindowSystem::SetBusyPointer(bool busy) {
     }
 }
 
-bool QtWindowSystem::SetClipboardText(const QString& text) {
+bool QtWindowSystem::SetClipboardText(const QString& text) { return PutOnClipboard(text, false); }
+
+bool QtWindowSystem::SetSecretClipboardText(const QString& text) { return PutOnClipboard(text, true); }
+
+bool QtWindowSystem::PutOnClipboard(const QString& text, bool secret) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) return false;
     clipboard->clear();
-    clipboard->setText(text);
+    auto* data = new QMimeData;  // the clipboard owns it
+    data->setText(text);
+    // The hint clipboard managers (Klipper, and those that follow it) honour:
+    // they keep no copy of the text in their history.
+    if (secret) data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    clipboard->setMimeData(data);
     return clipboard->text() == text;
 }
 

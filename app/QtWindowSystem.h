@@ -35,6 +35,7 @@ public:
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultAnswer) override;
     void SetBusyPointer(bool busy) override;
     bool SetClipboardText(const QString& text) override;
+    bool SetSecretClipboardText(const QString& text) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     std::optional<WindowGeometry> MainWindowGeometry() override;
     bool SetMainWindowGeometry(const WindowGeometry& geometry) override;
@@ -42,6 +43,8 @@ public:
     void EndProgram() override;
 
 private:
+    bool PutOnClipboard(const QString& text, bool secret);
+
     QPointer<QWidget> mainWindow;
     QPointer<FocusKeeper> focusKeeper;
     int busyDepth = 0;

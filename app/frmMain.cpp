@@ -338,8 +338,10 @@ void frmMain::GenerateRandomPassWord_Click() {
 // --- clipboard -------------------------------------------------------------
 
 void frmMain::CopyTexBoxToClipboard_Click() {
-    if (!ws.SetClipboardText(WorkText()))
-        return Warn(QStringLiteral("The clipboard did not take the text; nothing was copied."));
+    // Anything but hex ciphertext may be plaintext: no clipboard history keeps it.
+    const QString text = WorkText();
+    const bool copied = TextCipher::IsHexCiphertext(text) ? ws.SetClipboardText(text) : ws.SetSecretClipboardText(text);
+    if (!copied) return Warn(QStringLiteral("The clipboard did not take the text; nothing was copied."));
     ws.MessageBox(QStringLiteral(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
                   MessageIcon::Information);
 }
@@ -373,9 +375,7 @@ void frmMain::SaveFile(const SaveValues& v) {
     QByteArray bytes;
     qsizetype bad = 0;
     if (v.password && !ToByteText(source, bytes, &bad))
-        return Warn(QStringLiteral("The password holds the character %1, which the Windows-1252 code page cannot "
-                                   "represent, so it cannot be saved. Nothing was changed.")
-                        .arg(DescribeCharacter(source, bad)));
+        return Warn(PasswordWithoutByteMessage(source, bad, QStringLiteral("it cannot be saved")));
     if (!v.password) bytes = EncodeTextFile(source);
 
     const std::optional<QString> chosen =

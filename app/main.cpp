@@ -4,8 +4,16 @@
 
 #include "app/QtWindowSystem.h"
 #include "app/frmMain.h"
+#include "core/Platform.h"
+#include "core/TemporaryFolder.h"
 
 int main(int argc, char** argv) {
+    // Before anything holds a secret: no core file, no attaching.
+    QString error;
+    if (!quelvane::ProtectProcessMemory(&error)) qWarning("%s", qPrintable(error));
+    // Runs killed in the middle of a command may have left their text behind.
+    quelvane::TemporaryFolder::RemoveAbandoned();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quelvane"));
     QApplication::setApplicationVersion(QStringLiteral(QUELVANE_VERSION));

@@ -104,13 +104,28 @@ QString FromByteText(QByteArrayView bytes) {
     return text;
 }
 
-QString DescribeCharacter(const QString& text, qsizetype i) {
+QString DescribeCharacter(QStringView text, qsizetype i) {
     const char32_t code = (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
                               ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
                               : text.at(i).unicode();
     const QString glyph = QString::fromUcs4(&code, 1);
     const QString hex = QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QChar('0'));
     return QStringLiteral("\u201C%1\u201D (U+%2)").arg(glyph, hex);
+}
+
+qsizetype CharacterNumber(QStringView text, qsizetype i) {
+    qsizetype number = 1;
+    for (qsizetype k = 0; k < i && k < text.size(); ++k)
+        if (!(text[k].isLowSurrogate() && k > 0 && text[k - 1].isHighSurrogate())) ++number;
+    return number;
+}
+
+QString PasswordWithoutByteMessage(QStringView password, qsizetype i, const QString& consequence) {
+    return QStringLiteral(
+               "The password's character number %1 cannot be represented in the Windows-1252 code page, so %2. "
+               "Nothing was changed.")
+        .arg(CharacterNumber(password, i))
+        .arg(consequence);
 }
 
 void WipeBytes(QByteArray& bytes) noexcept {

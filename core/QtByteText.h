@@ -15,7 +15,16 @@ bool ToByteText(QStringView text, QByteArray& bytes, qsizetype* bad = nullptr, b
 QString FromByteText(QByteArrayView bytes);
 
 // A short description of the character at index i for messages, e.g. "“ā” (U+0101)".
-QString DescribeCharacter(const QString& text, qsizetype i);
+// Never for a password: its messages name the position alone.
+QString DescribeCharacter(QStringView text, qsizetype i);
+
+// The number of the character at index i as a person counts: from 1, a
+// character outside the Basic Multilingual Plane (a surrogate pair) as one.
+qsizetype CharacterNumber(QStringView text, qsizetype i);
+
+// The message for a password whose character at index i has no byte: its
+// position, never the character, which the password box masks.
+QString PasswordWithoutByteMessage(QStringView password, qsizetype i, const QString& consequence);
 
 // Converts text from pos on into byte text at out, at most room bytes (room
 // >= 2), and moves pos past what it converted. With crlf, "\n" is written as

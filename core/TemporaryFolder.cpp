@@ -1,49 +1,166 @@
 // SPDX-License-Identifier: MIT
 #include "core/TemporaryFolder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace quelvane {
 
 namespace {
 
-// A folder we may make our own folder in.
-bool Usable(const QString& folder) {
-    if (folder.isEmpty()) return false;
+const QString kPattern = QStringLiteral("Quelvane-??????");  // what QTemporaryDir makes of "Quelvane-XXXXXX"
+constexpr qint64 kQuietSeconds = 60;  // an unlocked empty folder this long unchanged is abandoned
+
+// A folder we may make our folder in; mustBeOurs for one that should be ours
+// alone (the runtime folder; one of another user's is no place for ours).
+bool Usable(const QString& folder, bool mustBeOurs) {
+    if (folder.isEmpty() || QDir::isRelativePath(folder)) return false;
     const QFileInfo info(folder);
-    return info.isDir() && info.isWritable();
+    if (!info.isDir() || !info.isWritable()) return false;
+#if defined(Q_OS_UNIX)
+    if (mustBeOurs && info.ownerId() != ::geteuid()) return false;
+#else
+    (void)mustBeOurs;
+#endif
+    return true;
 }
+
+#if defined(Q_OS_UNIX)
+
+// Removes the folder when its run has ended: nobody holds its lock, and it
+// holds files (the text of a command that was cut short), or has long been
+// empty. A fresh empty folder may be one that a starting run has made and
+// not locked yet.
+bool RemoveIfAbandoned(const QString& path) {
+    const QByteArray folder = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat opened;
+    bool removed = false;
+    // Held while we look and remove, so its run cannot start using it meanwhile.
+    if (::fstat(fd, &opened) == 0 && opened.st_dev == st.st_dev && opened.st_ino == st.st_ino &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        QDir dir(path);
+        const bool empty = dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        if (!empty || QDateTime::currentSecsSinceEpoch() - st.st_mtime >= kQuietSeconds)
+            removed = dir.removeRecursively();
+    }
+    ::close(fd);
+    return removed;
+}
+
+// Locks the folder for as long as this run uses it. Waits for a starting
+// copy that is looking into it, which takes a moment.
+bool Lock(const QString& path, int& fd, QString* error) {
+    fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX) == 0) return true;
+    const int code = errno;
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    if (error) *error = QStringLiteral("cannot lock %1: %2").arg(path, qt_error_string(code));
+    return false;
+}
+
+#else
+
+bool RemoveIfAbandoned(const QString&) { return false; }
+bool Lock(const QString&, int& fd, QString*) {
+    fd = -1;
+    return true;
+}
+
+#endif
 
 }  // namespace
 
 TemporaryFolder::TemporaryFolder() = default;
-TemporaryFolder::~TemporaryFolder() = default;
+TemporaryFolder::~TemporaryFolder() { Release(); }
+
+void TemporaryFolder::Release() {
+    dir.reset();  // the lock goes with the folder, and is let go after it
+#if defined(Q_OS_UNIX)
+    if (lockFd >= 0) ::close(lockFd);
+#endif
+    lockFd = -1;
+}
 
 void TemporaryFolder::SetParent(const QString& folder) {
     parent = folder;
-    dir.reset();
+    Release();
+}
+
+QString TemporaryFolder::ChooseParent(const QString& runtimeDir, const QString& sharedMemory, const QString& tmpDir) {
+    if (Usable(runtimeDir, true)) return runtimeDir;
+    if (Usable(sharedMemory, false)) return sharedMemory;
+    // A TMPDIR that does not exist counts as unset: Qt would make it "".
+    if (Usable(tmpDir, false)) return tmpDir;
+#if defined(Q_OS_UNIX)
+    return QStringLiteral("/tmp");
+#else
+    return QDir::tempPath();
+#endif
 }
 
 QString TemporaryFolder::DefaultParent() {
-    for (const QString& candidate : {qEnvironmentVariable("XDG_RUNTIME_DIR"), QStringLiteral("/dev/shm")})
-        if (Usable(candidate)) return candidate;
-    return QDir::tempPath();
+#if defined(Q_OS_UNIX)
+    return ChooseParent(qEnvironmentVariable("XDG_RUNTIME_DIR"), QStringLiteral("/dev/shm"),
+                        qEnvironmentVariable("TMPDIR"));
+#else
+    return ChooseParent(QString(), QString(), QDir::tempPath());
+#endif
+}
+
+QStringList TemporaryFolder::Places() {
+    return {qEnvironmentVariable("XDG_RUNTIME_DIR"), QStringLiteral("/dev/shm"), qEnvironmentVariable("TMPDIR"),
+            QStringLiteral("/tmp"), QDir::tempPath()};
+}
+
+int TemporaryFolder::RemoveAbandoned(const QStringList& places) {
+    int removed = 0;
+    QSet<QString> seen;
+    for (const QString& place : places) {
+        if (place.isEmpty()) continue;
+        const QString canonical = QFileInfo(place).canonicalFilePath();
+        if (canonical.isEmpty() || seen.contains(canonical)) continue;
+        seen.insert(canonical);
+        const QStringList names = QDir(canonical).entryList(
+            {kPattern}, QDir::Dirs | QDir::NoSymLinks | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& name : names)
+            if (RemoveIfAbandoned(canonical + u'/' + name)) ++removed;
+    }
+    return removed;
 }
 
 bool TemporaryFolder::Path(QString& path, QString* error) {
-    if (!dir || !dir->isValid()) {
-        const QString where = parent.isEmpty() ? DefaultParent() : parent;
-        dir = std::make_unique<QTemporaryDir>(where + QStringLiteral("/Quelvane-XXXXXX"));
-        if (!dir->isValid()) {
-            if (error) *error = dir->errorString();
-            dir.reset();
-            return false;
-        }
-        QFile::setPermissions(dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (dir && QFileInfo(dir->path()).isDir()) {
+        path = dir->path();
+        return true;
     }
+    Release();
+    const QString where = parent.isEmpty() ? DefaultParent() : parent;
+    auto made = std::make_unique<QTemporaryDir>(where + QStringLiteral("/Quelvane-XXXXXX"));
+    if (!made->isValid()) {
+        if (error) *error = QStringLiteral("%1: %2").arg(where, made->errorString());
+        return false;
+    }
+    QFile::setPermissions(made->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!Lock(made->path(), lockFd, error)) return false;  // made goes with its destructor
+    dir = std::move(made);
     path = dir->path();
     return true;
 }

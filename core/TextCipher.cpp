@@ -4,8 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <array>
+#include <cerrno>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -31,11 +34,37 @@ std::filesystem::path FsPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-QString NoByteMessage(const QString& what, const QString& text, qsizetype at, const QString& consequence) {
+QString NoByteMessage(const QString& what, QStringView text, qsizetype at, const QString& consequence) {
     return QStringLiteral(
                "%1 holds the character %2, which the Windows-1252 code page cannot represent, so %3. "
                "Nothing was changed.")
         .arg(what, DescribeCharacter(text, at), consequence);
+}
+
+// Why writing in the folder failed, as the system words it: the error the
+// failed write left, or a full disk seen in the free space; empty when
+// neither tells.
+QString WriteFailureCause(const QString& folder, qint64 needed, int code) {
+    switch (code) {
+        case ENOSPC:
+#if defined(EDQUOT)
+        case EDQUOT:
+#endif
+        case EFBIG:
+        case EIO:
+        case EROFS:
+            return qt_error_string(code);
+        default:
+            break;
+    }
+    const QStorageInfo storage(folder);
+    if (storage.isValid() && storage.bytesAvailable() < needed) return qt_error_string(ENOSPC);
+    return QString();
+}
+
+QString WriteFailureMessage(const QString& what, const QString& folder, const QString& cause) {
+    return QStringLiteral("%1 (the temporary file in %2 could not be written%3). Nothing was changed.")
+        .arg(what, folder, cause.isEmpty() ? QString() : QStringLiteral(": ") + cause);
 }
 
 // The password's bytes, the key; wiped when the command ends.
@@ -47,8 +76,7 @@ struct Key {
 bool KeyOf(const QString& password, Key& key, const QString& consequence, QString* error) {
     QByteArray bytes;
     qsizetype bad = 0;
-    if (!ToByteText(password, bytes, &bad))
-        return Fail(error, NoByteMessage(QStringLiteral("The password"), password, bad, consequence));
+    if (!ToByteText(password, bytes, &bad)) return Fail(error, PasswordWithoutByteMessage(password, bad, consequence));
     key.bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     WipeBytes(bytes);
     return true;
@@ -66,6 +94,18 @@ public:
 private:
     const QString& first;
     const QString& second;
+};
+
+// Neither the key nor its schedule outlives the command: on every way out
+// the cipher object is replaced by a fresh one, whose tables hold no key
+// (the old one wipes its own as it goes).
+class FreshCipherAfter {
+public:
+    explicit FreshCipherAfter(std::unique_ptr<clsBlowfish>& c) : cipher(c) {}
+    ~FreshCipherAfter() { cipher.reset(new (std::nothrow) clsBlowfish()); }
+
+private:
+    std::unique_ptr<clsBlowfish>& cipher;
 };
 
 // The busy stretch ends on every way out too.
@@ -96,7 +136,7 @@ void TouchPages(char* p, qsizetype size) {
 // read in chunks straight into it.
 bool ReadAsHex(const QString& path, qint64 from, qint64 to, char16_t* out) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(from)) return false;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(from)) return false;
     std::array<std::uint8_t, kChunk> chunk;
     for (qint64 done = from; done < to;) {
         const qint64 got = file.read(reinterpret_cast<char*>(chunk.data()), qMin<qint64>(kChunk, to - done));
@@ -113,6 +153,19 @@ TextCipher::TextCipher() : cipher(std::make_unique<clsBlowfish>()) {}
 
 TextCipher::~TextCipher() = default;
 
+bool TextCipher::IsHexCiphertext(QStringView text) {
+    qsizetype digits = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'))
+            ++digits;
+        else if (!(c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || (c == 0xFEFF && i == 0)))
+            return false;
+    }
+    // The smallest ciphertext is two blocks: a frame around the marker and line end.
+    return digits >= 32 && digits % 16 == 0;
+}
+
 bool TextCipher::IsWholeText(qint64 cipherSize, QByteArrayView plain) {
     return cipherSize >= 0 && clsBlowfish::SizeDescriptorFits(static_cast<std::size_t>(cipherSize), plain.size()) &&
            plain.endsWith(QByteArrayView("\xFE\r\n", 3));
@@ -124,12 +177,14 @@ bool TextCipher::Prepare(const QString& purpose, QString* error) {
         return Fail(error,
                     QStringLiteral("Cannot make a private temporary folder for the %1 (%2). Nothing was changed.")
                         .arg(purpose, reason));
+    folderPath = path;
     source = path + QStringLiteral("/DumpSTempFile$$$");
     destination = path + QStringLiteral("/DumpDTempFile$$$");
     return true;
 }
 
 bool TextCipher::Encrypt(const QString& password, QStringView workText, QString& hex, QString* error) {
+    FreshCipherAfter fresh(cipher);
     Key key;
     if (!KeyOf(password, key, QStringLiteral("it cannot be used as the key"), error)) return false;
     if (!Prepare(QStringLiteral("encryption"), error)) return false;
@@ -161,7 +216,7 @@ bool TextCipher::Encrypt(const QString& password, QStringView workText, QString&
         &writeError);
     SecureWipe(chunk.data(), chunk.size());
     if (bad >= 0)
-        return Fail(error, NoByteMessage(QStringLiteral("The work text"), workText.toString(), bad,
+        return Fail(error, NoByteMessage(QStringLiteral("The work text"), workText, bad,
                                          QStringLiteral("the text cannot be encrypted")));
     if (!written) return Fail(error, writeError + QStringLiteral(". Nothing was changed."));
 
@@ -174,7 +229,9 @@ bool TextCipher::Encrypt(const QString& password, QStringView workText, QString&
 
     cipher = std::make_unique<clsBlowfish>();
     Busy busyStretch(busy);
+    errno = 0;
     const bool encrypted = cipher->EncryptFile(FsPath(source), FsPath(destination), overwrite, key.bytes);
+    const int code = errno;
     touch.join();
     // The plain text leaves the disk at once. That and the second half of
     // the hex text go to the other core.
@@ -193,18 +250,22 @@ bool TextCipher::Encrypt(const QString& password, QStringView workText, QString&
     }
     QFile::remove(source);
     if (!shown)
-        return Fail(error, QStringLiteral("The text could not be encrypted (the ciphertext could not be written). "
-                                          "Nothing was changed."));
+        return Fail(error,
+                    WriteFailureMessage(QStringLiteral("The text could not be encrypted"), folderPath,
+                                        encrypted ? QString() : WriteFailureCause(folderPath, cipherSize, code)));
     hex = std::move(out);
     return true;
 }
 
 bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryption& result, QString* error) {
+    FreshCipherAfter fresh(cipher);
     Key key;
     if (!KeyOf(password, key, QStringLiteral("no text can have been encrypted with it"), error)) return false;
     if (!Prepare(QStringLiteral("decryption"), error)) return false;
     Temporaries temporaries(source, destination);
 
+    // A byte-order mark, as pasted from a file some editor wrote, is no part of the hex text.
+    while (hexText.startsWith(QChar(0xFEFF))) hexText = hexText.sliced(1);
     qint64 cipherSize = 0;
     {
         const std::string bytes = hextext::Decode(
@@ -217,18 +278,21 @@ bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryptio
 
     cipher = std::make_unique<clsBlowfish>();
     Busy busyStretch(busy);
+    errno = 0;
     const bool decrypted = cipher->DecryptFile(FsPath(source), FsPath(destination), overwrite, key.bytes);
+    const int code = errno;
     busyStretch.Release();
     // An empty ciphertext decrypts to nothing and is judged like a wrong
     // password; any other failure is the temporary folder's.
     if (!decrypted && cipherSize > 0)
-        return Fail(error, QStringLiteral("The hex text could not be decrypted (the temporary file could not be "
-                                          "written). Nothing was changed."));
+        return Fail(error, WriteFailureMessage(QStringLiteral("The hex text could not be decrypted"), folderPath,
+                                               WriteFailureCause(folderPath, cipherSize, code)));
 
     QByteArray plain;
     {
+        // Unbuffered: a small text would otherwise stay behind in Qt's freed read buffer.
         QFile file(destination);
-        if (file.open(QIODevice::ReadOnly)) plain = file.readAll();
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) plain = file.readAll();
     }
     QFile::remove(destination);  // no decrypted bytes stay on disk, whatever they are
     result = Decryption();

@@ -5,7 +5,8 @@
 // line end in the source temporary file, a fresh clsBlowfish encrypting it
 // into the destination temporary file, and the ciphertext read back as hex
 // text; and the same backwards, where the frame and the end marker tell a
-// right password from a wrong one. Both files are gone on every way out.
+// right password from a wrong one. Both files are gone on every way out, and
+// so are the key and its schedule.
 #include <QString>
 #include <QStringView>
 #include <functional>
@@ -51,6 +52,14 @@ public:
     // byte or a temporary file fails.
     bool Decrypt(const QString& password, QStringView hexText, Decryption& result, QString* error);
 
+    // Whether a work text is hex ciphertext as the encrypt command makes it
+    // (blanks and line breaks between the digits allowed): whole blocks of
+    // hex digits, at least two. Anything else may be plaintext.
+    static bool IsHexCiphertext(QStringView text);
+
+    // The cipher object: between commands a fresh one that holds no key.
+    const clsBlowfish* Cipher() const { return cipher.get(); }
+
     // The end marker and line end after the text in the source file.
     static constexpr char kEndMarker = '\xFE';
 
@@ -64,7 +73,7 @@ private:
 
     std::unique_ptr<clsBlowfish> cipher;  // replaced by a fresh one for every command
     TemporaryFolder folder;
-    QString source, destination;
+    QString folderPath, source, destination;
     bool overwrite = true;
     std::function<void(bool)> busy;
 };

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstdint>
@@ -11,8 +12,10 @@
 #include <limits>
 #include <new>
 
+#include "cipher/SecureWipe.h"
 #include "core/FieldReader.h"
 #include "core/PasswordGenerator.h"
+#include "core/Platform.h"
 #include "core/QtByteText.h"
 #include "core/WorkText.h"
 
@@ -99,6 +102,102 @@ void NormaliseLineBreaks(QString& text) {
     text.truncate(out);
 }
 
+// How a text file's bytes are read. Saving relies on it as well: a text
+// whose byte text would be read as anything else is saved another way.
+enum class Form { ByteText, Utf8, Utf16LE, Utf16BE };
+
+struct Encoding {
+    Form form = Form::ByteText;
+    std::size_t skip = 0;  // the byte-order mark
+};
+
+Encoding Detect(const unsigned char* p, std::size_t n) {
+    bool nonAscii = false;
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
+        // A mark followed by invalid bytes is no UTF-8: the byte-text rule loses nothing.
+        if (IsValidUtf8(p + 3, n - 3, &nonAscii)) return {Form::Utf8, 3};
+        return {};
+    }
+    if (n >= 2 && n % 2 == 0 && p[0] == 0xFF && p[1] == 0xFE) return {Form::Utf16LE, 2};
+    if (n >= 2 && n % 2 == 0 && p[0] == 0xFE && p[1] == 0xFF) return {Form::Utf16BE, 2};
+    if (IsValidUtf8(p, n, &nonAscii) && nonAscii) return {Form::Utf8, 0};
+    return {};
+}
+
+Encoding Detect(QByteArrayView bytes) {
+    return Detect(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<std::size_t>(bytes.size()));
+}
+
+bool HasLoneSurrogate(QStringView text) {
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (!c.isSurrogate()) continue;
+        if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        return true;
+    }
+    return false;
+}
+
+// The text as UTF-8 (or UTF-16LE), "\n" as CR LF, with or without the
+// byte-order mark. Written straight into the result: no other copy of the
+// text is made.
+QByteArray EncodeUtf8(QStringView text, bool mark) {
+    QByteArray bytes(3 + 3 * text.size(), Qt::Uninitialized);  // 3 bytes a unit at most, CR LF included
+    auto* out = reinterpret_cast<unsigned char*>(bytes.data());
+    qsizetype o = 0;
+    if (mark) {
+        out[o++] = 0xEF;
+        out[o++] = 0xBB;
+        out[o++] = 0xBF;
+    }
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = text[i].unicode();
+        if (c == u'\n') {
+            out[o++] = '\r';
+            out[o++] = '\n';
+        } else if (c < 0x80) {
+            out[o++] = static_cast<unsigned char>(c);
+        } else if (c < 0x800) {
+            out[o++] = static_cast<unsigned char>(0xC0 | c >> 6);
+            out[o++] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        } else {
+            if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(static_cast<char16_t>(c), text[++i].unicode());
+                out[o++] = static_cast<unsigned char>(0xF0 | c >> 18);
+                out[o++] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+            } else {
+                out[o++] = static_cast<unsigned char>(0xE0 | c >> 12);
+            }
+            out[o++] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            out[o++] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        }
+    }
+    bytes.truncate(o);  // keeps the buffer: nothing is left behind in a freed one
+    return bytes;
+}
+
+QByteArray EncodeUtf16(QStringView text) {
+    QByteArray bytes(2 + 4 * text.size(), Qt::Uninitialized);
+    auto* out = reinterpret_cast<unsigned char*>(bytes.data());
+    qsizetype o = 0;
+    auto put = [&](char16_t u) {
+        out[o++] = static_cast<unsigned char>(u & 0xFF);
+        out[o++] = static_cast<unsigned char>(u >> 8);
+    };
+    put(0xFEFF);
+    for (const QChar c : text) {
+        if (c == u'\n') put(u'\r');
+        put(c.unicode());
+    }
+    bytes.truncate(o);
+    return bytes;
+}
+
 }  // namespace
 
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
@@ -109,7 +208,10 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
     if (info.exists() && !info.isFile())
         return Fail(error, ReadError(path, QStringLiteral("it is not a regular file")));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return Fail(error, ReadError(path, file.errorString()));
+    // Unbuffered: Qt's read buffer would be freed with the bytes of a small
+    // file still in it, and the file may hold a password or a text.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return Fail(error, ReadError(path, file.errorString()));
     const qint64 size = file.size();
     try {
         if (size > 0) {
@@ -144,27 +246,53 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
 QString DecodeTextFile(const QByteArray& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const auto n = static_cast<std::size_t>(bytes.size());
-    const bool bom = n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF;
-    const std::size_t skip = bom ? 3 : 0;
-    bool nonAscii = false;
+    const Encoding encoding = Detect(p, n);
+    const char* rest = bytes.constData() + encoding.skip;
+    const auto size = static_cast<qsizetype>(n - encoding.skip);
     QString text;
-    if (IsValidUtf8(p + skip, n - skip, &nonAscii) && (bom || nonAscii)) {
-        text = QString::fromUtf8(bytes.constData() + skip, static_cast<qsizetype>(n - skip));
-    } else {
-        // Not UTF-8 (a mark followed by invalid bytes included): the byte-text
-        // rule loses nothing, so the file's bytes all survive.
-        text = FromByteText(bytes);
+    switch (encoding.form) {
+        case Form::Utf8: {
+            // A mark after the one skipped is a character of the text
+            // (QString::fromUtf8 would drop it).
+            QStringDecoder utf8(QStringDecoder::Utf8,
+                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+            text = utf8(QByteArrayView(rest, size));
+            break;
+        }
+        case Form::Utf16LE:
+        case Form::Utf16BE: {
+            // Unit for unit, lone surrogate halves included: what the save wrote.
+            text = QString(size / 2, Qt::Uninitialized);
+            auto* out = reinterpret_cast<char16_t*>(text.data());
+            const int high = encoding.form == Form::Utf16LE ? 1 : 0;
+            for (qsizetype i = 0; i < size / 2; ++i)
+                out[i] =
+                    static_cast<char16_t>(p[encoding.skip + 2 * i + high] << 8 | p[encoding.skip + 2 * i + 1 - high]);
+            break;
+        }
+        case Form::ByteText:
+            text = FromByteText(bytes);
+            break;
     }
     NormaliseLineBreaks(text);
     return text;
 }
 
 QByteArray EncodeTextFile(const QString& text) {
-    // Byte text, as the files have always held. A character outside the code
-    // page makes the whole text UTF-8, which the load reads back.
+    // Byte text, as the files have always held, when the load reads it back
+    // as it is. Byte text that happens to be valid UTF-8 or to start like a
+    // byte-order mark would not: that text goes as UTF-8 with the mark.
     QByteArray bytes;
-    if (WorkTextToBytes(text, bytes)) return bytes;
-    return QString(text).replace(u'\n', QStringLiteral("\r\n")).toUtf8();
+    if (WorkTextToBytes(text, bytes)) {
+        if (Detect(bytes).form == Form::ByteText) return bytes;
+        WipeBytes(bytes);
+        return EncodeUtf8(text, true);
+    }
+    // A character outside the code page: UTF-8, which the load reads back
+    // (with the mark when the text itself starts with one). Only UTF-16
+    // holds a lone surrogate half.
+    if (HasLoneSurrogate(text)) return EncodeUtf16(text);
+    return EncodeUtf8(text, text.startsWith(QChar(0xFEFF)));
 }
 
 namespace {
@@ -210,12 +338,24 @@ bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&
     if (error) error->clear();
     if (QFileInfo(path).isDir()) return Fail(error, SaveError(path, QStringLiteral("a folder of that name exists")));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return Fail(error, SaveError(path, file.errorString()));
+    bool opened;
+    {
+        // A new file is owner-only from its first byte, whatever the umask:
+        // it may hold a password or a text. A replaced file keeps its mode
+        // (QSaveFile gives the new one the old one's permissions).
+        OwnerOnlyFiles ownerOnly;
+        // Unbuffered: small writes would otherwise pass through a buffer of
+        // Qt's that is freed without being wiped.
+        opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    if (!opened) return Fail(error, SaveError(path, file.errorString()));
     SaveFileSink sink(file);
     // Left uncommitted on any failure: the temporary file goes, the old file stays.
     if (!produce(sink) || sink.failed) {
+        // The cause first: cancelling puts its own "Writing canceled" in its place.
+        const QString reason = sink.failed ? sink.Reason() : QString();
         file.cancelWriting();
-        return sink.failed ? Fail(error, SaveError(path, sink.Reason())) : false;
+        return sink.failed ? Fail(error, SaveError(path, reason)) : false;
     }
     if (!file.commit()) return Fail(error, SaveError(path, file.errorString()));
     return true;
@@ -240,11 +380,28 @@ bool LoadTextFile(const QString& path, QString& text, QString* error) {
 bool LoadHexFile(const QString& path, QString& hex, QString* error) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error)) return false;
+    // A byte-order mark, as some editors write, is no part of the hex text.
+    QByteArrayView content = bytes;
+    QByteArray narrowed;
+    const Encoding encoding = Detect(bytes);
+    if (encoding.form == Form::Utf16LE || encoding.form == Form::Utf16BE) {
+        narrowed = DecodeTextFile(bytes).toUtf8();
+        content = narrowed;
+    } else if (content.startsWith("\xEF\xBB\xBF")) {
+        content = content.sliced(3);  // also before bytes that are no UTF-8: they are no hex text either way
+    }
     std::string joined;
-    joined.reserve(static_cast<std::size_t>(bytes.size()));
-    FieldReader reader(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    while (!reader.AtEnd()) joined += reader.ReadNextField();
+    joined.reserve(static_cast<std::size_t>(content.size()));
+    FieldReader reader(std::string_view(content.data(), static_cast<std::size_t>(content.size())));
+    while (!reader.AtEnd()) {
+        std::string field = reader.ReadNextField();
+        joined += field;
+        SecureWipe(field);
+    }
     hex = FromByteText(QByteArrayView(joined.data(), static_cast<qsizetype>(joined.size())));
+    SecureWipe(joined);  // the file may hold anything
+    WipeBytes(narrowed);
+    WipeBytes(bytes);
     return true;
 }
 

@@ -14,13 +14,15 @@ namespace quelvane {
 // or device, a missing or unreadable file, or one too large for memory.
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error);
 
-// A text file's content as the work text: UTF-8 when the file is valid UTF-8
-// with non-ASCII characters or starts with a byte-order mark, else byte text.
-// CR LF, lone LF and lone CR all become "\n".
+// A text file's content as the work text: UTF-16 after its byte-order mark,
+// UTF-8 when the file is valid UTF-8 with non-ASCII characters or starts with
+// the UTF-8 mark, else byte text. CR LF, lone LF and lone CR all become "\n".
 QString DecodeTextFile(const QByteArray& bytes);
 
-// The bytes a work text is saved as: byte text with CR LF line breaks, or
-// UTF-8 (with CR LF) when a character has no byte.
+// The bytes a work text is saved as, which DecodeTextFile reads back as the
+// same text: byte text with CR LF line breaks where that reads back as it
+// is; else UTF-8 (with the mark when byte text would read as something
+// else); UTF-16LE with the mark for a text with a lone surrogate half.
 QByteArray EncodeTextFile(const QString& text);
 
 // Where a writer puts its bytes; false once a write has failed.
@@ -34,7 +36,8 @@ public:
 // Replaces the file at path with what produce puts, atomically: written
 // beside it and renamed over it only when produce returned true and every
 // byte was written, so a failure leaves the old file whole and nothing half
-// written. When produce gives up on its own, *error is left empty.
+// written. When produce gives up on its own, *error is left empty. A new
+// file is owner-only (0600) whatever the umask; a replaced one keeps its mode.
 bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&)>& produce, QString* error);
 bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error);
 

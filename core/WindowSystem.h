@@ -38,6 +38,10 @@ public:
     virtual void SetBusyPointer(bool busy) = 0;
     // False when the clipboard did not take the text.
     virtual bool SetClipboardText(const QString& text) = 0;
+    // The same for a text that may be secret, marked so that clipboard-history
+    // tools keep no copy of it (x-kde-passwordManagerHint: secret). A window
+    // system that cannot mark it does not take it.
+    virtual bool SetSecretClipboardText(const QString& /*text*/) { return false; }
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> ChooseFile(const FileDialogRequest& request) = 0;
 

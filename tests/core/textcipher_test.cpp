@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "cipher/clsBlowfish.h"
 #include "core/TextCipher.h"
@@ -129,6 +132,65 @@ TEST_F(Road, AFolderThatCannotBeMadeIsAClearError) {
     TextCipher::Decryption result;
     EXPECT_FALSE(road.Decrypt(QStringLiteral("pw"), QStringLiteral("00"), result, &error));
     EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot make a private temporary folder for the decryption")));
+}
+
+TEST_F(Road, HexTextAfterAByteOrderMarkDecrypts) {
+    const QString hex = Encrypt(QStringLiteral("marked"));
+    for (const QString& pasted : {QChar(0xFEFF) + hex, QChar(0xFEFF) + hex.first(20) + u'\n' + hex.sliced(20)}) {
+        const TextCipher::Decryption back = Decrypt(pasted);
+        EXPECT_FALSE(back.wrongPassword);
+        EXPECT_EQ(back.text, QStringLiteral("marked"));
+    }
+}
+
+// The password box masks the password: a message names a character's
+// position, never the character or its code.
+TEST_F(Road, PasswordMessagesNameThePositionOnly) {
+    const QString password = QString::fromUtf8("ke\u0101y");
+    QString hex, error;
+    TextCipher::Decryption result;
+    EXPECT_FALSE(road.Encrypt(password, QStringLiteral("text"), hex, &error));
+    QString decryptError;
+    EXPECT_FALSE(road.Decrypt(password, QStringLiteral("00"), result, &decryptError));
+    for (const QString& message : {error, decryptError}) {
+        EXPECT_TRUE(message.startsWith(QStringLiteral("The password's character number 3 "))) << message.toStdString();
+        EXPECT_FALSE(message.contains(QChar(0x0101)) || message.contains(QStringLiteral("101")));
+    }
+}
+
+TEST(HexCiphertext, OnlyWholeBlocksOfHexDigits) {
+    QTemporaryDir dir;
+    TextCipher road;
+    road.SetTemporaryParent(dir.path());
+    QString hex, error;
+    ASSERT_TRUE(road.Encrypt(QStringLiteral("pw"), QStringLiteral("a"), hex, &error));
+    EXPECT_TRUE(TextCipher::IsHexCiphertext(hex));
+    EXPECT_TRUE(TextCipher::IsHexCiphertext(hex.toLower()));
+    EXPECT_TRUE(TextCipher::IsHexCiphertext(QChar(0xFEFF) + hex.first(16) + QStringLiteral("\r\n ") + hex.sliced(16)));
+    for (const QString& other :
+         {QString(), QStringLiteral("plain words"), hex.first(16), hex.chopped(1), hex + QStringLiteral("G"),
+          hex.first(16) + QChar(0xFEFF) + hex.sliced(16), QStringLiteral("DEADBEEF, the password is here, DEADBEEF")})
+        EXPECT_FALSE(TextCipher::IsHexCiphertext(other)) << other.toStdString();
+}
+
+// The temporary files hold the plaintext: owner-only in an owner-only
+// folder, whatever the umask.
+TEST_F(Road, TemporaryFilesAreOwnerOnly) {
+    QStringList seen;
+    road.OnBusy([&](bool on) {
+        if (!on) return;
+        for (const QString& path : {QFileInfo(road.SourcePath()).path(), road.SourcePath()}) {
+            struct stat st {};
+            if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+                seen << QStringLiteral("%1 %2").arg(QFileInfo(path).fileName()).arg(st.st_mode & 0777, 0, 8);
+        }
+    });
+    const mode_t saved = ::umask(0);
+    Encrypt(QStringLiteral("open to all?"));
+    ::umask(saved);
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_TRUE(seen[0].endsWith(QStringLiteral(" 700"))) << seen[0].toStdString();
+    EXPECT_EQ(seen[1], QStringLiteral("DumpSTempFile$$$ 600"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <csignal>
 #include <optional>
 
@@ -198,6 +199,95 @@ TEST_F(TextFiles, SavedBytesReadBackUnchanged) {
     const FileRead r = Read(target);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.bytes, bytes);
+}
+
+// What "&Save Tex File" writes, "&Load Tex File" reads back as the same text.
+TEST(TextFileEncoding, EverySavedTextLoadsBackExactly) {
+    const QString mass = QString::fromUtf8("Das Ma\u00DF\u201C steht am Fu\u00DF\u00BB des Bergs");
+    const QList<QString> texts = {
+        mass,  // its Windows-1252 bytes DF 93 and DF BB happen to be valid UTF-8
+        QString::fromUtf8("\u00C3\u00A9t\u00E9"),  // "é" written as UTF-8 and read as byte text
+        QString::fromUtf8("\u00EF\u00BB\u00BFstarts like a mark"),  // byte text EF BB BF
+        QString::fromUtf8("\u00FF\u00FEor a UTF-16 mark"),  // byte text FF FE, even length
+        QString::fromUtf8("\u00FE\u00FF"),
+        QChar(0xFEFF) + QString::fromUtf8("a mark that is part of the text \u2603"),
+        QString(QChar(0xFEFF)),
+        QString(QChar(0xFEFF)) + QChar(0xFEFF) + u'x',
+        QChar(0xFEFF) + QString::fromUtf8("\u00E9 in the code page"),
+        QString::fromUtf8("snow \u2603 and caf\u00E9\nline"),
+        QStringView(u"lone \xD800 half and a pair \xD83D\xDE00\nend").toString(),
+        QStringLiteral("plain\nlines\n\nend\n"),
+        QString::fromUtf8("caf\u00E9 \u20AC \u0178"),  // byte text that is not UTF-8
+        QString(),
+    };
+    for (const QString& text : texts) {
+        const QByteArray bytes = EncodeTextFile(text);
+        EXPECT_EQ(DecodeTextFile(bytes), text) << bytes.toHex(' ').toStdString();
+    }
+    // Texts that read back as they are keep today's bytes.
+    EXPECT_EQ(EncodeTextFile(QString::fromUtf8("caf\u00E9\n\u20AC")), QByteArray("caf\xE9\r\n\x80"));
+    EXPECT_EQ(EncodeTextFile(QStringLiteral("abc")), QByteArray("abc"));
+    // The others go as UTF-8 with the mark, line breaks as CR LF.
+    EXPECT_EQ(EncodeTextFile(QString::fromUtf8("Ma\u00DF\u201C\nx")), QByteArray("\xEF\xBB\xBF"
+                                                                                 "Ma\xC3\x9F\xE2\x80\x9C\r\nx"));
+}
+
+TEST(DecodeTextFile, Utf16WithItsMark) {
+    EXPECT_EQ(DecodeTextFile(QByteArray("\xFF\xFEh\0i\0\r\0\n\0\x03&", 12)), QString::fromUtf8("hi\n\u2603"));
+    EXPECT_EQ(DecodeTextFile(QByteArray("\xFE\xFF\0h\0i\0\r&\x03", 10)), QString::fromUtf8("hi\n\u2603"));
+    // An odd length is no UTF-16: byte text, every byte kept.
+    EXPECT_EQ(DecodeTextFile(QByteArray("\xFF\xFEh", 3)), QString::fromUtf8("\u00FF\u00FEh"));
+}
+
+TEST_F(TextFiles, HexFilesWithAByteOrderMarkLoadAsTheirDigits) {
+    QString hex, error;
+    Spit(Path("utf8.QvH"),
+         "\xEF\xBB\xBF"
+         "0A1B\r\n2C3D");
+    ASSERT_TRUE(LoadHexFile(Path("utf8.QvH"), hex, &error)) << error.toStdString();
+    EXPECT_EQ(hex, QStringLiteral("0A1B2C3D"));
+    Spit(Path("stray.QvH"), QByteArray("\xEF\xBB\xBF"
+                                       "0A1B\xFF"));  // a mark before bytes that are no UTF-8
+    ASSERT_TRUE(LoadHexFile(Path("stray.QvH"), hex, &error)) << error.toStdString();
+    EXPECT_TRUE(hex.startsWith(QStringLiteral("0A1B"))) << hex.toStdString();
+    Spit(Path("utf16.QvH"), QByteArray("\xFF\xFE"
+                                       "0\0A\0\r\0\n\0"
+                                       "1\0B\0",
+                                       14));
+    ASSERT_TRUE(LoadHexFile(Path("utf16.QvH"), hex, &error)) << error.toStdString();
+    EXPECT_EQ(hex, QStringLiteral("0A1B"));
+}
+
+mode_t ModeOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return 07777;
+    return st.st_mode & 07777;
+}
+
+// A new file may hold a password or a text: owner-only, whatever the umask.
+// A replaced file keeps the mode its owner gave it.
+TEST_F(TextFiles, NewFilesAreOwnerOnlyAndReplacedOnesKeepTheirMode) {
+    for (const mode_t mask : {mode_t{022}, mode_t{0}, mode_t{077}}) {
+        const mode_t saved = ::umask(mask);
+        const QString target = Path(QStringLiteral("new-%1.QvP").arg(mask, 0, 8));
+        EXPECT_EQ(Save(target, "secret"), std::nullopt);
+        ::umask(saved);
+        EXPECT_EQ(ModeOf(target), mode_t{0600}) << "umask " << std::oct << mask;
+    }
+    for (const mode_t mode : {mode_t{0644}, mode_t{0640}, mode_t{0604}}) {
+        const QString target = Path(QStringLiteral("old-%1.TxT").arg(mode, 0, 8));
+        Spit(target, "old");
+        ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), mode), 0);
+        const mode_t saved = ::umask(077);
+        EXPECT_EQ(Save(target, "new"), std::nullopt);
+        ::umask(saved);
+        EXPECT_EQ(ModeOf(target), mode) << std::oct << mode;
+        EXPECT_EQ(Slurp(target), "new");
+    }
+    // The process's umask is as it was.
+    const mode_t before = ::umask(022);
+    EXPECT_EQ(Save(Path("after.TxT"), "x"), std::nullopt);
+    EXPECT_EQ(::umask(before), mode_t{022});
 }
 
 }  // namespace

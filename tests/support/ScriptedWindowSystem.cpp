@@ -32,6 +32,13 @@ void ScriptedWindowSystem::SetBusyPointer(bool busy) {
 bool ScriptedWindowSystem::SetClipboardText(const QString& text) {
     if (!clipboardWorks) return false;
     clipboard = text;
+    clipboardSecret = false;
+    return true;
+}
+
+bool ScriptedWindowSystem::SetSecretClipboardText(const QString& text) {
+    if (!SetClipboardText(text)) return false;
+    clipboardSecret = true;
     return true;
 }
 

@@ -41,6 +41,7 @@ public:
     int busyChanges = 0;  // how often the pointer changed
     bool clipboardWorks = true;
     std::optional<QString> clipboard;
+    bool clipboardSecret = false;  // the last text was marked secret
     bool ended = false;
 
     // Geometry the closing slide sees; refuseMoves makes every move fail.
@@ -53,6 +54,7 @@ public:
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultAnswer) override;
     void SetBusyPointer(bool busy) override;
     bool SetClipboardText(const QString& text) override;
+    bool SetSecretClipboardText(const QString& text) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     std::optional<WindowGeometry> MainWindowGeometry() override { return geometry; }
     bool SetMainWindowGeometry(const WindowGeometry& g) override;

@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: MIT
+// What the window keeps from others and keeps exact: the clipboard marks
+// every copy but hex ciphertext as a secret, texts saved with "&Save Tex
+// File" load back unchanged, and hex files with a byte-order mark decrypt.
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QtTest>
+
+#include "app/QtWindowSystem.h"
+#include "tests/support/WindowFixture.h"
+
+using namespace quelvane;
+
+namespace {
+
+const QString kCopied = QStringLiteral(" Your Txt \r\n\r\n Has Been Copyed To Clipboard ");
+const QString kDoneDecrypt =
+    QStringLiteral("Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard ");
+
+struct Window : WindowFixture {
+    void Run(const char* name, std::optional<QString> file = std::nullopt) {
+        if (file) ws.fileAnswers.push_back(file);
+        Action(name)->trigger();
+        ws.fileAnswers.clear();
+    }
+    // Copies the work text; whether the copy was marked secret.
+    bool CopyIsSecret() {
+        ws.clipboardSecret = !ws.clipboardSecret;  // the copy must set it either way
+        Run("CopyTexBoxToClipboard");
+        return ws.clipboardSecret;
+    }
+};
+
+QByteArray Slurp(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+}  // namespace
+
+class SecurityTest : public QObject {
+    Q_OBJECT
+private slots:
+    void clipboardMarksAllButCiphertext();
+    void qtClipboardCarriesTheHint();
+    void savedTextLoadsBackExactly();
+    void hexWithAByteOrderMarkDecrypts();
+};
+
+void SecurityTest::clipboardMarksAllButCiphertext() {
+    Window t;
+    t.Key()->setText(QStringLiteral("pw"));
+    t.w->SetWorkText(QStringLiteral("the plaintext"));
+    QVERIFY(t.CopyIsSecret());
+    QCOMPARE(t.ws.clipboard, std::optional<QString>(QStringLiteral("the plaintext")));
+
+    t.Run("Quelvane");
+    const QString hex = t.w->WorkText();
+    QVERIFY(!t.CopyIsSecret());  // hex ciphertext goes as it always did
+    QCOMPARE(t.ws.clipboard, std::optional<QString>(hex));
+    t.w->SetWorkText(hex.toLower().insert(32, u'\n'));
+    QVERIFY(!t.CopyIsSecret());
+
+    for (const QString& other : {QString(), QStringLiteral("0123456789ABCDEF"), hex + QStringLiteral(" and a note")}) {
+        t.w->SetWorkText(other);
+        QVERIFY2(t.CopyIsSecret(), qPrintable(other));
+        QCOMPARE(t.ws.clipboard, std::optional<QString>(other));
+    }
+    QCOMPARE(t.ws.messages.last().text, kCopied);
+}
+
+void SecurityTest::qtClipboardCarriesTheHint() {
+    QtWindowSystem ws;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString hint = QStringLiteral("x-kde-passwordManagerHint");
+    QVERIFY(ws.SetSecretClipboardText(QStringLiteral("secret\ntext")));
+    QCOMPARE(clipboard->text(), QStringLiteral("secret\ntext"));
+    QCOMPARE(clipboard->mimeData()->data(hint), QByteArray("secret"));
+    QVERIFY(ws.SetClipboardText(QStringLiteral("0A1B")));
+    QCOMPARE(clipboard->text(), QStringLiteral("0A1B"));
+    QVERIFY(!clipboard->mimeData()->hasFormat(hint));
+}
+
+void SecurityTest::savedTextLoadsBackExactly() {
+    // Its Windows-1252 bytes happen to be valid UTF-8 ("Das Maߓ ...").
+    const QString text = QString::fromUtf8("Das Ma\u00DF\u201C steht am Fu\u00DF\u00BB des Bergs");
+    Window t;
+    t.w->SetWorkText(text);
+    t.Run("SaveTexFile", t.Path(QStringLiteral("notes")));
+    t.w->SetWorkText(QStringLiteral("something else"));
+    t.Run("LoadTexFile", t.Path(QStringLiteral("notes.TxT")));
+    QCOMPARE(t.w->WorkText(), text);
+}
+
+void SecurityTest::hexWithAByteOrderMarkDecrypts() {
+    Window t;
+    t.Key()->setText(QStringLiteral("pw"));
+    t.w->SetWorkText(QStringLiteral("kept safe"));
+    t.Run("Quelvane");
+    t.Run("SaveQuelvane", t.Path(QStringLiteral("data")));
+    const QByteArray saved = Slurp(t.Path(QStringLiteral("data.QvH")));
+    QFile marked(t.Path(QStringLiteral("marked.QvH")));
+    QVERIFY(marked.open(QIODevice::WriteOnly));
+    marked.write("\xEF\xBB\xBF" + saved + "\r\n");  // as some editors save it
+    marked.close();
+
+    t.Run("LoadQuelvane", marked.fileName());
+    t.Run("DeQuelvane");
+    QCOMPARE(t.w->WorkText(), QStringLiteral("kept safe"));
+    QCOMPARE(t.ws.messages.last().text, kDoneDecrypt);
+    QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
+}
+
+QTEST_MAIN(SecurityTest)
+#include "security_test.moc"

@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: MIT
+// The private folder of the temporary files: where it is made, that it is
+// owner-only and locked while its run lives, and that a later start removes
+// what killed runs left (and nothing else), on real folders and processes.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <csignal>
+
+#include "core/TemporaryFolder.h"
+
+namespace {
+
+using namespace quelvane;
+
+void Spit(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QStringList Folders(const QString& place) {
+    return QDir(place).entryList({QStringLiteral("Quelvane-*")}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+}
+
+// Whether another open file description can take the folder's lock now.
+bool Lockable(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+void Age(const QString& path, int seconds) {
+    struct utimbuf times {};
+    times.actime = times.modtime = ::time(nullptr) - seconds;
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+}
+
+class Folder : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(place.isValid()); }
+    QTemporaryDir place;
+};
+
+TEST(ChooseParent, MemoryFirstAndOnlyFoldersThatExist) {
+    QTemporaryDir runtime, shm, tmp;
+    EXPECT_EQ(TemporaryFolder::ChooseParent(runtime.path(), shm.path(), tmp.path()), runtime.path());
+    EXPECT_EQ(TemporaryFolder::ChooseParent(QString(), shm.path(), tmp.path()), shm.path());
+    EXPECT_EQ(TemporaryFolder::ChooseParent(runtime.path() + QStringLiteral("/gone"), shm.path(), tmp.path()),
+              shm.path());
+    EXPECT_EQ(TemporaryFolder::ChooseParent(QString(), QString(), tmp.path()), tmp.path());
+    // A TMPDIR that does not exist, or is no absolute folder, counts as unset: /tmp, never "" (the root).
+    for (const QString& bad : {QStringLiteral("/no/such/folder"), QString(), QStringLiteral("relative"),
+                               tmp.filePath(QStringLiteral("file"))}) {
+        if (bad.endsWith(QStringLiteral("file"))) Spit(bad, "x");
+        EXPECT_EQ(TemporaryFolder::ChooseParent(QString(), QStringLiteral("/no/shm"), bad), QStringLiteral("/tmp"))
+            << bad.toStdString();
+    }
+    // A runtime folder that is not ours is no place for ours.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(runtime.path()).constData(), 65534, 65534), 0);
+        EXPECT_EQ(TemporaryFolder::ChooseParent(runtime.path(), shm.path(), tmp.path()), shm.path());
+    }
+}
+
+TEST(ChooseParent, TheDefaultIgnoresAMissingTmpdir) {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmpdir = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", "/no/such/folder");
+    const QString parent = TemporaryFolder::DefaultParent();
+    TemporaryFolder folder;
+    QString path, error;
+    const bool made = folder.Path(path, &error);
+    runtime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", runtime);
+    tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
+    EXPECT_TRUE(QFileInfo(parent).isDir()) << parent.toStdString();
+    EXPECT_NE(parent, QStringLiteral("/"));
+    ASSERT_TRUE(made) << error.toStdString();
+    EXPECT_EQ(QFileInfo(path).path(), parent);
+}
+
+TEST_F(Folder, OwnerOnlyLockedAndGoneWithItsRun) {
+    QString path, error;
+    {
+        TemporaryFolder folder;
+        folder.SetParent(place.path());
+        ASSERT_TRUE(folder.Path(path, &error)) << error.toStdString();
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::WriteOther | QFile::ExeOther;
+        EXPECT_EQ(QFileInfo(path).permissions() & others, QFile::Permissions());
+        EXPECT_FALSE(Lockable(path)) << "a running copy's folder must be locked";
+        QString again;
+        ASSERT_TRUE(folder.Path(again, &error));
+        EXPECT_EQ(again, path);
+        // Removed behind its back (a cleaner, a logout): made again.
+        ASSERT_TRUE(QDir(path).removeRecursively());
+        ASSERT_TRUE(folder.Path(again, &error)) << error.toStdString();
+        EXPECT_TRUE(QFileInfo(again).isDir());
+        path = again;
+    }
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_TRUE(Folders(place.path()).isEmpty());
+}
+
+// A run killed in the middle of a command leaves its folder with the text
+// in it; the next start removes it, and never the folder of a running copy.
+TEST_F(Folder, AStartRemovesWhatKilledRunsLeft) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TemporaryFolder folder;
+        folder.SetParent(place.path());
+        QString path;
+        if (folder.Path(path, nullptr)) {
+            QFile text(path + QStringLiteral("/DumpSTempFile$$$"));
+            if (text.open(QIODevice::WriteOnly)) text.write("the plaintext");
+            text.close();
+        }
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const QStringList killed = Folders(place.path());
+    ASSERT_EQ(killed.size(), 1);
+
+    TemporaryFolder running;
+    running.SetParent(place.path());
+    QString runningPath, error;
+    ASSERT_TRUE(running.Path(runningPath, &error)) << error.toStdString();
+    Spit(runningPath + QStringLiteral("/DumpSTempFile$$$"), "in use");
+
+    EXPECT_EQ(TemporaryFolder::RemoveAbandoned({place.path()}), 1);
+    EXPECT_EQ(Folders(place.path()), QStringList{QFileInfo(runningPath).fileName()});
+    EXPECT_TRUE(QFileInfo::exists(runningPath + QStringLiteral("/DumpSTempFile$$$")));
+    EXPECT_EQ(TemporaryFolder::RemoveAbandoned({place.path()}), 0);
+}
+
+TEST_F(Folder, OnlyOurOwnAbandonedFoldersGo) {
+    QDir root(place.path());
+    // Left by an older version (no lock) with a text in it: goes.
+    ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-old123")));
+    Spit(place.filePath(QStringLiteral("Quelvane-old123/DumpDTempFile$$$")), "text");
+    // Empty and fresh: a copy may be making it right now. Empty and old: goes.
+    ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-fresh1")));
+    ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-stale1")));
+    Age(place.filePath(QStringLiteral("Quelvane-stale1")), 3600);
+    // Not ours to touch: other names, a link to a folder, a plain file.
+    QTemporaryDir elsewhere;
+    Spit(elsewhere.filePath(QStringLiteral("keep")), "keep");
+    ASSERT_TRUE(QFile::link(elsewhere.path(), place.filePath(QStringLiteral("Quelvane-link12"))));
+    ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-longer-name")));
+    Spit(place.filePath(QStringLiteral("Quelvane-longer-name/x")), "x");
+    ASSERT_TRUE(root.mkdir(QStringLiteral("Other-abcdef")));
+    Spit(place.filePath(QStringLiteral("Other-abcdef/x")), "x");
+    Spit(place.filePath(QStringLiteral("Quelvane-file12")), "x");
+    // Another user's (only root can make one).
+    if (::geteuid() == 0) {
+        ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-other1")));
+        Spit(place.filePath(QStringLiteral("Quelvane-other1/x")), "x");
+        ASSERT_EQ(
+            ::chown(QFile::encodeName(place.filePath(QStringLiteral("Quelvane-other1"))).constData(), 65534, 65534), 0);
+    }
+
+    EXPECT_EQ(TemporaryFolder::RemoveAbandoned({place.path(), place.path() + QStringLiteral("/.")}), 2);
+    QStringList left = root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    left.removeAll(QStringLiteral("Quelvane-other1"));
+    EXPECT_EQ(left, (QStringList{"Other-abcdef", "Quelvane-file12", "Quelvane-fresh1", "Quelvane-link12",
+                                 "Quelvane-longer-name"}));
+    EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath(QStringLiteral("keep"))));
+    if (::geteuid() == 0) {
+        EXPECT_TRUE(QFileInfo::exists(place.filePath(QStringLiteral("Quelvane-other1/x"))));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// libFuzzer: text-file decoding takes any bytes, and whatever text it gives,
+// or any text of the work-text box, is saved as bytes that load back as the
+// same text.
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "core/TextFiles.h"
+
+namespace {
+
+void RoundTrip(const QString& text) {
+    if (quelvane::DecodeTextFile(quelvane::EncodeTextFile(text)) != text) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString decoded = quelvane::DecodeTextFile(bytes);
+    if (decoded.contains(u'\r')) std::abort();  // line breaks are the box's
+    RoundTrip(decoded);
+
+    // The same bytes as UTF-16 units, lone surrogate halves included, in the
+    // box's form (no CR, no line or paragraph separator).
+    QString units(static_cast<qsizetype>(size / 2), Qt::Uninitialized);
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        char16_t u = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+        if (u == u'\r' || u == 0x2028 || u == 0x2029) u = u'\n';
+        units[static_cast<qsizetype>(i / 2)] = QChar(u);
+    }
+    RoundTrip(units);
+    return 0;
+}
