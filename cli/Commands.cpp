@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <thread>
 
-#include "cli/MemoryAhead.h"
 #include "cli/Password.h"
 #include "cli/Streams.h"
 #include "core/HexDecryption.h"
@@ -63,23 +62,6 @@ bool MayWrite(const QString& path, bool force, QString* error) {
     return false;
 }
 
-// Overwrites the plaintext on another core while this one writes the result,
-// and gives the memory no longer used back meanwhile rather than at the end.
-class WipeMeanwhile {
-public:
-    explicit WipeMeanwhile(QString& text)
-        : wiper([&text] {
-              WipeString(text);
-              ReleaseFreedMemory();
-          }) {}
-    ~WipeMeanwhile() { wiper.join(); }
-    WipeMeanwhile(const WipeMeanwhile&) = delete;
-    WipeMeanwhile& operator=(const WipeMeanwhile&) = delete;
-
-private:
-    std::thread wiper;
-};
-
 class Runner {
 public:
     explicit Runner(const Arguments& a) : args(a) {}
@@ -106,13 +88,24 @@ private:
         return status == PasswordStatus::Usage ? kUsage : kFailed;
     }
 
-    // The input as "&Load Tex File" reads it; false when it holds no text.
-    static bool TextOf(Input& in, const QString& name, QString& text, QString* error) {
-        text = in.Bytes().isEmpty() ? QString() : DecodeTextFile(in.Bytes());
-        in.Release();
-        if (!text.isEmpty()) return true;
-        *error = WithName(name, QStringLiteral("the input is empty: there is no text to encrypt"));
-        return false;
+    // The file's plain bytes go straight to the window's road, without a
+    // work text; only a character without a byte takes the way through the
+    // work text, for the message that names its place.
+    bool EncryptFile(Input& in, const QString& name, QByteArray& hex, QString* error) {
+        bool noByte = false;
+        QString failure;
+        const bool encrypted = road.EncryptPlain(
+            password, [&](FileSink& out) { return PutPlainBytesOfTextFile(in.Bytes(), out, &noByte); }, hex, &failure);
+        if (encrypted) return true;
+        if (!noByte) {
+            *error = WithName(name, failure);
+            return false;
+        }
+        QString text = DecodeTextFile(in.Bytes());
+        text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');  // as the box does
+        const bool encryptedText = Encrypt(text, name, hex, error);
+        WipeString(text);
+        return encryptedText;
     }
 
     // The input as "&Load Quelvane" reads it; false when it holds no hex text.
@@ -123,7 +116,7 @@ private:
         return false;
     }
 
-    bool Encrypt(const QString& text, const QString& name, QString& hex, QString* error) {
+    bool Encrypt(const QString& text, const QString& name, QByteArray& hex, QString* error) {
         QString failure;
         if (road.Encrypt(password, text, hex, &failure)) return true;
         qsizetype at = -1;
@@ -158,16 +151,14 @@ private:
         if (!in.Read(input, &error)) return Report(error), kFailed;
         bool written = false;
         if (Encrypting()) {
-            QString text, hex;
-            {
-                MemoryAhead memory(static_cast<std::size_t>(in.Bytes().size()));
-                if (!TextOf(in, name, text, &error)) return Report(error), kFailed;
-                memory.OpenHole();
+            if (IsEmptyTextFile(in.Bytes())) {
+                Report(WithName(name, QStringLiteral("the input is empty: there is no text to encrypt")));
+                return kFailed;
             }
-            if (const int status = AskPassword()) return WipeString(text), status;
-            const bool encrypted = Encrypt(text, name, hex, &error);
-            WipeMeanwhile wipe(text);
-            if (!encrypted) return Report(error), kFailed;
+            if (const int status = AskPassword()) return status;
+            QByteArray hex;
+            if (!EncryptFile(in, name, hex, &error)) return Report(error), kFailed;
+            in.Release();
             written = target.isEmpty() ? WriteHexToStandardOutput(hex, &error) : WriteHexFile(target, hex, &error);
         } else {
             std::string joined;

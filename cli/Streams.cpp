@@ -45,25 +45,6 @@ QString OutputError(int code) {
     return QStringLiteral("cannot write to standard output: %1").arg(qt_error_string(code));
 }
 
-// Hex characters to bytes, one for one: a plain loop the compiler vectorises.
-void Narrow(const char16_t* in, qsizetype n, char* out) {
-    for (qsizetype i = 0; i < n; ++i) out[i] = static_cast<char>(in[i]);
-}
-
-// Puts the hex text through put in chunks, so no second whole copy is made.
-template <class Put>
-bool PutHex(QStringView hex, Put&& put) {
-    std::array<char, kChunk> chunk;
-    const auto* in = reinterpret_cast<const char16_t*>(hex.utf16());
-    for (qsizetype done = 0; done < hex.size();) {
-        const qsizetype n = qMin(kChunk, hex.size() - done);
-        Narrow(in + done, n, chunk.data());
-        if (!put(chunk.data(), n)) return false;
-        done += n;
-    }
-    return true;
-}
-
 // Everything the descriptor gives until its end. The buffer doubles when
 // full, and the one it leaves is overwritten first.
 bool ReadAll(int fd, const QString& name, QByteArray& bytes, QString* error) {
@@ -147,20 +128,16 @@ bool WriteStandardOutput(QByteArrayView bytes, QString* error) {
     return true;
 }
 
-bool WriteHexToStandardOutput(QStringView hex, QString* error) {
+bool WriteHexToStandardOutput(QByteArrayView hex, QString* error) {
     int code = 0;
     const bool written =
-        PutHex(hex, [&](const char* data, qsizetype n) { return WriteAll(STDOUT_FILENO, data, n, &code); }) &&
-        WriteAll(STDOUT_FILENO, "\n", 1, &code);
+        WriteAll(STDOUT_FILENO, hex.data(), hex.size(), &code) && WriteAll(STDOUT_FILENO, "\n", 1, &code);
     if (!written) return Fail(error, OutputError(code));
     return true;
 }
 
-bool WriteHexFile(const QString& path, QStringView hex, QString* error) {
-    return WriteFileAtomically(
-        path,
-        [&](FileSink& out) { return PutHex(hex, [&](const char* data, qsizetype n) { return out.Put(data, n); }); },
-        error);
+bool WriteHexFile(const QString& path, QByteArrayView hex, QString* error) {
+    return SaveFileAtomically(path, hex, error);
 }
 
 bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error) {

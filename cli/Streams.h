@@ -37,8 +37,8 @@ bool WriteStandardOutput(QByteArrayView bytes, QString* error);
 // Hex text, all ASCII, as one byte per character: on standard output with one
 // line end after it; in a file with nothing after it, as "&Save Quelvane"
 // writes it.
-bool WriteHexToStandardOutput(QStringView hex, QString* error);
-bool WriteHexFile(const QString& path, QStringView hex, QString* error);
+bool WriteHexToStandardOutput(QByteArrayView hex, QString* error);
+bool WriteHexFile(const QString& path, QByteArrayView hex, QString* error);
 
 // Writes bytes to path atomically and owner-only (read and write for the
 // owner, nothing for others), also when it replaces a file.

@@ -1,25 +1,24 @@
 // SPDX-License-Identifier: MIT
 // quelvane-cli: the window's encryption, decryption and password generator
 // for scripts and stored files.
-#include <sys/prctl.h>
-#include <sys/resource.h>
-
 #include <QStringList>
 #include <csignal>
 #include <cstdio>
 
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
-#include "cli/MemoryAhead.h"
+#include "core/Platform.h"
+#include "core/TemporaryFolder.h"
 
 namespace {
 
 // The process holds a password and plaintext: no core file, and no other
-// process of the same user may read its memory.
+// process of the same user may read its memory. Runs killed in the middle of
+// an encryption may have left their text behind.
 void Harden() {
-    const rlimit none{0, 0};
-    setrlimit(RLIMIT_CORE, &none);
-    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    QString error;
+    if (!quelvane::ProtectProcessMemory(&error)) std::fprintf(stderr, "quelvane-cli: %s\n", qPrintable(error));
+    quelvane::TemporaryFolder::RemoveAbandoned();
     // A closed pipe is reported as a write error, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
 }
@@ -32,7 +31,6 @@ void Print(FILE* to, const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    quelvane::cli::KeepFreedMemory();
     Harden();
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);

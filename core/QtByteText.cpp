@@ -17,29 +17,33 @@ namespace {
 // Characters per step of the fast path.
 constexpr qsizetype kRun = 16;
 
-// Writes the bytes of the run of kRun characters at p (those of characters
-// other than ASCII, and of "\n" when lineBreaks, are left undefined) and
-// returns how many characters from the start are plain: ASCII, and no "\n"
-// when lineBreaks. out needs room for kRun bytes.
+// Writes the bytes of the run of kRun characters at p (those of the other
+// characters are left undefined) and returns how many characters from the
+// start are plain: their own byte (U+0000 to U+007F and U+00A0 to U+00FF),
+// and no "\n" when lineBreaks. out needs room for kRun bytes.
 #if defined(__SSE2__) || defined(_M_X64)
+inline __m128i PlainLanes(__m128i x, __m128i lf) noexcept {
+    // Its own byte: below U+0100 and not U+0080 to U+009F, whose bytes
+    // stand for other characters in Windows-1252.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i oneByte = _mm_cmpeq_epi16(_mm_and_si128(x, _mm_set1_epi16(static_cast<short>(0xFF00))), zero);
+    const __m128i c1 =
+        _mm_cmpeq_epi16(_mm_and_si128(x, _mm_set1_epi16(static_cast<short>(0xFFE0))), _mm_set1_epi16(0x80));
+    return _mm_andnot_si128(_mm_or_si128(c1, _mm_cmpeq_epi16(x, lf)), oneByte);
+}
+
 inline qsizetype PlainRun(const char16_t* p, char* out, bool lineBreaks) noexcept {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80)), zero = _mm_setzero_si128();
-    const __m128i lf = _mm_set1_epi16(lineBreaks ? '\n' : 0x80);  // 0x80 is caught as not ASCII anyway
+    const __m128i lf = _mm_set1_epi16(lineBreaks ? '\n' : 0x80);  // 0x80 is caught as no byte of its own anyway
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(a, b));
-    // The common case first: one test for the whole run.
-    const __m128i other = _mm_or_si128(_mm_and_si128(_mm_or_si128(a, b), high),
-                                       _mm_or_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(b, lf)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(other, zero)) == 0xFFFF) return kRun;
-    const __m128i plainA = _mm_andnot_si128(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(_mm_and_si128(a, high), zero));
-    const __m128i plainB = _mm_andnot_si128(_mm_cmpeq_epi16(b, lf), _mm_cmpeq_epi16(_mm_and_si128(b, high), zero));
-    return std::countr_one(static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(plainA, plainB))));
+    const auto plain = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(PlainLanes(a, lf), PlainLanes(b, lf))));
+    return plain == 0xFFFF ? kRun : std::countr_one(plain);
 }
 #else
 inline qsizetype PlainRun(const char16_t* p, char* out, bool lineBreaks) noexcept {
     qsizetype k = 0;
-    while (k < kRun && p[k] < 0x80 && !(lineBreaks && p[k] == u'\n')) {
+    while (k < kRun && (p[k] < 0x80 || (p[k] >= 0xA0 && p[k] < 0x100)) && !(lineBreaks && p[k] == u'\n')) {
         out[k] = static_cast<char>(p[k]);
         ++k;
     }

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <thread>
+#include <type_traits>
 
 #include "cipher/HexText.h"
 #include "cipher/SecureWipe.h"
@@ -126,6 +127,21 @@ private:
     bool on = false;
 };
 
+// Passes bytes on and counts them.
+class CountingSink : public FileSink {
+public:
+    explicit CountingSink(FileSink& o) : out(o) {}
+    bool Put(const char* data, qsizetype size) override {
+        count += size;
+        return out.Put(data, size);
+    }
+    using FileSink::Put;
+    qint64 count = 0;
+
+private:
+    FileSink& out;
+};
+
 // Writes one byte of every page, so the kernel maps them all now.
 void TouchPages(char* p, qsizetype size) {
     constexpr qsizetype kPage = 4096;
@@ -134,7 +150,8 @@ void TouchPages(char* p, qsizetype size) {
 
 // Bytes from to to of the file as hex text at out (two characters a byte),
 // read in chunks straight into it.
-bool ReadAsHex(const QString& path, qint64 from, qint64 to, char16_t* out) {
+template <class Ch>
+bool ReadAsHex(const QString& path, qint64 from, qint64 to, Ch* out) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !file.seek(from)) return false;
     std::array<std::uint8_t, kChunk> chunk;
@@ -184,48 +201,76 @@ bool TextCipher::Prepare(const QString& purpose, QString* error) {
 }
 
 bool TextCipher::Encrypt(const QString& password, QStringView workText, QString& hex, QString* error) {
+    return EncryptAs(password, workText, hex, error);
+}
+
+bool TextCipher::Encrypt(const QString& password, QStringView workText, QByteArray& hex, QString* error) {
+    return EncryptAs(password, workText, hex, error);
+}
+
+bool TextCipher::EncryptPlain(const QString& password, const PlainWriter& writePlain, QByteArray& hex, QString* error) {
+    return EncryptFrom(password, writePlain, hex, error);
+}
+
+template <class Hex>
+bool TextCipher::EncryptAs(const QString& password, QStringView workText, Hex& hex, QString* error) {
+    // The text converted a chunk at a time on the way to the file: no whole
+    // copy of the plaintext in memory.
+    qsizetype bad = -1;
+    std::array<char, kChunk> chunk;
+    const auto writePlain = [&](FileSink& out) {
+        qsizetype pos = 0;
+        while (pos < workText.size()) {
+            bool failed = false;
+            const qsizetype n = EncodeByteText(workText, pos, chunk.data(), kChunk, true, &failed);
+            if (!out.Put(chunk.data(), n)) return false;
+            if (failed) {
+                bad = pos;
+                return false;
+            }
+        }
+        return true;
+    };
+    const bool encrypted = EncryptFrom(password, writePlain, hex, error);
+    SecureWipe(chunk.data(), chunk.size());
+    if (bad >= 0)
+        return Fail(error, NoByteMessage(QStringLiteral("The work text"), workText, bad,
+                                         QStringLiteral("the text cannot be encrypted")));
+    return encrypted;
+}
+
+template <class Hex>
+bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePlain, Hex& hex, QString* error) {
+    // QString holds UTF-16 units, QByteArray bytes: either gets two a ciphertext byte.
+    using Ch = std::conditional_t<std::is_same_v<Hex, QString>, char16_t, char>;
     FreshCipherAfter fresh(cipher);
     Key key;
     if (!KeyOf(password, key, QStringLiteral("it cannot be used as the key"), error)) return false;
     if (!Prepare(QStringLiteral("encryption"), error)) return false;
     Temporaries temporaries(source, destination);
 
-    // The text, the end marker and CR LF, converted a chunk at a time on
-    // the way to the file: no whole copy of the plaintext in memory.
-    qsizetype bad = -1;
+    // The text, then the end marker and CR LF.
     qint64 plainSize = 0;
-    std::array<char, kChunk> chunk;
     QString writeError;
     const bool written = WriteFileAtomically(
         source,
         [&](FileSink& out) {
-            qsizetype pos = 0;
-            while (pos < workText.size()) {
-                bool failed = false;
-                const qsizetype n = EncodeByteText(workText, pos, chunk.data(), kChunk, true, &failed);
-                if (!out.Put(chunk.data(), n)) return false;
-                plainSize += n;
-                if (failed) {
-                    bad = pos;
-                    return false;
-                }
-            }
-            plainSize += 3;
-            return out.Put(QByteArrayView("\xFE\r\n", 3));
+            CountingSink counted(out);
+            const bool plainGiven = writePlain(counted);
+            if (!plainGiven || !counted.Put(QByteArrayView("\xFE\r\n", 3))) return false;
+            plainSize = counted.count;
+            return true;
         },
         &writeError);
-    SecureWipe(chunk.data(), chunk.size());
-    if (bad >= 0)
-        return Fail(error, NoByteMessage(QStringLiteral("The work text"), workText, bad,
-                                         QStringLiteral("the text cannot be encrypted")));
-    if (!written) return Fail(error, writeError + QStringLiteral(". Nothing was changed."));
+    if (!written && !writeError.isEmpty()) return Fail(error, writeError + QStringLiteral(". Nothing was changed."));
+    if (!written) return Fail(error, QString());  // the writer gave up, for its own reason
 
     // The hex text's string is made now and its pages touched on another
     // core while this one encrypts: a fresh string of tens of megabytes
     // otherwise costs as long in page faults as the hex conversion itself.
     const qint64 cipherSize = (plainSize + 12 + 7) / 8 * 8;
-    QString out(static_cast<qsizetype>(2 * cipherSize), Qt::Uninitialized);
-    std::thread touch(TouchPages, reinterpret_cast<char*>(out.data()), out.size() * qsizetype(sizeof(QChar)));
+    Hex out(static_cast<qsizetype>(2 * cipherSize), Qt::Uninitialized);
+    std::thread touch(TouchPages, reinterpret_cast<char*>(out.data()), out.size() * qsizetype(sizeof(Ch)));
 
     cipher = std::make_unique<clsBlowfish>();
     Busy busyStretch(busy);
@@ -237,7 +282,7 @@ bool TextCipher::Encrypt(const QString& password, QStringView workText, QString&
     // the hex text go to the other core.
     bool shown = encrypted && QFileInfo(destination).size() == cipherSize;
     if (shown) {
-        auto* to = reinterpret_cast<char16_t*>(out.data());
+        auto* to = reinterpret_cast<Ch*>(out.data());
         const qint64 half = cipherSize / 2;
         bool secondHalf = false;
         std::thread other([&] {

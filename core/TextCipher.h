@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "core/TemporaryFolder.h"
+#include "core/TextFiles.h"
 
 class clsBlowfish;
 
@@ -41,6 +42,16 @@ public:
     // text. False with *error, and nothing else done, when a character of
     // either has no byte or a temporary file fails.
     bool Encrypt(const QString& password, QStringView workText, QString& hex, QString* error);
+    // The same hex text as bytes, one a character, for writing out.
+    bool Encrypt(const QString& password, QStringView workText, QByteArray& hex, QString* error);
+
+    // Puts a text's plain bytes (Windows-1252, line breaks as CR LF) into the
+    // source file; false to give up, with its own reason.
+    using PlainWriter = std::function<bool(FileSink& out)>;
+    // The same way for a text its caller turns into bytes itself, as the
+    // command line does with a text file. When writePlain gives up, false
+    // with *error empty.
+    bool EncryptPlain(const QString& password, const PlainWriter& writePlain, QByteArray& hex, QString* error);
 
     struct Decryption {
         QString text;  // the work text, when the password was right
@@ -69,6 +80,10 @@ public:
     static bool IsWholeText(qint64 cipherSize, QByteArrayView plain);
 
 private:
+    template <class Hex>
+    bool EncryptAs(const QString& password, QStringView workText, Hex& hex, QString* error);
+    template <class Hex>
+    bool EncryptFrom(const QString& password, const PlainWriter& writePlain, Hex& hex, QString* error);
     bool Prepare(const QString& purpose, QString* error);
 
     std::unique_ptr<clsBlowfish> cipher;  // replaced by a fresh one for every command

@@ -6,12 +6,19 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
+#include "cipher/ByteText.h"
 #include "cipher/SecureWipe.h"
 #include "core/FieldReader.h"
 #include "core/PasswordGenerator.h"
@@ -42,13 +49,23 @@ bool IsValidUtf8(const unsigned char* p, std::size_t n, bool* nonAscii) {
     std::size_t i = 0;
     bool high = false;
     while (i < n) {
-        // Runs of ASCII eight bytes at a time: most text is mostly ASCII.
+        // Runs of ASCII sixteen bytes at a time: most text is mostly ASCII.
+#if defined(__SSE2__) || defined(_M_X64)
+        while (i + 16 <= n) {
+            const auto notAscii =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
+            const std::size_t ascii = notAscii ? static_cast<std::size_t>(std::countr_zero(notAscii)) : 16;
+            i += ascii;
+            if (ascii < 16) break;
+        }
+#else
         while (i + 8 <= n) {
             std::uint64_t w;
             std::memcpy(&w, p + i, 8);
             if (w & 0x8080808080808080ull) break;
             i += 8;
         }
+#endif
         if (i >= n) break;
         const unsigned char c = p[i];
         if (c < 0x80) {
@@ -78,6 +95,80 @@ bool IsValidUtf8(const unsigned char* p, std::size_t n, bool* nonAscii) {
         i += len;
     }
     *nonAscii = high;
+    return true;
+}
+
+// Strict UTF-8 decoded in one pass, checked as IsValidUtf8 checks it. False
+// on the first invalid sequence (text is then unspecified). *nonAscii and
+// *carriageReturn tell whether a multi-byte sequence or a CR was seen.
+bool DecodeUtf8(const unsigned char* p, std::size_t n, QString& text, bool* nonAscii, bool* carriageReturn) {
+    text = QString(static_cast<qsizetype>(n), Qt::Uninitialized);  // never more units than bytes
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    std::size_t i = 0, o = 0;
+    bool high = false, cr = false;
+    while (i < n) {
+#if defined(__SSE2__) || defined(_M_X64)
+        // Runs of ASCII sixteen bytes at a time: most text is mostly ASCII.
+        const __m128i zero = _mm_setzero_si128(), crs = _mm_set1_epi8('\r');
+        while (i + 16 <= n) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            // Written whole, kept as far as the first byte that is not ASCII
+            // (o <= i, so there is room for all sixteen).
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), _mm_unpacklo_epi8(x, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), _mm_unpackhi_epi8(x, zero));
+            cr = cr || _mm_movemask_epi8(_mm_cmpeq_epi8(x, crs)) != 0;  // may be past it: only costs a scan
+            const auto notAscii = static_cast<unsigned>(_mm_movemask_epi8(x));
+            const std::size_t ascii = notAscii ? static_cast<std::size_t>(std::countr_zero(notAscii)) : 16;
+            i += ascii;
+            o += ascii;
+            if (ascii < 16) break;
+        }
+        if (i >= n) break;
+#endif
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            cr = cr || c == '\r';
+            out[o++] = c;
+            ++i;
+            continue;
+        }
+        high = true;
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        char32_t code;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            code = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            code = c & 0x0F;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            code = c & 0x07;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (n - i < len) return false;
+        if (p[i + 1] < lo || p[i + 1] > hi) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            code = code << 6 | (p[i + k] & 0x3F);
+        }
+        if (code >= 0x10000) {
+            out[o++] = QChar::highSurrogate(code);
+            out[o++] = QChar::lowSurrogate(code);
+        } else {
+            out[o++] = static_cast<char16_t>(code);
+        }
+        i += len;
+    }
+    text.truncate(static_cast<qsizetype>(o));
+    *nonAscii = high;
+    *carriageReturn = cr;
     return true;
 }
 
@@ -246,35 +337,31 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
 QString DecodeTextFile(const QByteArray& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const auto n = static_cast<std::size_t>(bytes.size());
-    const Encoding encoding = Detect(p, n);
-    const char* rest = bytes.constData() + encoding.skip;
-    const auto size = static_cast<qsizetype>(n - encoding.skip);
     QString text;
-    switch (encoding.form) {
-        case Form::Utf8: {
-            // A mark after the one skipped is a character of the text
-            // (QString::fromUtf8 would drop it).
-            QStringDecoder utf8(QStringDecoder::Utf8,
-                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-            text = utf8(QByteArrayView(rest, size));
-            break;
-        }
-        case Form::Utf16LE:
-        case Form::Utf16BE: {
-            // Unit for unit, lone surrogate halves included: what the save wrote.
-            text = QString(size / 2, Qt::Uninitialized);
-            auto* out = reinterpret_cast<char16_t*>(text.data());
-            const int high = encoding.form == Form::Utf16LE ? 1 : 0;
-            for (qsizetype i = 0; i < size / 2; ++i)
-                out[i] =
-                    static_cast<char16_t>(p[encoding.skip + 2 * i + high] << 8 | p[encoding.skip + 2 * i + 1 - high]);
-            break;
-        }
-        case Form::ByteText:
-            text = FromByteText(bytes);
-            break;
+    const bool utf8Mark = n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF;
+    const bool utf16LE = !utf8Mark && n >= 2 && n % 2 == 0 && p[0] == 0xFF && p[1] == 0xFE;
+    const bool utf16BE = !utf8Mark && n >= 2 && n % 2 == 0 && p[0] == 0xFE && p[1] == 0xFF;
+    bool nonAscii = false, carriageReturn = true;
+    if (utf16LE || utf16BE) {
+        // Unit for unit, lone surrogate halves included: what the save wrote.
+        text = QString(static_cast<qsizetype>(n / 2 - 1), Qt::Uninitialized);
+        auto* out = reinterpret_cast<char16_t*>(text.data());
+        const int high = utf16LE ? 1 : 0;
+        for (std::size_t i = 0; i + 1 < n / 2; ++i)
+            out[i] = static_cast<char16_t>(p[2 + 2 * i + high] << 8 | p[2 + 2 * i + 1 - high]);
+    } else if (!utf8Mark && !(DecodeUtf8(p, n, text, &nonAscii, &carriageReturn))) {
+        // Not UTF-8: the byte-text rule loses nothing, so the file's bytes all survive.
+        text = FromByteText(bytes);
+        carriageReturn = true;
+    } else if (utf8Mark && !DecodeUtf8(p + 3, n - 3, text, &nonAscii, &carriageReturn)) {
+        // A mark followed by invalid bytes is no UTF-8 either. A mark after
+        // the one skipped is a character of the text.
+        text = FromByteText(bytes);
+        carriageReturn = true;
     }
-    NormaliseLineBreaks(text);
+    // Valid UTF-8 of ASCII alone reads the same as byte text, so the decoded
+    // text serves for both.
+    if (carriageReturn) NormaliseLineBreaks(text);
     return text;
 }
 
@@ -364,6 +451,133 @@ bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&
 bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
     return WriteFileAtomically(
         path, [&](FileSink& out) { return out.Put(bytes); }, error);
+}
+
+namespace {
+
+// Collects plain bytes a chunk at a time on their way to a sink, and wipes
+// its buffer when done.
+class PlainChunks {
+public:
+    explicit PlainChunks(FileSink& o) : out(o) {}
+    ~PlainChunks() { SecureWipe(buffer.data(), buffer.size()); }
+    // Room for at least two more bytes, a line end.
+    bool Room() {
+        if (used + 2 <= static_cast<qsizetype>(buffer.size())) return true;
+        return Flush();
+    }
+    bool Flush() {
+        const bool ok = out.Put(buffer.data(), used);
+        used = 0;
+        return ok;
+    }
+    void Byte(char b) { buffer[static_cast<std::size_t>(used++)] = b; }
+    void LineEnd() {
+        Byte('\r');
+        Byte('\n');
+    }
+    char* Free(qsizetype& room) {
+        room = static_cast<qsizetype>(buffer.size()) - used;
+        return buffer.data() + used;
+    }
+    void Took(qsizetype n) { used += n; }
+
+private:
+    FileSink& out;
+    std::array<char, 64 * 1024> buffer;
+    qsizetype used = 0;
+};
+
+// Windows-1252 bytes or UTF-8 (utf8), line breaks of every kind as CR LF.
+bool PutPlain(const unsigned char* p, std::size_t n, bool utf8, PlainChunks& chunks, bool* noByte) {
+    std::size_t i = 0;
+    while (i < n) {
+        if (!chunks.Room()) return false;
+            // A run of ASCII that is no line break, sixteen bytes at a time.
+#if defined(__SSE2__) || defined(_M_X64)
+        qsizetype room = 0;
+        char* to = chunks.Free(room);
+        qsizetype took = 0;
+        const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n');
+        while (i + 16 <= n && room - took >= 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + took), x);
+            const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                utf8 ? x : _mm_setzero_si128(), _mm_or_si128(_mm_cmpeq_epi8(x, crs), _mm_cmpeq_epi8(x, lfs)))));
+            const std::size_t plain = other ? static_cast<std::size_t>(std::countr_zero(other)) : 16;
+            i += plain;
+            took += static_cast<qsizetype>(plain);
+            if (plain < 16) break;
+        }
+        chunks.Took(took);
+        if (i >= n) break;
+        if (!chunks.Room()) return false;
+#endif
+        const unsigned char c = p[i];
+        if (c == '\r' || c == '\n') {
+            chunks.LineEnd();  // CR LF, a lone CR and a lone LF alike
+            i += (c == '\r' && i + 1 < n && p[i + 1] == '\n') ? 2 : 1;
+            continue;
+        }
+        if (c < 0x80 || !utf8) {
+            chunks.Byte(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        // A sequence already checked to be valid UTF-8.
+        const std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        char32_t code = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
+        for (std::size_t k = 1; k < len; ++k) code = code << 6 | (p[i + k] & 0x3F);
+        i += len;
+        if (code == 0x2028 || code == 0x2029) {
+            chunks.LineEnd();
+            continue;
+        }
+        const std::optional<std::uint8_t> byte = bytetext::ToByte(code);
+        if (!byte) {
+            *noByte = true;
+            return false;
+        }
+        chunks.Byte(static_cast<char>(*byte));
+    }
+    return chunks.Flush();
+}
+
+}  // namespace
+
+bool IsEmptyTextFile(QByteArrayView file) {
+    return file.isEmpty() || file == QByteArrayView("\xEF\xBB\xBF", 3) || file == QByteArrayView("\xFF\xFE", 2) ||
+           file == QByteArrayView("\xFE\xFF", 2);
+}
+
+bool PutPlainBytesOfTextFile(QByteArrayView file, FileSink& out, bool* noByte) {
+    *noByte = false;
+    const auto* p = reinterpret_cast<const unsigned char*>(file.data());
+    const auto n = static_cast<std::size_t>(file.size());
+    PlainChunks chunks(out);
+    bool nonAscii = false;
+    // The forms DecodeTextFile tells apart, in its order.
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
+        if (IsValidUtf8(p + 3, n - 3, &nonAscii)) return PutPlain(p + 3, n - 3, true, chunks, noByte);
+        return PutPlain(p, n, false, chunks, noByte);
+    }
+    if (n >= 2 && n % 2 == 0 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
+        // UTF-16 is rare: through the work text, the way the window goes.
+        QString text = DecodeTextFile(file.toByteArray());
+        text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
+        qsizetype pos = 0;
+        while (pos < text.size()) {
+            qsizetype room = 0;
+            if (!chunks.Room()) return false;
+            char* to = chunks.Free(room);
+            chunks.Took(EncodeByteText(text, pos, to, room, true, noByte));
+            if (*noByte) break;
+        }
+        SecureWipe(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+        return !*noByte && chunks.Flush();
+    }
+    const bool utf8 = IsValidUtf8(p, n, &nonAscii) && nonAscii;
+    return PutPlain(p, n, utf8, chunks, noByte);
 }
 
 bool RegularFileExists(const QString& path) { return QFileInfo(path).isFile(); }

@@ -41,6 +41,17 @@ public:
 bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&)>& produce, QString* error);
 bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error);
 
+// The plain bytes "&Quelvane" encrypts of a text file as "&Load Tex File"
+// loads it into the work text box, put straight into out without making the
+// work text: Windows-1252, line breaks of every kind (and the line and
+// paragraph separators the box turns into line breaks) as CR LF. False when
+// out fails, or when a character has no byte (then *noByte is set and what
+// was put is of no use).
+bool PutPlainBytesOfTextFile(QByteArrayView file, FileSink& out, bool* noByte);
+
+// True when a text file holds no character: empty, or a byte-order mark alone.
+bool IsEmptyTextFile(QByteArrayView file);
+
 // True when a regular file is at path: what the save commands ask about
 // before they replace it.
 bool RegularFileExists(const QString& path);

@@ -250,7 +250,11 @@ class BadInput(Case):
         data = self.good[:36] + (b"1" if self.good[36:37] == b"0" else b"0") + self.good[37:]
         self.write("middle.QvH", data)
         out, _ = self.cli("decrypt", "--password-file", self.key, "middle.QvH")
-        self.assertEqual(out, self.road("decrypt", self.key, "middle.QvH"))
+        # The window's box makes CR LF of a lone CR or LF the garbage may hold;
+        # the command line gives the bytes as they are.
+        def lines(data):
+            return data.replace(b"\r\n", b"\n").replace(b"\r", b"\n")
+        self.assertEqual(lines(out), lines(self.road("decrypt", self.key, "middle.QvH")))
         self.assertNotEqual(out, window_bytes(TEXTS["lines.txt"]))
 
     def test_empty_inputs(self):

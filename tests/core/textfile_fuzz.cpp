@@ -1,18 +1,41 @@
 // SPDX-License-Identifier: MIT
 // libFuzzer: text-file decoding takes any bytes, and whatever text it gives,
 // or any text of the work-text box, is saved as bytes that load back as the
-// same text.
+// same text; the plain bytes put straight from a file are those of its text.
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "core/TextFiles.h"
+#include "core/WorkText.h"
 
 namespace {
 
 void RoundTrip(const QString& text) {
     if (quelvane::DecodeTextFile(quelvane::EncodeTextFile(text)) != text) std::abort();
+}
+
+struct Collect : quelvane::FileSink {
+    QByteArray bytes;
+    bool Put(const char* data, qsizetype size) override {
+        bytes.append(data, size);
+        return true;
+    }
+};
+
+// The straight way from a file to plain bytes against the window's way: the
+// file loaded into the box, whose text is then turned into bytes.
+void SameAsTheBox(const QByteArray& file, QString text) {
+    text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
+    QByteArray expected;
+    const bool representable = quelvane::WorkTextToBytes(text, expected);
+    Collect got;
+    bool noByte = false;
+    const bool put = quelvane::PutPlainBytesOfTextFile(file, got, &noByte);
+    if (put != representable || noByte == representable) std::abort();
+    if (representable && got.bytes != expected) std::abort();
+    if (quelvane::IsEmptyTextFile(file) != text.isEmpty()) std::abort();
 }
 
 }  // namespace
@@ -22,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString decoded = quelvane::DecodeTextFile(bytes);
     if (decoded.contains(u'\r')) std::abort();  // line breaks are the box's
     RoundTrip(decoded);
+    SameAsTheBox(bytes, decoded);
 
     // The same bytes as UTF-16 units, lone surrogate halves included, in the
     // box's form (no CR, no line or paragraph separator).

@@ -11,8 +11,10 @@
 #include <sys/stat.h>
 #include <csignal>
 #include <optional>
+#include <random>
 
 #include "core/TextFiles.h"
+#include "core/WorkText.h"
 
 namespace {
 
@@ -120,6 +122,92 @@ TEST(DecodeTextFile, Utf8OrByteText) {
     // UTF-8 text longer than the eight-byte fast path, with the non-ASCII late.
     const QByteArray longer = QByteArray(37, 'a') + "\xC3\xA9" + QByteArray(20, 'b');
     EXPECT_EQ(DecodeTextFile(longer), QString::fromUtf8(longer));
+}
+
+TEST(DecodeTextFile, Utf8AcrossTheFastRunsAgreesWithQt) {
+    // Sequences of every length at every offset of the sixteen-byte ASCII
+    // runs, line breaks of every kind among them, against Qt's own decoder.
+    const QByteArray pieces[] = {"a",
+                                 "Z",
+                                 " ",
+                                 "\r\n",
+                                 "\r",
+                                 "\n",
+                                 "\xC3\xA9",
+                                 "\xE2\x82\xAC",
+                                 "\xF0\x9F\x98\x80",
+                                 "\xEF\xBB\xBF",
+                                 "0123456789abcdef"};
+    std::mt19937 random(5);
+    for (int round = 0; round < 400; ++round) {
+        QByteArray bytes;
+        const int count = int(random() % 40);
+        for (int i = 0; i < count; ++i) bytes += pieces[random() % std::size(pieces)];
+        if (bytes.startsWith("\xEF\xBB\xBF")) bytes.prepend('x');  // a leading mark is no character
+        QString expected = QString::fromUtf8(bytes);
+        expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        if (!bytes.contains('\x80') && !bytes.contains('\xC3') && !bytes.contains('\xE2') && !bytes.contains('\xF0') &&
+            !bytes.contains('\xEF'))
+            expected =
+                QString::fromLatin1(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        ASSERT_EQ(DecodeTextFile(bytes), expected) << bytes.toHex().toStdString();
+        // One byte cut from a sequence makes the whole file byte text.
+        const qsizetype cut = bytes.indexOf('\x82');
+        if (cut > 0) {
+            QByteArray broken = bytes;
+            broken.remove(cut, 1);
+            ASSERT_EQ(DecodeTextFile(broken).size(), broken.size() - broken.count("\r\n"))
+                << broken.toHex().toStdString();
+        }
+    }
+}
+
+// The bytes the command line encrypts straight from a file are those the
+// window encrypts after loading it: every form, line break and gap of the code
+// page, and sizes across the chunks and the sixteen-byte runs.
+TEST(PlainBytesOfTextFile, SameAsLoadingItIntoTheBox) {
+    struct Collect : FileSink {
+        QByteArray bytes;
+        bool Put(const char* data, qsizetype size) override {
+            bytes.append(data, size);
+            return true;
+        }
+    };
+    const QByteArray pieces[] = {"abc",
+                                 " ",
+                                 "\r\n",
+                                 "\r",
+                                 "\n",
+                                 "\xC3\xA9",
+                                 "\xE2\x82\xAC",
+                                 "\xE2\x80\xA8",
+                                 "\xE2\x98\x83",
+                                 "\xE9",
+                                 "\x81",
+                                 "\xEF\xBB\xBF",
+                                 QByteArray(70, 'x'),
+                                 QByteArray(20000, 'y')};
+    const QByteArray starts[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+    std::mt19937 random(9);
+    for (int round = 0; round < 600; ++round) {
+        QByteArray file = starts[random() % std::size(starts)];
+        const int count = int(random() % 12);
+        for (int i = 0; i < count; ++i) file += pieces[random() % std::size(pieces)];
+        if (file.size() % 2 && random() % 2) file += 'z';  // even sizes for the UTF-16 marks too
+
+        QString text = DecodeTextFile(file);
+        text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
+        QByteArray expected;
+        const bool representable = WorkTextToBytes(text, expected);
+        Collect got;
+        bool noByte = false;
+        ASSERT_EQ(PutPlainBytesOfTextFile(file, got, &noByte), representable) << file.toHex().toStdString();
+        ASSERT_EQ(noByte, !representable);
+        if (representable) {
+            ASSERT_EQ(got.bytes, expected) << file.left(200).toHex().toStdString();
+        }
+        ASSERT_EQ(IsEmptyTextFile(file), text.isEmpty());
+    }
 }
 
 TEST(DecodeTextFile, ByteOrderMark) {
