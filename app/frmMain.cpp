@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "about/Info1.h"
+#include "app/PasswordEvents.h"
 #include "core/PasswordGenerator.h"
 #include "core/QtByteText.h"
 #include "core/TextFiles.h"
@@ -90,6 +91,7 @@ void frmMain::BuildWindow() {
                                 QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono")},
                                8.25, false, QFont::Monospace));
     txtKey->setToolTip(QStringLiteral("Enter PassWord  (Max 448 Characters) "));
+    MaskPasswordEvents();  // else its accessibility events would give the typed characters away
     connect(txtKey, &QLineEdit::textChanged, this, &frmMain::txtKey_Change);
 
     Label1 = new QLabel(QStringLiteral("Password"), client);

@@ -153,6 +153,10 @@ xdotool("type", "--delay", "20", "open sesame")
 wait_for("length 11", lambda: text_of(length) == "11")
 if "open sesame" in text_of(password):
     fail("the password box gives its password to screen readers")
+typed = [data for kind, source, _, data in events if source == "Password" and kind.startswith("object:text-changed")]
+if not typed or any(set(str(data)) - {"*"} for data in typed):
+    fail(f"the password box's events carry {typed!r}, not stars")
+print(f"password box: {len(typed)} text events, stars only")
 
 # The work text as it is typed: what was inserted where, and the caret.
 xdotool("key", "Tab")

@@ -2,6 +2,7 @@
 // What the window keeps from others and keeps exact: the clipboard marks
 // every copy but hex ciphertext as a secret, texts saved with "&Save Tex
 // File" load back unchanged, and hex files with a byte-order mark decrypt.
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
@@ -48,6 +49,7 @@ private slots:
     void qtClipboardCarriesTheHint();
     void savedTextLoadsBackExactly();
     void hexWithAByteOrderMarkDecrypts();
+    void passwordEventsCarryStars();
 };
 
 void SecurityTest::clipboardMarksAllButCiphertext() {
@@ -112,6 +114,53 @@ void SecurityTest::hexWithAByteOrderMarkDecrypts() {
     QCOMPARE(t.w->WorkText(), QStringLiteral("kept safe"));
     QCOMPARE(t.ws.messages.last().text, kDoneDecrypt);
     QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
+}
+
+namespace {
+QList<QPair<QObject*, QString>> g_eventTexts;
+void Record(QAccessibleEvent* event) {
+    QObject* from = event->object();
+    if (event->type() == QAccessible::TextInserted)
+        g_eventTexts << qMakePair(from, static_cast<QAccessibleTextInsertEvent*>(event)->textInserted());
+    if (event->type() == QAccessible::TextRemoved)
+        g_eventTexts << qMakePair(from, static_cast<QAccessibleTextRemoveEvent*>(event)->textRemoved());
+    if (event->type() == QAccessible::TextUpdated) {
+        const auto* e = static_cast<QAccessibleTextUpdateEvent*>(event);
+        g_eventTexts << qMakePair(from, e->textInserted()) << qMakePair(from, e->textRemoved());
+    }
+}
+}  // namespace
+
+// What a screen reader hears of the password box: a star a character, typed,
+// set by a command or taken back; the work text box's events stay whole.
+void SecurityTest::passwordEventsCarryStars() {
+    // Qt sends text events only while an accessibility bridge is on: the
+    // AT-SPI session runs this test so (ctest password_events_atspi).
+    const bool expected = qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON");
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") ||
+        !QTest::qWaitFor([] { return QAccessible::isActive(); }, 5000)) {
+        if (expected) QFAIL("the accessibility bridge did not start");
+        QSKIP("no active accessibility bridge");
+    }
+    QAccessible::installUpdateHandler(&Record);  // listens in the bridge's place
+    Window t;  // the window masks the password box's events in front of it
+    t.w->show();
+    QLineEdit* key = t.Key();
+    key->setFocus();
+    QTest::keyClicks(key, QStringLiteral("open"));
+    QTest::keyClick(key, Qt::Key_Backspace);
+    key->setText(QStringLiteral("sesame"));
+    t.w->SetWorkText(QStringLiteral("plain words"));
+    int fromPasswordBox = 0;
+    bool workTextSeen = false;
+    for (const auto& [from, text] : std::as_const(g_eventTexts)) {
+        workTextSeen = workTextSeen || text == QStringLiteral("plain words");
+        if (from != key) continue;
+        ++fromPasswordBox;
+        QVERIFY2(text == QString(text.size(), u'*'), qPrintable(text));
+    }
+    QVERIFY2(fromPasswordBox >= 6, "the password box sent too few text events to judge");
+    QVERIFY(workTextSeen);
 }
 
 QTEST_MAIN(SecurityTest)

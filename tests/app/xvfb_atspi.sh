@@ -4,7 +4,7 @@
 # session bus of its own with the accessibility bus (at-spi-bus-launcher), an
 # X server (Xvfb) and Qt's bridge always on. atspi_read.py drives and reads.
 # Usage: xvfb_atspi.sh QUELVANE       reads the program with atspi_read.py
-#        xvfb_atspi.sh --run PROGRAM  runs another program (a Qt Test) there
+#        xvfb_atspi.sh --run PROGRAM [ARGUMENT...]  runs another program (a Qt Test) there
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 run=''
@@ -31,7 +31,7 @@ bus=$!
 trap 'kill $bus 2>/dev/null || true' EXIT
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 if [ -n "$run" ]; then
-  "$run"
+  "$run" "${@:3}"
 else
   "$python" "$here/atspi_read.py" "$prog"
 fi
