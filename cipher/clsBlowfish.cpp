@@ -468,6 +468,7 @@ std::string clsBlowfish::DecryptString(std::string& Text, std::string_view Key, 
     std::vector<std::uint8_t> bytes(Text.begin(), Text.end());
     DecryptByte(bytes, Key);
     std::string plain(bytes.begin(), bytes.end());
+    bytes.resize(bytes.capacity());  // the end of the text also lies past a frame's cut
     quelvane::SecureWipe(bytes);
     return plain;
 }
@@ -505,6 +506,7 @@ bool clsBlowfish::TransformFile(const std::filesystem::path& InFile, const std::
                                 bool Overwrite, std::string_view Key, bool encrypt) noexcept {
     std::vector<std::uint8_t> data;
     bool written = false;
+    bool ciphertext = false;  // what data holds once encrypted needs no wipe
     try {
         if (!FileExist(InFile)) return false;
         if (!Overwrite && FileExist(OutFile)) return false;
@@ -513,12 +515,18 @@ bool clsBlowfish::TransformFile(const std::filesystem::path& InFile, const std::
                 EncryptByte(data, Key);
             else
                 DecryptByte(data, Key);
+            ciphertext = encrypt;
             written = WriteFileReplacing(OutFile, data);
         }
     } catch (...) {
         written = false;  // no failure reaches the caller
     }
-    quelvane::SecureWipe(data);
+    if (!ciphertext) {
+        // A decryption cut the data out of its frame: the end of the text
+        // lies past the new size too.
+        data.resize(data.capacity());
+        quelvane::SecureWipe(data);
+    }
     return written;
 }
 

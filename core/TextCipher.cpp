@@ -278,12 +278,13 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
     const bool encrypted = cipher->EncryptFile(FsPath(source), FsPath(destination), overwrite, key.bytes);
     const int code = errno;
     touch.join();
-    // The plain text leaves the disk at once. That and the second half of
-    // the hex text go to the other core.
+    // The plain text leaves the disk at once. That and the last part of the
+    // hex text go to the other core.
     bool shown = encrypted && QFileInfo(destination).size() == cipherSize;
     if (shown) {
         auto* to = reinterpret_cast<Ch*>(out.data());
-        const qint64 half = cipherSize / 2;
+        // The other core also deletes the source file, so it takes less of the hex.
+        const qint64 half = cipherSize / 8 * 5;
         bool secondHalf = false;
         std::thread other([&] {
             QFile::remove(source);
