@@ -43,6 +43,37 @@ bool Fail(QString* error, const QString& message) {
     return false;
 }
 
+// The length of the multi-byte UTF-8 sequence starting at p[i] (a byte of
+// 0x80 or more) when it is valid (no overlong form, no surrogate, nothing past
+// U+10FFFF), with its code point in *code; 0 when it is not.
+inline std::size_t Utf8Sequence(const unsigned char* p, std::size_t i, std::size_t n, char32_t* code) noexcept {
+    const unsigned char c = p[i];
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        *code = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        *code = c & 0x0F;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        *code = c & 0x07;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (n - i < len || p[i + 1] < lo || p[i + 1] > hi) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        if ((p[i + k] & 0xC0) != 0x80) return 0;
+        *code = *code << 6 | (p[i + k] & 0x3F);
+    }
+    return len;
+}
+
 // Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
 // Sets *nonAscii when at least one multi-byte sequence was seen.
 bool IsValidUtf8(const unsigned char* p, std::size_t n, bool* nonAscii) {
@@ -73,25 +104,9 @@ bool IsValidUtf8(const unsigned char* p, std::size_t n, bool* nonAscii) {
             continue;
         }
         high = true;
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0) lo = 0xA0;
-            if (c == 0xED) hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i < len) return false;
-        if (p[i + 1] < lo || p[i + 1] > hi) return false;
-        for (std::size_t k = 2; k < len; ++k)
-            if ((p[i + k] & 0xC0) != 0x80) return false;
+        char32_t code = 0;
+        const std::size_t len = Utf8Sequence(p, i, n, &code);
+        if (len == 0) return false;
         i += len;
     }
     *nonAscii = high;
@@ -133,31 +148,9 @@ bool DecodeUtf8(const unsigned char* p, std::size_t n, QString& text, bool* nonA
             continue;
         }
         high = true;
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-        char32_t code;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            code = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            code = c & 0x0F;
-            if (c == 0xE0) lo = 0xA0;
-            if (c == 0xED) hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            code = c & 0x07;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i < len) return false;
-        if (p[i + 1] < lo || p[i + 1] > hi) return false;
-        for (std::size_t k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-            code = code << 6 | (p[i + k] & 0x3F);
-        }
+        char32_t code = 0;
+        const std::size_t len = Utf8Sequence(p, i, n, &code);
+        if (len == 0) return false;
         if (code >= 0x10000) {
             out[o++] = QChar::highSurrogate(code);
             out[o++] = QChar::lowSurrogate(code);
@@ -525,10 +518,8 @@ bool PutPlain(const unsigned char* p, std::size_t n, bool utf8, PlainChunks& chu
             continue;
         }
         // A sequence already checked to be valid UTF-8.
-        const std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-        char32_t code = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
-        for (std::size_t k = 1; k < len; ++k) code = code << 6 | (p[i + k] & 0x3F);
-        i += len;
+        char32_t code = 0;
+        i += Utf8Sequence(p, i, n, &code);
         if (code == 0x2028 || code == 0x2029) {
             chunks.LineEnd();
             continue;
