@@ -444,6 +444,9 @@ void clsBlowfish::DecryptByte(std::vector<std::uint8_t>& byteArray, std::string_
     const auto N = static_cast<std::int32_t>(GetLE(p + 8));
     if (!SizeDescriptorFits(T, N)) return;
     std::memmove(p, p + 12, static_cast<std::size_t>(N));
+    // What is cut off holds the text's last bytes again: wiped, not left
+    // in the array's spare room.
+    quelvane::SecureWipe(p + N, T - static_cast<std::size_t>(N));
     byteArray.resize(static_cast<std::size_t>(N));
 }
 
@@ -468,7 +471,6 @@ std::string clsBlowfish::DecryptString(std::string& Text, std::string_view Key, 
     std::vector<std::uint8_t> bytes(Text.begin(), Text.end());
     DecryptByte(bytes, Key);
     std::string plain(bytes.begin(), bytes.end());
-    bytes.resize(bytes.capacity());  // the end of the text also lies past a frame's cut
     quelvane::SecureWipe(bytes);
     return plain;
 }
@@ -521,12 +523,7 @@ bool clsBlowfish::TransformFile(const std::filesystem::path& InFile, const std::
     } catch (...) {
         written = false;  // no failure reaches the caller
     }
-    if (!ciphertext) {
-        // A decryption cut the data out of its frame: the end of the text
-        // lies past the new size too.
-        data.resize(data.capacity());
-        quelvane::SecureWipe(data);
-    }
+    if (!ciphertext) quelvane::SecureWipe(data);
     return written;
 }
 

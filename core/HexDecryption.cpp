@@ -9,6 +9,7 @@
 #include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
 #include "core/FieldReader.h"
+#include "core/Platform.h"
 #include "core/QtByteText.h"
 #include "core/TextCipher.h"
 
@@ -88,8 +89,8 @@ bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecry
         result.text = plain.chopped(3).toByteArray();
     else
         result.wrongPassword = true;
-    data.resize(data.capacity());  // a shortened frame leaves plaintext past the end: wipe it too
     SecureWipe(data);
+    ScrubStack();
     return true;
 }
 

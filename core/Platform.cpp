@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "cipher/SecureWipe.h"
+
 #if defined(Q_OS_UNIX)
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +17,13 @@
 #endif
 
 namespace quelvane {
+
+// Not inlined, so its area lies below the caller's frame; as deep as the
+// cipher's and the file calls' frames go, a few 64 KiB buffers included.
+Q_NEVER_INLINE void ScrubStack() noexcept {
+    char area[256 * 1024];
+    SecureWipe(area, sizeof area);
+}
 
 bool ProtectProcessMemory(QString* error) {
     QStringList failed;

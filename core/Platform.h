@@ -12,6 +12,11 @@ namespace quelvane {
 // program may go on without it.
 bool ProtectProcessMemory(QString* error);
 
+// Overwrites the stack below the caller's frame, where the calls it made
+// left their locals, and where the dynamic linker saved the vector registers
+// (which may hold the last bytes a copy moved) whenever it bound a function.
+void ScrubStack() noexcept;
+
 // While one lives, files and folders this process creates are owner-only
 // (umask 077): for writers such as QSaveFile that take no mode. The umask is
 // the process's, so only for short stretches in which no other thread of

@@ -16,6 +16,7 @@
 #include "cipher/HexText.h"
 #include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
+#include "core/Platform.h"
 #include "core/QtByteText.h"
 #include "core/TextFiles.h"
 #include "core/WorkText.h"
@@ -103,7 +104,10 @@ private:
 class FreshCipherAfter {
 public:
     explicit FreshCipherAfter(std::unique_ptr<clsBlowfish>& c) : cipher(c) {}
-    ~FreshCipherAfter() { cipher.reset(new (std::nothrow) clsBlowfish()); }
+    ~FreshCipherAfter() {
+        cipher.reset(new (std::nothrow) clsBlowfish());
+        ScrubStack();
+    }
 
 private:
     std::unique_ptr<clsBlowfish>& cipher;

@@ -145,6 +145,10 @@ TEST_F(Secrets, NoKeyOrTextOutlivesACommand) {
     ASSERT_EQ(result.text, text);
     result.text.fill(u'#');  // the window would own it; Qt's copies are out of our reach
     ExpectNothingLeft("after decrypting");
+    // The frame's cut moves the text down and leaves its end behind it again.
+    QByteArray end = text.right(9).toLatin1() + "\xFE\r\n";
+    EXPECT_EQ(CopiesInMemory(end), 0) << "the text's end left past the frame's cut";
+    end.fill('\0');
 
     ASSERT_TRUE(road.Decrypt(password + u'x', hex, result, &error));
     ASSERT_TRUE(result.wrongPassword);
