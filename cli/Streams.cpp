@@ -148,12 +148,8 @@ bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error) {
     if (::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0 &&
         ::chmod(native.constData(), info.st_mode & 0700) != 0)
         return Fail(error, QStringLiteral("Cannot save %1: %2").arg(path, qt_error_string(errno)));
-    // A new file is made with the permissions the mask leaves of read and
-    // write for all: masking all but the owner's gives owner-only.
-    const mode_t mask = ::umask(077);
-    const bool saved = SaveFileAtomically(path, bytes, error);
-    ::umask(mask);
-    return saved;
+    // A new file the core writer makes owner-only itself.
+    return SaveFileAtomically(path, bytes, error);
 }
 
 }  // namespace quelvane::cli
