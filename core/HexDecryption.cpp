@@ -66,9 +66,8 @@ bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecry
     QByteArray keyBytes;
     qsizetype bad = 0;
     if (!ToByteText(password, keyBytes, &bad))
-        return Fail(error, QStringLiteral("Character %1 of the password has no byte in the Windows-1252 code page, so "
-                                          "no text can have been encrypted with it.")
-                               .arg(bad + 1));
+        return Fail(error, PasswordWithoutByteMessage(password, bad,
+                                                      QStringLiteral("no text can have been encrypted with it")));
     if (keyBytes.isEmpty()) return Fail(error, QStringLiteral("The password is empty."));
     std::string key(keyBytes.constData(), static_cast<std::size_t>(keyBytes.size()));
     WipeBytes(keyBytes);
