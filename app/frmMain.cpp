@@ -16,6 +16,7 @@
 #include "about/Info1.h"
 #include "app/PasswordEvents.h"
 #include "core/PasswordGenerator.h"
+#include "core/Payload.h"
 #include "core/QtByteText.h"
 #include "core/TextFiles.h"
 #include "dialogs/FileDialogs.h"
@@ -210,7 +211,11 @@ void frmMain::Form_Load() {
     hidden.WrongPassword = 0;
 }
 
-void frmMain::txtKey_Change() { PNum->setText(QString::number(txtKey->text().size())); }
+void frmMain::txtKey_Change() {
+    // Characters as a person counts them: a pair of surrogates is one.
+    const QString password = txtKey->text();
+    PNum->setText(QString::number(password.isEmpty() ? 0 : CharacterNumber(password, password.size()) - 1));
+}
 
 void frmMain::closeEvent(QCloseEvent* event) {
     int Cancel = 0;
@@ -372,12 +377,14 @@ void frmMain::SaveFile(const SaveValues& v) {
     const QString source = v.password ? txtKey->text() : WorkText();
     if (source.isEmpty()) return Warn(v.emptyMessage);
 
-    // A password must stay byte text, since it is the key; a work text is
-    // whatever the text file's encoding makes of it.
+    // A password file holds byte text, or the UTF-8 mark and UTF-8 for a
+    // password beyond Windows-1252; a work text is whatever the text file's
+    // encoding makes of it.
     QByteArray bytes;
     qsizetype bad = 0;
-    if (v.password && !ToByteText(source, bytes, &bad))
-        return Warn(PasswordWithoutByteMessage(source, bad, QStringLiteral("it cannot be saved")));
+    if (v.password && !MarkedBytes(source, false, bytes, &bad))
+        return Warn(KeyFaultMessage(KeyFault::LoneSurrogate, CharacterNumber(source, bad),
+                                    QStringLiteral("it cannot be saved")));
     if (!v.password) bytes = EncodeTextFile(source);
 
     const std::optional<QString> chosen =

@@ -9,6 +9,7 @@
 #include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
 #include "core/FieldReader.h"
+#include "core/Payload.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
 #include "core/TextCipher.h"
@@ -63,14 +64,12 @@ bool IsBlankHexText(std::string_view hexText) { return hexText.find_first_not_of
 
 bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecryption& result, QString* error) {
     result = HexDecryption();
-    QByteArray keyBytes;
-    qsizetype bad = 0;
-    if (!ToByteText(password, keyBytes, &bad))
-        return Fail(error, PasswordWithoutByteMessage(password, bad,
-                                                      QStringLiteral("no text can have been encrypted with it")));
-    if (keyBytes.isEmpty()) return Fail(error, QStringLiteral("The password is empty."));
-    std::string key(keyBytes.constData(), static_cast<std::size_t>(keyBytes.size()));
-    WipeBytes(keyBytes);
+    std::string key;
+    qsizetype detail = 0;
+    const KeyFault fault = PasswordKey(password, key, &detail);
+    if (fault != KeyFault::None)
+        return Fail(error, KeyFaultMessage(fault, detail, QStringLiteral("no text can have been encrypted with it")));
+    if (key.empty()) return Fail(error, QStringLiteral("The password is empty."));
 
     std::vector<std::uint8_t> data;
     {

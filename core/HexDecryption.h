@@ -27,8 +27,8 @@ struct HexDecryption {
 
 // Hex text (blanks and line breaks skipped) decrypted with the password.
 // True when the decryption ran: then either the text or a wrong password
-// (which also stands for damaged hex text). False with *error when a
-// character of the password has no byte; the message names its position only.
+// (which also stands for damaged hex text). False with *error when the
+// password makes no key; the message names a position only.
 bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecryption& result, QString* error);
 
 }  // namespace quelvane

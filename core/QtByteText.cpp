@@ -124,12 +124,19 @@ qsizetype CharacterNumber(QStringView text, qsizetype i) {
     return number;
 }
 
-QString PasswordWithoutByteMessage(QStringView password, qsizetype i, const QString& consequence) {
-    return QStringLiteral(
-               "The password's character number %1 cannot be represented in the Windows-1252 code page, so %2. "
-               "Nothing was changed.")
-        .arg(CharacterNumber(password, i))
-        .arg(consequence);
+QString PlaceInText(QStringView text, qsizetype i) {
+    const QStringView before = text.first(i);
+    const qsizetype lineStart = before.lastIndexOf(u'\n') + 1;
+    return QStringLiteral("line %1, column %2")
+        .arg(QString::number(before.count(u'\n') + 1),
+             QString::number(CharacterNumber(text.sliced(lineStart), i - lineStart)));
+}
+
+bool IsLoneSurrogateAt(QStringView text, qsizetype i) {
+    const QChar c = text[i];
+    if (!c.isSurrogate()) return false;
+    if (c.isHighSurrogate()) return !(i + 1 < text.size() && text[i + 1].isLowSurrogate());
+    return !(i > 0 && text[i - 1].isHighSurrogate());
 }
 
 void WipeBytes(QByteArray& bytes) noexcept {

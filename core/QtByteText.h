@@ -22,9 +22,12 @@ QString DescribeCharacter(QStringView text, qsizetype i);
 // character outside the Basic Multilingual Plane (a surrogate pair) as one.
 qsizetype CharacterNumber(QStringView text, qsizetype i);
 
-// The message for a password whose character at index i has no byte: its
-// position, never the character, which the password box masks.
-QString PasswordWithoutByteMessage(QStringView password, qsizetype i, const QString& consequence);
+// The place of the character at index i, "line L, column C", counted as
+// CharacterNumber counts.
+QString PlaceInText(QStringView text, qsizetype i);
+
+// True when the unit at index i is half of a surrogate pair without its other half.
+bool IsLoneSurrogateAt(QStringView text, qsizetype i);
 
 // Converts text from pos on into byte text at out, at most room bytes (room
 // >= 2), and moves pos past what it converted. With crlf, "\n" is written as

@@ -16,10 +16,10 @@
 #include "cipher/HexText.h"
 #include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
+#include "core/Payload.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
 #include "core/TextFiles.h"
-#include "core/WorkText.h"
 
 namespace quelvane {
 
@@ -36,11 +36,11 @@ std::filesystem::path FsPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-QString NoByteMessage(const QString& what, QStringView text, qsizetype at, const QString& consequence) {
+QString LoneSurrogateMessage(QStringView text, qsizetype at) {
     return QStringLiteral(
-               "%1 holds the character %2, which the Windows-1252 code page cannot represent, so %3. "
-               "Nothing was changed.")
-        .arg(what, DescribeCharacter(text, at), consequence);
+               "The work text holds half of a character (a lone surrogate, U+%1) at %2, which has no UTF-8 form, "
+               "so the text cannot be encrypted. Nothing was changed.")
+        .arg(QString::number(text[at].unicode(), 16).toUpper(), PlaceInText(text, at));
 }
 
 // Why writing in the folder failed, as the system words it: the error the
@@ -76,11 +76,9 @@ struct Key {
 };
 
 bool KeyOf(const QString& password, Key& key, const QString& consequence, QString* error) {
-    QByteArray bytes;
-    qsizetype bad = 0;
-    if (!ToByteText(password, bytes, &bad)) return Fail(error, PasswordWithoutByteMessage(password, bad, consequence));
-    key.bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    WipeBytes(bytes);
+    qsizetype detail = 0;
+    const KeyFault fault = PasswordKey(password, key.bytes, &detail);
+    if (fault != KeyFault::None) return Fail(error, KeyFaultMessage(fault, detail, consequence));
     return true;
 }
 
@@ -219,14 +217,17 @@ bool TextCipher::EncryptPlain(const QString& password, const PlainWriter& writeP
 template <class Hex>
 bool TextCipher::EncryptAs(const QString& password, QStringView workText, Hex& hex, QString* error) {
     // The text converted a chunk at a time on the way to the file: no whole
-    // copy of the plaintext in memory.
+    // copy of the plaintext in memory. Byte text is tried first, as it fits
+    // most texts; the first character without a byte starts it again as UTF-8.
+    PayloadForm form = NeedsUtf8Form(workText) ? PayloadForm::Utf8 : PayloadForm::ByteText;
     qsizetype bad = -1;
     std::array<char, kChunk> chunk;
     const auto writePlain = [&](FileSink& out) {
+        if (form == PayloadForm::Utf8 && !out.Put(kUtf8Mark)) return false;
         qsizetype pos = 0;
         while (pos < workText.size()) {
             bool failed = false;
-            const qsizetype n = EncodeByteText(workText, pos, chunk.data(), kChunk, true, &failed);
+            const qsizetype n = EncodePayload(workText, pos, chunk.data(), kChunk, form, &failed);
             if (!out.Put(chunk.data(), n)) return false;
             if (failed) {
                 bad = pos;
@@ -235,11 +236,14 @@ bool TextCipher::EncryptAs(const QString& password, QStringView workText, Hex& h
         }
         return true;
     };
-    const bool encrypted = EncryptFrom(password, writePlain, hex, error);
+    bool encrypted = EncryptFrom(password, writePlain, hex, error);
+    if (bad >= 0 && form == PayloadForm::ByteText && !IsLoneSurrogateAt(workText, bad)) {
+        form = PayloadForm::Utf8;
+        bad = -1;
+        encrypted = EncryptFrom(password, writePlain, hex, error);
+    }
     SecureWipe(chunk.data(), chunk.size());
-    if (bad >= 0)
-        return Fail(error, NoByteMessage(QStringLiteral("The work text"), workText, bad,
-                                         QStringLiteral("the text cannot be encrypted")));
+    if (bad >= 0) return Fail(error, LoneSurrogateMessage(workText, bad));
     return encrypted;
 }
 
@@ -351,7 +355,7 @@ bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryptio
         result.wrongPassword = true;
         return true;
     }
-    result.text = BytesToWorkText(QByteArrayView(plain).chopped(3));
+    result.text = PayloadToWorkText(QByteArrayView(plain).chopped(3));
     WipeBytes(plain);
     return true;
 }

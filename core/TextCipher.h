@@ -39,14 +39,15 @@ public:
     const QString& DestinationPath() const { return destination; }
 
     // The work text ("\n" line breaks) encrypted with the password, as hex
-    // text. False with *error, and nothing else done, when a character of
-    // either has no byte or a temporary file fails.
+    // text: its payload in byte text or UTF-8 (core/Payload.h). False with
+    // *error, and nothing else done, when the password makes no key, the text
+    // holds a lone surrogate half, or a temporary file fails.
     bool Encrypt(const QString& password, QStringView workText, QString& hex, QString* error);
     // The same hex text as bytes, one a character, for writing out.
     bool Encrypt(const QString& password, QStringView workText, QByteArray& hex, QString* error);
 
-    // Puts a text's plain bytes (Windows-1252, line breaks as CR LF) into the
-    // source file; false to give up, with its own reason.
+    // Puts a text's payload (core/Payload.h), or any bytes, into the source
+    // file; false to give up, with its own reason.
     using PlainWriter = std::function<bool(FileSink& out)>;
     // The same way for a text its caller turns into bytes itself, as the
     // command line does with a text file. When writePlain gives up, false
@@ -59,8 +60,8 @@ public:
     };
     // Hex text (blanks and line breaks skipped) decrypted with the password.
     // True when the way ran to its end: then either the text or a wrong
-    // password. False with *error when a character of the password has no
-    // byte or a temporary file fails.
+    // password. False with *error when the password makes no key or a
+    // temporary file fails.
     bool Decrypt(const QString& password, QStringView hexText, Decryption& result, QString* error);
 
     // Whether a work text is hex ciphertext as the encrypt command makes it

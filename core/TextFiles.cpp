@@ -22,8 +22,10 @@
 #include "cipher/SecureWipe.h"
 #include "core/FieldReader.h"
 #include "core/PasswordGenerator.h"
+#include "core/Payload.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
+#include "core/Utf8.h"
 #include "core/WorkText.h"
 
 namespace quelvane {
@@ -43,149 +45,6 @@ bool Fail(QString* error, const QString& message) {
     return false;
 }
 
-// The length of the multi-byte UTF-8 sequence starting at p[i] (a byte of
-// 0x80 or more) when it is valid (no overlong form, no surrogate, nothing past
-// U+10FFFF), with its code point in *code; 0 when it is not.
-inline std::size_t Utf8Sequence(const unsigned char* p, std::size_t i, std::size_t n, char32_t* code) noexcept {
-    const unsigned char c = p[i];
-    std::size_t len;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-        *code = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        *code = c & 0x0F;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        *code = c & 0x07;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (n - i < len || p[i + 1] < lo || p[i + 1] > hi) return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        if ((p[i + k] & 0xC0) != 0x80) return 0;
-        *code = *code << 6 | (p[i + k] & 0x3F);
-    }
-    return len;
-}
-
-// Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
-// Sets *nonAscii when at least one multi-byte sequence was seen.
-bool IsValidUtf8(const unsigned char* p, std::size_t n, bool* nonAscii) {
-    std::size_t i = 0;
-    bool high = false;
-    while (i < n) {
-        // Runs of ASCII sixteen bytes at a time: most text is mostly ASCII.
-#if defined(__SSE2__) || defined(_M_X64)
-        while (i + 16 <= n) {
-            const auto notAscii =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
-            const std::size_t ascii = notAscii ? static_cast<std::size_t>(std::countr_zero(notAscii)) : 16;
-            i += ascii;
-            if (ascii < 16) break;
-        }
-#else
-        while (i + 8 <= n) {
-            std::uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            if (w & 0x8080808080808080ull) break;
-            i += 8;
-        }
-#endif
-        if (i >= n) break;
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        high = true;
-        char32_t code = 0;
-        const std::size_t len = Utf8Sequence(p, i, n, &code);
-        if (len == 0) return false;
-        i += len;
-    }
-    *nonAscii = high;
-    return true;
-}
-
-// Strict UTF-8 decoded in one pass, checked as IsValidUtf8 checks it. False
-// on the first invalid sequence (text is then unspecified). *nonAscii and
-// *carriageReturn tell whether a multi-byte sequence or a CR was seen.
-bool DecodeUtf8(const unsigned char* p, std::size_t n, QString& text, bool* nonAscii, bool* carriageReturn) {
-    text = QString(static_cast<qsizetype>(n), Qt::Uninitialized);  // never more units than bytes
-    auto* out = reinterpret_cast<char16_t*>(text.data());
-    std::size_t i = 0, o = 0;
-    bool high = false, cr = false;
-    while (i < n) {
-#if defined(__SSE2__) || defined(_M_X64)
-        // Runs of ASCII sixteen bytes at a time: most text is mostly ASCII.
-        const __m128i zero = _mm_setzero_si128(), crs = _mm_set1_epi8('\r');
-        while (i + 16 <= n) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            // Written whole, kept as far as the first byte that is not ASCII
-            // (o <= i, so there is room for all sixteen).
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), _mm_unpacklo_epi8(x, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), _mm_unpackhi_epi8(x, zero));
-            cr = cr || _mm_movemask_epi8(_mm_cmpeq_epi8(x, crs)) != 0;  // may be past it: only costs a scan
-            const auto notAscii = static_cast<unsigned>(_mm_movemask_epi8(x));
-            const std::size_t ascii = notAscii ? static_cast<std::size_t>(std::countr_zero(notAscii)) : 16;
-            i += ascii;
-            o += ascii;
-            if (ascii < 16) break;
-        }
-        if (i >= n) break;
-#endif
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            cr = cr || c == '\r';
-            out[o++] = c;
-            ++i;
-            continue;
-        }
-        high = true;
-        char32_t code = 0;
-        const std::size_t len = Utf8Sequence(p, i, n, &code);
-        if (len == 0) return false;
-        if (code >= 0x10000) {
-            out[o++] = QChar::highSurrogate(code);
-            out[o++] = QChar::lowSurrogate(code);
-        } else {
-            out[o++] = static_cast<char16_t>(code);
-        }
-        i += len;
-    }
-    text.truncate(static_cast<qsizetype>(o));
-    *nonAscii = high;
-    *carriageReturn = cr;
-    return true;
-}
-
-// CR LF, lone CR and lone LF to "\n", in place, one pass.
-void NormaliseLineBreaks(QString& text) {
-    const qsizetype n = text.size();
-    const char16_t* src = reinterpret_cast<const char16_t*>(text.constData());
-    qsizetype first = 0;
-    while (first < n && src[first] != u'\r') ++first;
-    if (first == n) return;  // only LF or nothing: already in the work text's form
-    char16_t* d = reinterpret_cast<char16_t*>(text.data());  // detaches once
-    qsizetype out = first;
-    for (qsizetype i = first; i < n; ++i) {
-        const char16_t c = d[i];
-        if (c == u'\r') {
-            d[out++] = u'\n';
-            if (i + 1 < n && d[i + 1] == u'\n') ++i;
-        } else {
-            d[out++] = c;
-        }
-    }
-    text.truncate(out);
-}
-
 // How a text file's bytes are read. Saving relies on it as well: a text
 // whose byte text would be read as anything else is saved another way.
 enum class Form { ByteText, Utf8, Utf16LE, Utf16BE };
@@ -196,15 +55,15 @@ struct Encoding {
 };
 
 Encoding Detect(const unsigned char* p, std::size_t n) {
-    bool nonAscii = false;
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
         // A mark followed by invalid bytes is no UTF-8: the byte-text rule loses nothing.
-        if (IsValidUtf8(p + 3, n - 3, &nonAscii)) return {Form::Utf8, 3};
+        if (utf8::IsValid(p + 3, n - 3)) return {Form::Utf8, 3};
         return {};
     }
     if (n >= 2 && n % 2 == 0 && p[0] == 0xFF && p[1] == 0xFE) return {Form::Utf16LE, 2};
     if (n >= 2 && n % 2 == 0 && p[0] == 0xFE && p[1] == 0xFF) return {Form::Utf16BE, 2};
-    if (IsValidUtf8(p, n, &nonAscii) && nonAscii) return {Form::Utf8, 0};
+    utf8::Scan scan;
+    if (utf8::IsValid(p, n, &scan) && scan.nonAscii) return {Form::Utf8, 0};
     return {};
 }
 
@@ -226,45 +85,21 @@ bool HasLoneSurrogate(QStringView text) {
     return false;
 }
 
-// The text as UTF-8 (or UTF-16LE), "\n" as CR LF, with or without the
-// byte-order mark. Written straight into the result: no other copy of the
-// text is made.
+// The text as UTF-8, "\n" as CR LF, with or without the byte-order mark.
+// Written straight into the result: no other copy of the text is made.
 QByteArray EncodeUtf8(QStringView text, bool mark) {
     QByteArray bytes(3 + 3 * text.size(), Qt::Uninitialized);  // 3 bytes a unit at most, CR LF included
-    auto* out = reinterpret_cast<unsigned char*>(bytes.data());
-    qsizetype o = 0;
-    if (mark) {
-        out[o++] = 0xEF;
-        out[o++] = 0xBB;
-        out[o++] = 0xBF;
-    }
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = text[i].unicode();
-        if (c == u'\n') {
-            out[o++] = '\r';
-            out[o++] = '\n';
-        } else if (c < 0x80) {
-            out[o++] = static_cast<unsigned char>(c);
-        } else if (c < 0x800) {
-            out[o++] = static_cast<unsigned char>(0xC0 | c >> 6);
-            out[o++] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        } else {
-            if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
-                c = QChar::surrogateToUcs4(static_cast<char16_t>(c), text[++i].unicode());
-                out[o++] = static_cast<unsigned char>(0xF0 | c >> 18);
-                out[o++] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-            } else {
-                out[o++] = static_cast<unsigned char>(0xE0 | c >> 12);
-            }
-            out[o++] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            out[o++] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        }
-    }
-    bytes.truncate(o);  // keeps the buffer: nothing is left behind in a freed one
+    const qsizetype start = mark ? 3 : 0;
+    std::copy_n("\xEF\xBB\xBF", start, bytes.data());
+    qsizetype pos = 0;
+    bool lone = false;  // never: such a text goes as UTF-16
+    const qsizetype n = utf8::Encode(text, pos, bytes.data() + start, bytes.size() - start, true, &lone);
+    bytes.truncate(start + n);  // keeps the buffer: nothing is left behind in a freed one
     return bytes;
 }
 
+// The text as UTF-16LE with the mark, "\n" as CR LF: the one form that
+// holds a lone surrogate half.
 QByteArray EncodeUtf16(QStringView text) {
     QByteArray bytes(2 + 4 * text.size(), Qt::Uninitialized);
     auto* out = reinterpret_cast<unsigned char*>(bytes.data());
@@ -342,11 +177,11 @@ QString DecodeTextFile(const QByteArray& bytes) {
         const int high = utf16LE ? 1 : 0;
         for (std::size_t i = 0; i + 1 < n / 2; ++i)
             out[i] = static_cast<char16_t>(p[2 + 2 * i + high] << 8 | p[2 + 2 * i + 1 - high]);
-    } else if (!utf8Mark && !(DecodeUtf8(p, n, text, &nonAscii, &carriageReturn))) {
+    } else if (!utf8Mark && !(utf8::Decode(p, n, text, &nonAscii, &carriageReturn))) {
         // Not UTF-8: the byte-text rule loses nothing, so the file's bytes all survive.
         text = FromByteText(bytes);
         carriageReturn = true;
-    } else if (utf8Mark && !DecodeUtf8(p + 3, n - 3, text, &nonAscii, &carriageReturn)) {
+    } else if (utf8Mark && !utf8::Decode(p + 3, n - 3, text, &nonAscii, &carriageReturn)) {
         // A mark followed by invalid bytes is no UTF-8 either. A mark after
         // the one skipped is a character of the text.
         text = FromByteText(bytes);
@@ -354,7 +189,7 @@ QString DecodeTextFile(const QByteArray& bytes) {
     }
     // Valid UTF-8 of ASCII alone reads the same as byte text, so the decoded
     // text serves for both.
-    if (carriageReturn) NormaliseLineBreaks(text);
+    if (carriageReturn) utf8::NormaliseLineBreaks(text);
     return text;
 }
 
@@ -446,129 +281,21 @@ bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* erro
         path, [&](FileSink& out) { return out.Put(bytes); }, error);
 }
 
-namespace {
-
-// Collects plain bytes a chunk at a time on their way to a sink, and wipes
-// its buffer when done.
-class PlainChunks {
-public:
-    explicit PlainChunks(FileSink& o) : out(o) {}
-    ~PlainChunks() { SecureWipe(buffer.data(), buffer.size()); }
-    // Room for at least two more bytes, a line end.
-    bool Room() {
-        if (used + 2 <= static_cast<qsizetype>(buffer.size())) return true;
-        return Flush();
-    }
-    bool Flush() {
-        const bool ok = out.Put(buffer.data(), used);
-        used = 0;
-        return ok;
-    }
-    void Byte(char b) { buffer[static_cast<std::size_t>(used++)] = b; }
-    void LineEnd() {
-        Byte('\r');
-        Byte('\n');
-    }
-    char* Free(qsizetype& room) {
-        room = static_cast<qsizetype>(buffer.size()) - used;
-        return buffer.data() + used;
-    }
-    void Took(qsizetype n) { used += n; }
-
-private:
-    FileSink& out;
-    std::array<char, 64 * 1024> buffer;
-    qsizetype used = 0;
-};
-
-// Windows-1252 bytes or UTF-8 (utf8), line breaks of every kind as CR LF.
-bool PutPlain(const unsigned char* p, std::size_t n, bool utf8, PlainChunks& chunks, bool* noByte) {
-    std::size_t i = 0;
-    while (i < n) {
-        if (!chunks.Room()) return false;
-            // A run of ASCII that is no line break, sixteen bytes at a time.
-#if defined(__SSE2__) || defined(_M_X64)
-        qsizetype room = 0;
-        char* to = chunks.Free(room);
-        qsizetype took = 0;
-        const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n');
-        while (i + 16 <= n && room - took >= 16) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + took), x);
-            const auto other = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-                utf8 ? x : _mm_setzero_si128(), _mm_or_si128(_mm_cmpeq_epi8(x, crs), _mm_cmpeq_epi8(x, lfs)))));
-            const std::size_t plain = other ? static_cast<std::size_t>(std::countr_zero(other)) : 16;
-            i += plain;
-            took += static_cast<qsizetype>(plain);
-            if (plain < 16) break;
-        }
-        chunks.Took(took);
-        if (i >= n) break;
-        if (!chunks.Room()) return false;
-#endif
-        const unsigned char c = p[i];
-        if (c == '\r' || c == '\n') {
-            chunks.LineEnd();  // CR LF, a lone CR and a lone LF alike
-            i += (c == '\r' && i + 1 < n && p[i + 1] == '\n') ? 2 : 1;
-            continue;
-        }
-        if (c < 0x80 || !utf8) {
-            chunks.Byte(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        // A sequence already checked to be valid UTF-8.
-        char32_t code = 0;
-        i += Utf8Sequence(p, i, n, &code);
-        if (code == 0x2028 || code == 0x2029) {
-            chunks.LineEnd();
-            continue;
-        }
-        const std::optional<std::uint8_t> byte = bytetext::ToByte(code);
-        if (!byte) {
-            *noByte = true;
-            return false;
-        }
-        chunks.Byte(static_cast<char>(*byte));
-    }
-    return chunks.Flush();
-}
-
-}  // namespace
-
 bool IsEmptyTextFile(QByteArrayView file) {
     return file.isEmpty() || file == QByteArrayView("\xEF\xBB\xBF", 3) || file == QByteArrayView("\xFF\xFE", 2) ||
            file == QByteArrayView("\xFE\xFF", 2);
 }
 
-bool PutPlainBytesOfTextFile(QByteArrayView file, FileSink& out, bool* noByte) {
-    *noByte = false;
+bool TextFileHoldsNul(QByteArrayView file) {
     const auto* p = reinterpret_cast<const unsigned char*>(file.data());
-    const auto n = static_cast<std::size_t>(file.size());
-    PlainChunks chunks(out);
-    bool nonAscii = false;
-    // The forms DecodeTextFile tells apart, in its order.
-    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
-        if (IsValidUtf8(p + 3, n - 3, &nonAscii)) return PutPlain(p + 3, n - 3, true, chunks, noByte);
-        return PutPlain(p, n, false, chunks, noByte);
-    }
-    if (n >= 2 && n % 2 == 0 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
-        // UTF-16 is rare: through the work text, the way the window goes.
-        QString text = DecodeTextFile(file.toByteArray());
-        text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
-        qsizetype pos = 0;
-        while (pos < text.size()) {
-            qsizetype room = 0;
-            if (!chunks.Room()) return false;
-            char* to = chunks.Free(room);
-            chunks.Took(EncodeByteText(text, pos, to, room, true, noByte));
-            if (*noByte) break;
-        }
-        SecureWipe(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
-        return !*noByte && chunks.Flush();
-    }
-    const bool utf8 = IsValidUtf8(p, n, &nonAscii) && nonAscii;
-    return PutPlain(p, n, utf8, chunks, noByte);
+    const qsizetype n = file.size();
+    const Form form = n >= 2 && n % 2 == 0 && p[0] == 0xFF && p[1] == 0xFE   ? Form::Utf16LE
+                      : n >= 2 && n % 2 == 0 && p[0] == 0xFE && p[1] == 0xFF ? Form::Utf16BE
+                                                                             : Form::ByteText;
+    if (form == Form::ByteText) return file.contains('\0');  // UTF-8 or byte text: the byte is the character
+    for (qsizetype i = 2; i + 1 < n; i += 2)
+        if (p[i] == 0 && p[i + 1] == 0) return true;
+    return false;
 }
 
 bool RegularFileExists(const QString& path) { return QFileInfo(path).isFile(); }
@@ -621,9 +348,16 @@ bool LoadPasswordFile(const QString& path, QString& password, qsizetype* length,
                     QStringLiteral("%1 holds a NUL byte, which a password cannot hold. The password was not changed.")
                         .arg(path));
     }
-    if (length) *length = bytes.size();
-    password = FromByteText(QByteArrayView(bytes).first(qMin<qsizetype>(bytes.size(), kPasswordMax)));
+    // The UTF-8 after the mark where the save wrote it so, else a character a byte.
+    password = FromMarkedBytes(bytes);
     WipeBytes(bytes);
+    if (length) *length = password.size();
+    if (password.size() > kPasswordMax) {
+        // The box keeps the first 448; never half of a pair.
+        const qsizetype keep = password.at(kPasswordMax).isLowSurrogate() ? kPasswordMax - 1 : kPasswordMax;
+        SecureWipe(password.data() + keep, static_cast<std::size_t>(password.size() - keep) * sizeof(QChar));
+        password.truncate(keep);
+    }
     return true;
 }
 

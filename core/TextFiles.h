@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 
+#include "core/FileSink.h"
+
 namespace quelvane {
 
 // Reads the whole file: "Cannot read <path>: <reason>" for a folder, a pipe
@@ -25,14 +27,6 @@ QString DecodeTextFile(const QByteArray& bytes);
 // else); UTF-16LE with the mark for a text with a lone surrogate half.
 QByteArray EncodeTextFile(const QString& text);
 
-// Where a writer puts its bytes; false once a write has failed.
-class FileSink {
-public:
-    virtual ~FileSink() = default;
-    virtual bool Put(const char* data, qsizetype size) = 0;
-    bool Put(QByteArrayView bytes) { return Put(bytes.data(), bytes.size()); }
-};
-
 // Replaces the file at path with what produce puts, atomically: written
 // beside it and renamed over it only when produce returned true and every
 // byte was written, so a failure leaves the old file whole and nothing half
@@ -41,16 +35,11 @@ public:
 bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&)>& produce, QString* error);
 bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error);
 
-// The plain bytes "&Quelvane" encrypts of a text file as "&Load Tex File"
-// loads it into the work text box, put straight into out without making the
-// work text: Windows-1252, line breaks of every kind (and the line and
-// paragraph separators the box turns into line breaks) as CR LF. False when
-// out fails, or when a character has no byte (then *noByte is set and what
-// was put is of no use).
-bool PutPlainBytesOfTextFile(QByteArrayView file, FileSink& out, bool* noByte);
-
 // True when a text file holds no character: empty, or a byte-order mark alone.
 bool IsEmptyTextFile(QByteArrayView file);
+
+// True when the text of a text file holds a NUL character: then it is no text.
+bool TextFileHoldsNul(QByteArrayView file);
 
 // True when a regular file is at path: what the save commands ask about
 // before they replace it.
@@ -63,8 +52,10 @@ bool LoadTextFile(const QString& path, QString& text, QString* error);
 // hex text split over lines or by commas is one run again.
 bool LoadHexFile(const QString& path, QString& hex, QString* error);
 
-// "&Load PassWord": the file's bytes as characters, at most kPasswordMax of
-// them; *length (when given) is the file's length. A NUL byte, which no saved
+// "&Load PassWord": the file's password, at most kPasswordMax characters of
+// it: the UTF-8 after the mark where the file starts with it and is valid
+// UTF-8 after it, else the file's bytes as characters, one each. *length
+// (when given) is the password's whole length. A NUL byte, which no saved
 // password holds, is refused.
 bool LoadPasswordFile(const QString& path, QString& password, qsizetype* length, QString* error);
 

@@ -223,11 +223,20 @@ void FileCommandsTest::textFiles() {
     t.w->SetWorkText(QString());
     t.Run("LoadTexFile", t.Path("snow.TxT"));
     QCOMPARE(t.w->WorkText(), snow);
-    // A password cannot be: it is the key.
-    t.Key()->setText(QString::fromUtf8("\u2603"));
+    // A password beyond the code page too, after the UTF-8 mark; a lone
+    // surrogate half has no UTF-8 and is refused by its position.
+    for (const QString& password : {QString::fromUtf8("\u2603 k\u00E9y"), QString::fromUtf8("\u00EF\u00BB\u00BFkey")}) {
+        t.Key()->setText(password);
+        t.Run("SavePassWord", t.Path("snowkey"));
+        QCOMPARE(Read(t.Path("snowkey.QvP")), QByteArray("\xEF\xBB\xBF") + password.toUtf8());
+        t.Run("LoadPassWord", t.Path("snowkey.QvP"));
+        QCOMPARE(t.Key()->text(), password);
+        QFile::remove(t.Path("snowkey.QvP"));
+    }
+    t.Key()->setText(QChar(0xD800));
     t.Run("SavePassWord", t.Path("snowkey"));
     QVERIFY(t.Last().text.contains(QStringLiteral("character number 1 ")));
-    QVERIFY(!t.Last().text.contains(QChar(0x2603)) && !t.Last().text.contains(u"2603"));
+    QVERIFY(!t.Last().text.contains(QChar(0xD800)) && !t.Last().text.contains(u"D800"));
     QVERIFY(!QFile::exists(t.Path("snowkey.QvP")));
 }
 

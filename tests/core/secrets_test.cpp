@@ -136,27 +136,36 @@ protected:
 };
 
 TEST_F(Secrets, NoKeyOrTextOutlivesACommand) {
+    // In byte text, and in UTF-8 with a key of UTF-8 (the searched slices are
+    // ASCII, the same bytes in either).
+    for (const bool unicode : {false, true}) {
+        if (unicode) {
+            text.prepend(QChar(0x4E16));
+            password.prepend(QChar(0x4E16));
+        }
+        QString hex, error;
+        ASSERT_TRUE(road.Encrypt(password, text, hex, &error)) << error.toStdString();
+        ExpectNothingLeft("after encrypting");
+
+        TextCipher::Decryption result;
+        ASSERT_TRUE(road.Decrypt(password, hex, result, &error)) << error.toStdString();
+        ASSERT_EQ(result.text, text);
+        result.text.fill(u'#');  // the window would own it; Qt's copies are out of our reach
+        ExpectNothingLeft("after decrypting");
+        // The frame's cut moves the text down and leaves its end behind it again.
+        QByteArray end = text.right(9).toLatin1() + "\xFE\r\n";
+        EXPECT_EQ(CopiesInMemory(end), 0) << "the text's end left past the frame's cut";
+        end.fill('\0');
+
+        ASSERT_TRUE(road.Decrypt(password + u'x', hex, result, &error));
+        ASSERT_TRUE(result.wrongPassword);
+        ExpectNothingLeft("after a wrong password");
+    }
+
+    // A failure half-way: the text's first chunks were written as byte text,
+    // then as UTF-8, when a lone surrogate half stopped it.
+    QString cut = QString(70000, u'x') + QChar(0x2603) + text + QChar(0xD800);
     QString hex, error;
-    ASSERT_TRUE(road.Encrypt(password, text, hex, &error)) << error.toStdString();
-    ExpectNothingLeft("after encrypting");
-
-    TextCipher::Decryption result;
-    ASSERT_TRUE(road.Decrypt(password, hex, result, &error)) << error.toStdString();
-    ASSERT_EQ(result.text, text);
-    result.text.fill(u'#');  // the window would own it; Qt's copies are out of our reach
-    ExpectNothingLeft("after decrypting");
-    // The frame's cut moves the text down and leaves its end behind it again.
-    QByteArray end = text.right(9).toLatin1() + "\xFE\r\n";
-    EXPECT_EQ(CopiesInMemory(end), 0) << "the text's end left past the frame's cut";
-    end.fill('\0');
-
-    ASSERT_TRUE(road.Decrypt(password + u'x', hex, result, &error));
-    ASSERT_TRUE(result.wrongPassword);
-    ExpectNothingLeft("after a wrong password");
-
-    // A failure half-way: the text's first chunks were written when a
-    // character without a byte stopped it.
-    QString cut = QString(70000, u'x') + text + QChar(0x2603);
     EXPECT_FALSE(road.Encrypt(password, cut, hex, &error));
     cut.fill(u'#');
     ExpectNothingLeft("after a failed encryption");

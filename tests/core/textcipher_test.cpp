@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "cipher/clsBlowfish.h"
+#include "core/Payload.h"
 #include "core/TextCipher.h"
 
 namespace {
@@ -106,21 +107,70 @@ TEST(WholeText, FrameAndMarker) {
     EXPECT_FALSE(TextCipher::IsWholeText(16, QByteArray()));
 }
 
-TEST_F(Road, CharactersWithoutAByteStopBeforeAnythingIsLeft) {
-    // Past the first chunk, so part of the text was already written.
+// Every language goes through, in the payload an independent reader expects:
+// byte text where the code page holds every character (what older copies
+// read), else the UTF-8 mark and UTF-8; the key likewise.
+TEST_F(Road, EveryLanguageInItsPayload) {
+    const auto utf8 = [](const char* s) { return kUtf8Mark.toByteArray() + QByteArray(s).replace("\n", "\r\n"); };
+    const struct {
+        const char* text;  // UTF-8
+        QByteArray payload;
+    } cases[] = {
+        {"caf\u00e9 \u20ac\nna\u00efve", QByteArray("caf\xE9 \x80\r\nna\xEFve")},
+        {"\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440",
+         utf8("\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440")},
+        {"\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1\n",
+         utf8("\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1\n")},
+        {"\u4f60\u597d\uff0c\u4e16\u754c", utf8("\u4f60\u597d\uff0c\u4e16\u754c")},
+        {"\u0645\u0631\u062d\u0628\u0627 abc", utf8("\u0645\u0631\u062d\u0628\u0627 abc")},
+        {"\u0928\u092e\u0938\u094d\u0924\u0947", utf8("\u0928\u092e\u0938\u094d\u0924\u0947")},
+        {"Za\u017c\u00f3\u0142\u0107 \u015f\u0131 Vi\u1ec7t",
+         utf8("Za\u017c\u00f3\u0142\u0107 \u015f\u0131 Vi\u1ec7t")},
+        {"\U0001F468\u200D\U0001F469\u200D\U0001F467 \U0001F1E9\U0001F1EA",
+         utf8("\U0001F468\u200D\U0001F469\u200D\U0001F467 \U0001F1E9\U0001F1EA")},
+        // The characters of the mark: as byte text they would read as UTF-8, so they go as UTF-8.
+        {"\u00ef\u00bb\u00bfabc", utf8("\u00ef\u00bb\u00bfabc")},
+        {"\u00ef\u00bb\u00bf\u00e9", QByteArray("\xEF\xBB\xBF\xE9")},  // byte text that is no UTF-8 after the mark
+    };
+    const QString passwords[] = {QStringLiteral("pw"), QString::fromUtf8("\u043f\u0430\u0440\u043e\u043b\u044c"),
+                                 QString::fromUtf8("\u5bc6\u7801\U0001F511")};
+    for (const auto& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        for (const QString& password : passwords) {
+            const QString hex = Encrypt(text, password);
+            const QByteArray key = password == QStringLiteral("pw") ? QByteArray("pw") : password.toUtf8();
+            EXPECT_EQ(QByteArray::fromStdString(DecryptApart(hex, key.toStdString())), c.payload + "\xFE\r\n")
+                << c.text;
+            const TextCipher::Decryption back = Decrypt(hex, password);
+            EXPECT_FALSE(back.wrongPassword) << c.text;
+            EXPECT_EQ(back.text, text) << c.text;
+        }
+    }
+    EXPECT_TRUE(LeftOnDisk().isEmpty());
+}
+
+TEST_F(Road, LoneSurrogatesAndOverlongKeysStopBeforeAnythingIsLeft) {
+    // Past the first chunk, and after a character beyond the code page, so
+    // both forms were tried and part of the text was already written.
     QString text(70000, u'x');
-    text[69999] = QChar(0x2603);
+    text[10] = QChar(0x4E16);
+    text[69999] = QChar(0xD800);
     QString hex = QStringLiteral("unchanged"), error;
     EXPECT_FALSE(road.Encrypt(QStringLiteral("pw"), text, hex, &error));
-    EXPECT_TRUE(error.startsWith(QStringLiteral("The work text holds the character"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("line 1, column 70000"))) << error.toStdString();
     EXPECT_EQ(hex, QStringLiteral("unchanged"));
 
     TextCipher::Decryption result;
-    EXPECT_FALSE(road.Encrypt(QString::fromUtf8("p\u0101ss"), QStringLiteral("text"), hex, &error));
-    EXPECT_TRUE(error.startsWith(QStringLiteral("The password"))) << error.toStdString();
-    EXPECT_FALSE(road.Decrypt(QString::fromUtf8("p\u0101ss"), QStringLiteral("00"), result, &error));
+    const QString tooLong(150, QChar(0x4E16));  // 450 bytes in UTF-8
+    for (const QString& password : {QStringLiteral("p") + QChar(0xDC00), tooLong}) {
+        EXPECT_FALSE(road.Encrypt(password, QStringLiteral("text"), hex, &error));
+        EXPECT_TRUE(error.startsWith(QStringLiteral("The password"))) << error.toStdString();
+        EXPECT_FALSE(road.Decrypt(password, QStringLiteral("00"), result, &error));
+    }
+    EXPECT_TRUE(error.contains(QStringLiteral("450 bytes"))) << error.toStdString();
+    EXPECT_TRUE(Decrypt(Encrypt(QStringLiteral("t"), tooLong.first(149)), tooLong.first(149)).text == u"t");
     EXPECT_TRUE(LeftOnDisk().isEmpty());
-    EXPECT_TRUE(busy.empty()) << "the cipher never started";
+    EXPECT_EQ(busy, (std::vector<bool>{true, false, true, false})) << "the cipher never started for a refusal";
 }
 
 TEST_F(Road, AFolderThatCannotBeMadeIsAClearError) {
@@ -146,7 +196,7 @@ TEST_F(Road, HexTextAfterAByteOrderMarkDecrypts) {
 // The password box masks the password: a message names a character's
 // position, never the character or its code.
 TEST_F(Road, PasswordMessagesNameThePositionOnly) {
-    const QString password = QString::fromUtf8("ke\u0101y");
+    const QString password = QStringLiteral("ke") + QChar(0xD801) + QStringLiteral("y");
     QString hex, error;
     TextCipher::Decryption result;
     EXPECT_FALSE(road.Encrypt(password, QStringLiteral("text"), hex, &error));
@@ -154,7 +204,7 @@ TEST_F(Road, PasswordMessagesNameThePositionOnly) {
     EXPECT_FALSE(road.Decrypt(password, QStringLiteral("00"), result, &decryptError));
     for (const QString& message : {error, decryptError}) {
         EXPECT_TRUE(message.startsWith(QStringLiteral("The password's character number 3 "))) << message.toStdString();
-        EXPECT_FALSE(message.contains(QChar(0x0101)) || message.contains(QStringLiteral("101")));
+        EXPECT_FALSE(message.contains(QChar(0xD801)) || message.contains(QStringLiteral("D801")));
     }
 }
 

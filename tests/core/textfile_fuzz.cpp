@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // libFuzzer: text-file decoding takes any bytes, and whatever text it gives,
 // or any text of the work-text box, is saved as bytes that load back as the
-// same text; the plain bytes put straight from a file are those of its text.
+// same text; the payload put straight from a file is that of its text, and
+// every text comes back from its payload.
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/Payload.h"
 #include "core/TextFiles.h"
 #include "core/WorkText.h"
 
@@ -24,18 +26,28 @@ struct Collect : quelvane::FileSink {
     }
 };
 
-// The straight way from a file to plain bytes against the window's way: the
-// file loaded into the box, whose text is then turned into bytes.
+// The straight way from a file to its payload against the window's way: the
+// file loaded into the box, whose text is then turned into the payload.
 void SameAsTheBox(const QByteArray& file, QString text) {
     text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
     QByteArray expected;
-    const bool representable = quelvane::WorkTextToBytes(text, expected);
+    const bool representable = quelvane::MarkedBytes(text, true, expected);
     Collect got;
-    bool noByte = false;
-    const bool put = quelvane::PutPlainBytesOfTextFile(file, got, &noByte);
-    if (put != representable || noByte == representable) std::abort();
+    QString loneAt;
+    const bool put = quelvane::PutPayloadOfTextFile(file, got, &loneAt);
+    if (put != representable || loneAt.isEmpty() != representable) std::abort();
     if (representable && got.bytes != expected) std::abort();
     if (quelvane::IsEmptyTextFile(file) != text.isEmpty()) std::abort();
+}
+
+// Every text in the box's form decrypts to itself, in whichever form it was
+// encrypted; the command line's UTF-8 of it is its UTF-8 with LF.
+void PayloadRoundTrip(const QString& text) {
+    QByteArray payload;
+    if (!quelvane::MarkedBytes(text, true, payload)) return;  // a lone surrogate half: refused
+    if (quelvane::PayloadToWorkText(payload) != text) std::abort();
+    Collect utf8;
+    if (!quelvane::PutUtf8TextOfPayload(payload, utf8) || utf8.bytes != text.toUtf8()) std::abort();
 }
 
 }  // namespace
@@ -46,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (decoded.contains(u'\r')) std::abort();  // line breaks are the box's
     RoundTrip(decoded);
     SameAsTheBox(bytes, decoded);
+    PayloadRoundTrip(decoded);
 
     // The same bytes as UTF-16 units, lone surrogate halves included, in the
     // box's form (no CR, no line or paragraph separator).
@@ -56,5 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         units[static_cast<qsizetype>(i / 2)] = QChar(u);
     }
     RoundTrip(units);
+    PayloadRoundTrip(units);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <random>
 
+#include "core/Payload.h"
 #include "core/TextFiles.h"
 #include "core/WorkText.h"
 
@@ -162,10 +163,10 @@ TEST(DecodeTextFile, Utf8AcrossTheFastRunsAgreesWithQt) {
     }
 }
 
-// The bytes the command line encrypts straight from a file are those the
+// The payload the command line encrypts straight from a file is the one the
 // window encrypts after loading it: every form, line break and gap of the code
-// page, and sizes across the chunks and the sixteen-byte runs.
-TEST(PlainBytesOfTextFile, SameAsLoadingItIntoTheBox) {
+// page, characters beyond it, and sizes across the chunks and the sixteen-byte runs.
+TEST(PayloadOfTextFile, SameAsLoadingItIntoTheBox) {
     struct Collect : FileSink {
         QByteArray bytes;
         bool Put(const char* data, qsizetype size) override {
@@ -198,11 +199,11 @@ TEST(PlainBytesOfTextFile, SameAsLoadingItIntoTheBox) {
         QString text = DecodeTextFile(file);
         text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
         QByteArray expected;
-        const bool representable = WorkTextToBytes(text, expected);
+        const bool representable = MarkedBytes(text, true, expected);
         Collect got;
-        bool noByte = false;
-        ASSERT_EQ(PutPlainBytesOfTextFile(file, got, &noByte), representable) << file.toHex().toStdString();
-        ASSERT_EQ(noByte, !representable);
+        QString loneAt;
+        ASSERT_EQ(PutPayloadOfTextFile(file, got, &loneAt), representable) << file.toHex().toStdString();
+        ASSERT_EQ(loneAt.isEmpty(), representable);
         if (representable) {
             ASSERT_EQ(got.bytes, expected) << file.left(200).toHex().toStdString();
         }
