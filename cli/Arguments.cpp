@@ -14,25 +14,28 @@ bool Fail(QString* error, const QString& message) {
 
 QString UsageText() {
     return QStringLiteral(
-        "Usage: quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [INPUT]\n"
-        "       quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [INPUT]\n"
-        "       quelvane-cli encrypt|decrypt [--password-file FILE] --output-dir DIR [--force] INPUT...\n"
+        "Usage: quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
+        "       quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
+        "       quelvane-cli encrypt|decrypt [--password-file FILE] --output-dir DIR [--force] [--binary] INPUT...\n"
         "       quelvane-cli generate [--output FILE] [--force] [LENGTH]\n"
         "\n"
-        "encrypt   reads a text (UTF-8 or Windows-1252, any line breaks) and writes it\n"
-        "          as Quelvane hex ciphertext, as the window's \"&Quelvane\" makes it.\n"
-        "decrypt   reads Quelvane hex ciphertext and writes the text that was encrypted,\n"
-        "          byte for byte (Windows-1252, CR LF line breaks).\n"
+        "encrypt   reads a text (UTF-8, else Windows-1252; any line breaks) in any\n"
+        "          language and writes it as Quelvane hex ciphertext, as the window's\n"
+        "          \"&Quelvane\" makes it. A file holding a NUL byte is no text: see --binary.\n"
+        "decrypt   reads Quelvane hex ciphertext and writes the text that was encrypted\n"
+        "          as UTF-8 with LF line breaks (a text of CR LF lines comes back with LF).\n"
         "generate  makes a random password of LENGTH characters (3 to 448, default 112)\n"
         "          from the characters with codes 30 to 127.\n"
         "\n"
         "INPUT is a file, or standard input when absent or \"-\".\n"
-        "  --password-file FILE  the password: the bytes of a password file (.QvP);\n"
+        "  --password-file FILE  the password: the text of a password file (.QvP);\n"
         "                        without it the password is asked on the terminal\n"
         "  --output FILE         write the result to FILE, only once it is complete\n"
         "  --output-dir DIR      write each INPUT to DIR under its own name, with the\n"
         "                        suffix .QvH (encrypt) or .TxT (decrypt)\n"
         "  --force               replace files that exist; never without it\n"
+        "  --binary              encrypt any file's bytes exactly as they are (an image,\n"
+        "                        an archive), and decrypt to exactly the bytes encrypted\n"
         "  -h, --help            show this text\n"
         "  --version             show the version\n"
         "\n"
@@ -93,9 +96,9 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
             target = &out.output;
         else if (name == QLatin1String("--output-dir"))
             target = &out.outputDir;
-        if (name == QLatin1String("--force")) {
-            if (eq >= 0) return Fail(error, QStringLiteral("--force takes no value"));
-            out.force = true;
+        if (name == QLatin1String("--force") || name == QLatin1String("--binary")) {
+            if (eq >= 0) return Fail(error, QStringLiteral("%1 takes no value").arg(name));
+            (name == QLatin1String("--force") ? out.force : out.binary) = true;
             continue;
         }
         if (!target) return Fail(error, QStringLiteral("unknown option %1").arg(name));
@@ -117,6 +120,7 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
     if (out.command == Command::Generate) {
         if (out.passwordFile) return Fail(error, QStringLiteral("generate takes no --password-file"));
         if (out.outputDir) return Fail(error, QStringLiteral("generate takes no --output-dir"));
+        if (out.binary) return Fail(error, QStringLiteral("generate takes no --binary"));
         if (operands.size() > 1) return Fail(error, QStringLiteral("generate takes one LENGTH at most"));
         if (!operands.isEmpty()) out.length = operands.first();
         return true;

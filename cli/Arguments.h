@@ -18,6 +18,7 @@ struct Arguments {
     std::optional<QString> output;
     std::optional<QString> outputDir;
     bool force = false;
+    bool binary = false;  // any bytes as they are, not a text
     QStringList inputs;  // empty, or "-": standard input
     QString length;  // generate's LENGTH, "" for the default
 };

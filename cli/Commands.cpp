@@ -15,10 +15,10 @@
 #include "cli/Streams.h"
 #include "core/HexDecryption.h"
 #include "core/PasswordGenerator.h"
+#include "core/Payload.h"
 #include "core/QtByteText.h"
 #include "core/TextCipher.h"
 #include "core/TextFiles.h"
-#include "core/WorkText.h"
 
 namespace quelvane::cli {
 
@@ -35,23 +35,24 @@ void Report(const QString& message) {
 
 QString WithName(const QString& name, const QString& message) { return name + QStringLiteral(": ") + message; }
 
-// Where the text's first character without a Windows-1252 byte is: line and
-// column, counted from 1 in characters. Empty when there is none.
-QString PlaceOfCharacterWithoutByte(const QString& text, qsizetype& at) {
-    QByteArray bytes;
-    at = -1;
-    if (WorkTextToBytes(text, bytes, &at)) {
-        WipeBytes(bytes);
-        at = -1;
-        return {};
+// Collects bytes in memory, for a result written out whole.
+class Collect : public FileSink {
+public:
+    bool Put(const char* data, qsizetype size) override {
+        if (bytes.size() + size > bytes.capacity()) {
+            // Grown by hand, so the buffer left behind is overwritten first.
+            QByteArray bigger;
+            bigger.reserve(qMax(2 * bytes.capacity(), bytes.size() + size));
+            bigger.append(bytes);
+            WipeBytes(bytes);
+            bytes = std::move(bigger);
+        }
+        bytes.append(data, size);
+        return true;
     }
-    const QStringView before = QStringView(text).first(at);
-    const qsizetype lineStart = before.lastIndexOf(u'\n') + 1;
-    qsizetype column = 1;
-    for (qsizetype i = lineStart; i < at; ++i)
-        if (!text.at(i).isLowSurrogate()) ++column;
-    return QStringLiteral("line %1, column %2").arg(before.count(u'\n') + 1).arg(column);
-}
+    using FileSink::Put;
+    QByteArray bytes;
+};
 
 // The save commands ask before they replace a file; here --force is the yes.
 // A folder of that name is left to the writer, which says so.
@@ -88,24 +89,23 @@ private:
         return status == PasswordStatus::Usage ? kUsage : kFailed;
     }
 
-    // The file's plain bytes go straight to the window's road, without a
-    // work text; only a character without a byte takes the way through the
-    // work text, for the message that names its place.
+    // A text file's payload, or with --binary the file's bytes as they are,
+    // go straight to the window's road, without a work text.
     bool EncryptFile(Input& in, const QString& name, QByteArray& hex, QString* error) {
-        bool noByte = false;
-        QString failure;
+        QString failure, loneAt;
         const bool encrypted = road.EncryptPlain(
-            password, [&](FileSink& out) { return PutPlainBytesOfTextFile(in.Bytes(), out, &noByte); }, hex, &failure);
+            password,
+            [&](FileSink& out) {
+                return args.binary ? out.Put(in.Bytes()) : PutPayloadOfTextFile(in.Bytes(), out, &loneAt);
+            },
+            hex, &failure);
         if (encrypted) return true;
-        if (!noByte) {
-            *error = WithName(name, failure);
-            return false;
-        }
-        QString text = DecodeTextFile(in.Bytes());
-        text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');  // as the box does
-        const bool encryptedText = Encrypt(text, name, hex, error);
-        WipeString(text);
-        return encryptedText;
+        *error = WithName(name, loneAt.isEmpty() ? failure
+                                                 : QStringLiteral("%1 holds half of a character (a lone surrogate), "
+                                                                  "which has no UTF-8 form, so the text cannot be "
+                                                                  "encrypted")
+                                                       .arg(loneAt));
+        return false;
     }
 
     // The input as "&Load Quelvane" reads it; false when it holds no hex text.
@@ -113,18 +113,6 @@ private:
         hex = HexFileText(in.Bytes(), joined);
         if (!IsBlankHexText(hex)) return true;
         *error = WithName(name, QStringLiteral("the input is empty: there is no hex text to decrypt"));
-        return false;
-    }
-
-    bool Encrypt(const QString& text, const QString& name, QByteArray& hex, QString* error) {
-        QString failure;
-        if (road.Encrypt(password, text, hex, &failure)) return true;
-        qsizetype at = -1;
-        const QString place = PlaceOfCharacterWithoutByte(text, at);
-        *error = at < 0 ? WithName(name, failure)
-                        : WithName(name, QStringLiteral("%1: the character %2 is outside the Windows-1252 code page, "
-                                                        "so the text cannot be encrypted")
-                                             .arg(place, DescribeCharacter(text, at)));
         return false;
     }
 
@@ -151,8 +139,13 @@ private:
         if (!in.Read(input, &error)) return Report(error), kFailed;
         bool written = false;
         if (Encrypting()) {
-            if (IsEmptyTextFile(in.Bytes())) {
+            if (args.binary ? in.Bytes().isEmpty() : IsEmptyTextFile(in.Bytes())) {
                 Report(WithName(name, QStringLiteral("the input is empty: there is no text to encrypt")));
+                return kFailed;
+            }
+            if (!args.binary && TextFileHoldsNul(in.Bytes())) {
+                Report(WithName(name, QStringLiteral("the input holds a NUL byte, so it is no text: --binary "
+                                                     "encrypts any file's bytes as they are")));
                 return kFailed;
             }
             if (const int status = AskPassword()) return status;
@@ -169,6 +162,19 @@ private:
             if (!Decrypt(hex, name, text, &error)) return Report(error), kFailed;
             in.Release();
             joined = std::string();
+            if (!args.binary) {
+                // The text as a UTF-8 file with LF line breaks, whichever form it was encrypted in.
+                if (text.contains('\0')) {
+                    WipeBytes(text);
+                    Report(WithName(name, QStringLiteral("the decrypted bytes hold a NUL byte, so they are no text: "
+                                                         "--binary writes them as they are")));
+                    return kFailed;
+                }
+                Collect utf8;
+                PutUtf8TextOfPayload(text, utf8);
+                WipeBytes(text);
+                text = std::move(utf8.bytes);
+            }
             written = target.isEmpty() ? WriteStandardOutput(text, &error) : SaveFileAtomically(target, text, &error);
             WipeBytes(text);
         }

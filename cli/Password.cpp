@@ -13,6 +13,7 @@
 
 #include "cipher/SecureWipe.h"
 #include "core/PasswordGenerator.h"
+#include "core/Payload.h"
 #include "core/QtByteText.h"
 #include "core/TextFiles.h"
 
@@ -154,16 +155,6 @@ void WipeString(QString& text) noexcept {
     text.clear();
 }
 
-qsizetype FirstCharacterWithoutByte(const QString& password) {
-    QByteArray bytes;
-    qsizetype bad = 0;
-    if (ToByteText(password, bytes, &bad)) {
-        WipeBytes(bytes);
-        return 0;
-    }
-    return bad + 1;
-}
-
 PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& password, QString* warning,
                             QString* error) {
     WipeString(password);
@@ -210,14 +201,20 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
                         : QStringLiteral("the password is empty: a password needs one character at least"));
         return PasswordStatus::Failed;
     }
-    if (const qsizetype at = FirstCharacterWithoutByte(password)) {
-        WipeString(password);
-        Fail(error, QStringLiteral("character %1 of the password has no byte in the Windows-1252 code page, so it "
-                                   "cannot be the key")
-                        .arg(at));
-        return PasswordStatus::Failed;
-    }
-    return PasswordStatus::Ok;
+    std::string key;
+    qsizetype detail = 0;
+    const KeyFault fault = PasswordKey(password, key, &detail);
+    SecureWipe(key);
+    if (fault == KeyFault::None) return PasswordStatus::Ok;
+    WipeString(password);
+    Fail(error, fault == KeyFault::TooLong
+                    ? QStringLiteral("the password takes %1 bytes as a key (UTF-8, as it holds characters beyond "
+                                     "Windows-1252), but a key holds at most 448 bytes")
+                          .arg(detail)
+                    : QStringLiteral("character %1 of the password is half of a character (a lone surrogate), which "
+                                     "has no UTF-8 form, so it cannot be the key")
+                          .arg(detail));
+    return PasswordStatus::Failed;
 }
 
 }  // namespace quelvane::cli

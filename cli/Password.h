@@ -14,10 +14,6 @@ enum class PasswordStatus { Ok, Failed, Usage };
 PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& password, QString* warning,
                             QString* error);
 
-// The position (1-based) of the password's first character that has no
-// Windows-1252 byte, or 0. Messages name the position, never the character.
-qsizetype FirstCharacterWithoutByte(const QString& password);
-
 // Overwrites the characters before the string lets them go (a shared copy is
 // only let go: another still holds them).
 void WipeString(QString& text) noexcept;

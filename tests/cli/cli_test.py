@@ -95,44 +95,129 @@ TEXTS = {
     "one.txt": b"x",
     "bom.txt": b"\xef\xbb\xbfmarked \xe2\x80\x9cquotes\xe2\x80\x9d",
 }
+LANGUAGES = {name: text.encode() for name, text in {
+    "russian.txt": "\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440\n\u0421\u044a\u0435\u0448\u044c \u0436\u0435 \u0435\u0449\u0451\n",
+    "greek.txt": "\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1 \u03ba\u03cc\u03c3\u03bc\u03b5\n",
+    "chinese.txt": "\u4f60\u597d\uff0c\u4e16\u754c\n\u4e2d\u6587\u6d4b\u8bd5",
+    "arabic.txt": "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 123\n",
+    "hindi.txt": "\u0928\u092e\u0938\u094d\u0924\u0947 \u0926\u0941\u0928\u093f\u092f\u093e\n",
+    "polish.txt": "Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144\n",
+    "turkish.txt": "\u015ei\u015fli'de \u0131l\u0131k bir g\u00fcn\n",
+    "vietnamese.txt": "Ti\u1ebfng Vi\u1ec7t c\u00f3 d\u1ea5u\n",
+    "emoji.txt": "\U0001F468\u200D\U0001F469\u200D\U0001F467 \U0001F1E9\U0001F1EA ok\n",
+    "mark-letters.txt": "\u00ef\u00bb\u00bfabc\n",  # its byte text would read as UTF-8
+}.items()}
 
 
-def window_bytes(data):
-    """What the window makes of a text file: its text as Windows-1252 with CR LF."""
-    if data.startswith(b"\xef\xbb\xbf"):
-        text = data[3:].decode("utf-8")
+GAPS = "\x81\x8d\x8f\x90\x9d"  # Windows-1252 leaves them undefined: they stand for the C1 controls
+
+
+def cp1252_text(data):
+    return "".join(chr(b) if chr(b) in GAPS else bytes([b]).decode("cp1252") for b in data)
+
+
+def cp1252_bytes(text):
+    return b"".join(bytes([ord(c)]) if c in GAPS else c.encode("cp1252") for c in text)
+
+
+def file_text(data):
+    """The text of a text file as the window loads it, line breaks as LF."""
+    if data[:2] in (b"\xff\xfe", b"\xfe\xff") and len(data) % 2 == 0:
+        text = data.decode("utf-16")
+    elif data.startswith(b"\xef\xbb\xbf"):
+        try:
+            text = data[3:].decode("utf-8")
+        except UnicodeError:
+            text = cp1252_text(data)
     else:
         try:
             text = data.decode("utf-8")
-            if text.isascii():
-                raise UnicodeError
         except UnicodeError:
-            return re.sub(rb"\r\n|\r|\n", b"\r\n", data)
-    text = re.sub(r"\r\n|\r|\n", "\r\n", text)
-    return text.encode("cp1252")
+            text = cp1252_text(data)
+    return re.sub(r"\r\n|\r|\n|\u2028|\u2029", "\n", text)  # the box's line breaks
+
+
+MARK = b"\xef\xbb\xbf"
+
+
+def payload_of(data):
+    """What the window encrypts of a text file: byte text with CR LF where the code page holds the text (and
+    the bytes would not read as the UTF-8 form), else the UTF-8 mark and UTF-8 with CR LF."""
+    text = file_text(data).replace("\n", "\r\n")
+    try:
+        payload = cp1252_bytes(text)
+    except UnicodeError:
+        return MARK + text.encode("utf-8")
+    if payload.startswith(MARK):
+        try:
+            payload[3:].decode("utf-8")
+            return MARK + text.encode("utf-8")
+        except UnicodeError:
+            pass
+    return payload
+
+
+def cli_text(data):
+    """What decrypt writes of the text of a text file: UTF-8 with LF."""
+    return file_text(data).encode("utf-8")
 
 
 class RoundTrips(Case):
+    def payload(self, hex_file, key=b"correct horse"):
+        """The payload of a ciphertext, decrypted by the reference implementation."""
+        frame = reference_decrypt(key, bytes.fromhex(self.read(hex_file).decode()))
+        length = int.from_bytes(frame[8:12], "little")
+        self.assertTrue(frame[12:12 + length].endswith(b"\xfe\r\n"))
+        return frame[12:12 + length - 3]
+
     def test_each_side_decrypts_what_the_other_encrypted(self):
-        texts = dict(TEXTS)
+        texts = dict(TEXTS, **LANGUAGES)
         rnd = random.Random(1)
         texts["long.txt"] = "".join(f"line {i}, {rnd.random()} caf\u00e9\n" for i in range(30000)).encode()
-        for name, data in texts.items():
+        texts["long-chinese.txt"] = "".join(f"\u7b2c{i}\u884c \u4e16\u754c\n" for i in range(30000)).encode()
+        unicode_key = self.write("unicode.QvP", MARK + "\u043a\u043b\u044e\u0447 \u5bc6\U0001F511".encode())
+        for key, key_bytes in [(self.key, b"correct horse"), (unicode_key, self.read("unicode.QvP")[3:])]:
+            for name, data in texts.items():
+                with self.subTest(name, key=key_bytes):
+                    self.write(name, data)
+                    self.cli("encrypt", "--password-file", key, "--output", name + ".QvH", "--force", name)
+                    self.assertEqual(self.payload(name + ".QvH", key_bytes), payload_of(data))
+                    self.assertEqual(file_text(self.road("decrypt", key, name + ".QvH")), file_text(data))
+                    out, _ = self.cli("decrypt", "--password-file", key, name + ".QvH")
+                    self.assertEqual(out, cli_text(data))
+                    if b"\r" not in data and not data.startswith(MARK):
+                        self.assertEqual(out, data, "a UTF-8 text with LF comes back byte for byte")
+                    self.write(name + ".road.QvH", self.road("encrypt", key, name))
+                    out, _ = self.cli("decrypt", "--password-file", key, name + ".road.QvH")
+                    self.assertEqual(out, cli_text(data))
+
+    def test_binary_files_come_back_exactly(self):
+        rnd = random.Random(5)
+        files = {
+            "image.png": b"\x89PNG\r\n\x1a\n\x00\x00" + bytes(rnd.randrange(256) for _ in range(70000)),
+            "windows.TxT": TEXTS["windows.TxT"],
+            "marked": MARK + "\u4e16".encode() + b"\r\n\r",
+            "one": b"\x00",
+        }
+        for size in (1, 7, 8, 9, 65535, 65536, 65537):
+            files[f"size{size}"] = bytes(rnd.randrange(256) for _ in range(size))
+        for name, data in files.items():
             with self.subTest(name):
                 self.write(name, data)
-                self.cli("encrypt", "--password-file", self.key, "--output", name + ".QvH", name)
-                self.assertEqual(self.road("decrypt", self.key, name + ".QvH"), window_bytes(data))
-                self.write(name + ".road.QvH", self.road("encrypt", self.key, name))
-                out, _ = self.cli("decrypt", "--password-file", self.key, name + ".road.QvH")
-                self.assertEqual(out, window_bytes(data))
+                self.cli("encrypt", "--binary", "--password-file", self.key, "--output", name + ".QvH", name)
+                self.assertEqual(self.payload(name + ".QvH"), data)
+                out, _ = self.cli("decrypt", "--binary", "--password-file", self.key, name + ".QvH")
+                self.assertEqual(out, data)
+                self.cli("decrypt", "--binary", "--password-file", self.key, "--output", name + ".back", name + ".QvH")
+                self.assertEqual(self.read(name + ".back"), data)
 
     def test_pipes_and_the_line_end_after_the_hex(self):
         out, _ = self.cli("encrypt", "--password-file", self.key, stdin=TEXTS["lines.txt"])
         self.assertRegex(out, rb"^([0-9A-F]{16})+\n$")
         self.write("piped.QvH", out)
-        self.assertEqual(self.road("decrypt", self.key, "piped.QvH"), window_bytes(TEXTS["lines.txt"]))
+        self.assertEqual(self.payload("piped.QvH"), payload_of(TEXTS["lines.txt"]))
         back, _ = self.cli("decrypt", "--password-file", self.key, "-", stdin=out)
-        self.assertEqual(back, window_bytes(TEXTS["lines.txt"]))
+        self.assertEqual(back, TEXTS["lines.txt"])
         self.write("t.txt", TEXTS["lines.txt"])
         self.cli("encrypt", "--password-file", self.key, "--output", "t.QvH", "t.txt")
         self.assertRegex(self.read("t.QvH"), rb"^([0-9A-F]{16})+$")  # as "&Save Quelvane" writes it
@@ -145,7 +230,7 @@ class RoundTrips(Case):
         out, _ = self.cli("encrypt", "--password-file", self.key, "fifo")
         writer.wait(timeout=60)
         self.write("t.QvH", out)
-        self.assertEqual(self.road("decrypt", self.key, "t.QvH"), window_bytes(TEXTS["lines.txt"]))
+        self.assertEqual(self.payload("t.QvH"), payload_of(TEXTS["lines.txt"]))
 
     def test_reads_hex_as_the_window_loads_it(self):
         self.write("t.txt", TEXTS["lines.txt"])
@@ -160,7 +245,7 @@ class RoundTrips(Case):
             with self.subTest(name):
                 self.write(name, data)
                 out, _ = self.cli("decrypt", "--password-file", self.key, name)
-                self.assertEqual(out, window_bytes(TEXTS["lines.txt"]))
+                self.assertEqual(out, TEXTS["lines.txt"])
 
 
 class Vectors(Case):
@@ -181,10 +266,10 @@ class Vectors(Case):
             self.write("k.QvP", key[:448])
             self.write("f.QvH", cipher)
             if plain.endswith(b"\xfe\r\n"):
-                out, _ = self.cli("decrypt", "--password-file", "k.QvP", "f.QvH")
+                out, _ = self.cli("decrypt", "--binary", "--password-file", "k.QvP", "f.QvH")
                 self.assertEqual(out, plain[:-3])
             else:
-                self.failure("decrypt", "--password-file", "k.QvP", "f.QvH", message=WRONG)
+                self.failure("decrypt", "--binary", "--password-file", "k.QvP", "f.QvH", message=WRONG)
             count += 1
         self.assertGreater(count, 200)
 
@@ -197,16 +282,19 @@ class Vectors(Case):
                                              rnd.randrange(2**31), rnd.randrange(2**31))
             self.write("k.QvP", key)
             self.write("r.QvH", hex_of(cipher))
-            out, _ = self.cli("decrypt", "--password-file", "k.QvP", "r.QvH")
+            out, _ = self.cli("decrypt", "--binary", "--password-file", "k.QvP", "r.QvH")
             self.assertEqual(out, text, key.hex())
+            if b"\x00" not in text:  # as text: UTF-8 with LF
+                out, _ = self.cli("decrypt", "--password-file", "k.QvP", "r.QvH")
+                self.assertEqual(out, cp1252_text(re.sub(rb"\r\n?", b"\n", text)).encode(), key.hex())
 
     def test_the_reference_reads_the_frame_the_cli_writes(self):
-        for text in [b"", b"abc", b"a\r\nb", bytes(range(1, 256))]:
+        for text in [b"", b"abc", b"a\r\nb", bytes(range(1, 256)), "\u4e16\r\n".encode()]:
             data = text.replace(b"\r\n", b"\n")
             self.write("t.txt", data or b"x")
             self.cli("encrypt", "--password-file", self.key, "--output", "t.QvH", "--force", "t.txt")
             frame = reference_decrypt(b"correct horse", bytes.fromhex(self.read("t.QvH").decode()))
-            body = window_bytes(data or b"x") + b"\xfe\r\n"
+            body = payload_of(data or b"x") + b"\xfe\r\n"
             self.assertEqual(int.from_bytes(frame[8:12], "little"), len(body))
             self.assertEqual(frame[12:12 + len(body)], body)
             self.assertEqual(frame[12 + len(body):], bytes(len(frame) - 12 - len(body)))
@@ -249,13 +337,13 @@ class BadInput(Case):
         # No integrity check: a changed middle block changes the text, for both.
         data = self.good[:36] + (b"1" if self.good[36:37] == b"0" else b"0") + self.good[37:]
         self.write("middle.QvH", data)
-        out, _ = self.cli("decrypt", "--password-file", self.key, "middle.QvH")
+        out, _ = self.cli("decrypt", "--binary", "--password-file", self.key, "middle.QvH")
         # The window's box makes CR LF of a lone CR or LF the garbage may hold;
-        # the command line gives the bytes as they are.
+        # --binary gives the bytes as they are.
         def lines(data):
             return data.replace(b"\r\n", b"\n").replace(b"\r", b"\n")
         self.assertEqual(lines(out), lines(self.road("decrypt", self.key, "middle.QvH")))
-        self.assertNotEqual(out, window_bytes(TEXTS["lines.txt"]))
+        self.assertNotEqual(lines(out), TEXTS["lines.txt"])
 
     def test_empty_inputs(self):
         for command, data in [("encrypt", b""), ("encrypt", b"\xef\xbb\xbf"), ("decrypt", b""),
@@ -265,12 +353,20 @@ class BadInput(Case):
                 self.failure(command, "--password-file", self.key, "e", message="the input is empty")
                 self.failure(command, "--password-file", self.key, stdin=data, message="standard input: ")
 
-    def test_a_character_outside_windows_1252_is_named_by_its_place(self):
-        self.write("u.txt", "ab\ncd\u0101e\n".encode())
-        err = self.failure("encrypt", "--password-file", self.key, "--output", "u.QvH", "u.txt",
-                           message="line 2, column 3")
-        self.assertIn("U+0101", err)
+    def test_a_lone_surrogate_is_named_by_its_place(self):
+        self.write("u.txt", b"\xff\xfe" + "ab\ncd".encode("utf-16-le") + b"\x00\xd8" + "e\n".encode("utf-16-le"))
+        self.failure("encrypt", "--password-file", self.key, "--output", "u.QvH", "u.txt", message="line 2, column 3")
         self.assertFalse(os.path.exists(self.path("u.QvH")))
+
+    def test_a_nul_byte_is_no_text(self):
+        self.write("nul.bin", b"text\x00more")
+        err = self.failure("encrypt", "--password-file", self.key, "--output", "n.QvH", "nul.bin", message="NUL")
+        self.assertIn("--binary", err)
+        self.assertFalse(os.path.exists(self.path("n.QvH")))
+        self.cli("encrypt", "--binary", "--password-file", self.key, "--output", "n.QvH", "nul.bin")
+        err = self.failure("decrypt", "--password-file", self.key, "--output", "n.out", "n.QvH", message="NUL")
+        self.assertIn("--binary", err)
+        self.assertFalse(os.path.exists(self.path("n.out")))
 
     def test_unreadable_inputs_and_password_files(self):
         os.mkdir(self.path("folder"))
@@ -289,14 +385,14 @@ class BadInput(Case):
         _, err = self.cli("encrypt", "--password-file", "long.QvP", "--output", "t.QvH", "t.txt")
         self.assertIn("holds 500 characters; the password box keeps the first 448.", err)
         out, _ = self.cli("decrypt", "--password-file", "first.QvP", "t.QvH")
-        self.assertEqual(out, window_bytes(TEXTS["lines.txt"]))
+        self.assertEqual(out, TEXTS["lines.txt"])
 
     def test_an_existing_output_is_replaced_only_with_force(self):
         self.write("out.QvH", b"keep me")
         self.failure("encrypt", "--password-file", self.key, "--output", "out.QvH", "t.txt", message="--force")
         self.assertEqual(self.read("out.QvH"), b"keep me")
         self.cli("encrypt", "--password-file", self.key, "--output", "out.QvH", "--force", "t.txt")
-        self.assertEqual(self.road("decrypt", self.key, "out.QvH"), window_bytes(TEXTS["lines.txt"]))
+        self.assertEqual(file_text(self.road("decrypt", self.key, "out.QvH")), file_text(TEXTS["lines.txt"]))
 
 
 class Usage(Case):
@@ -351,7 +447,7 @@ class Batch(Case):
         self.assertIn("Cannot read hex/missing.QvH", err)
         self.assertIn("hex/empty.QvH: the input is empty", err)
         self.assertEqual(sorted(os.listdir(self.path("text"))), ["a.TxT", "c.md.TxT"])
-        self.assertEqual(self.read("text/a.TxT"), b"alpha\r\n")
+        self.assertEqual(self.read("text/a.TxT"), b"alpha\n")
         self.assertEqual(self.read("text/c.md.TxT"), b"gamma, delta")
 
     def test_existing_and_repeated_targets(self):
@@ -472,14 +568,18 @@ class Terminal(Case):
         self.write("latin.QvP", "p\u00e4ss".encode("cp1252"))
         self.assertEqual(self.road("decrypt", self.path("latin.QvP"), "t.QvH"), b"text")
 
-    def test_a_typed_character_outside_windows_1252_is_not_shown(self):
-        self.write("t.QvH", b"00" * 16)
+    def test_a_typed_password_in_any_language_is_not_shown(self):
+        password = "\u043a\u043b\u044e\u0447 \u5bc6\u7801"
+        self.write("pw.QvP", MARK + password.encode())
+        self.write("t.txt", "\u0442\u0435\u043a\u0441\u0442\n".encode())
+        self.write("t.QvH", self.road("encrypt", self.path("pw.QvP"), "t.txt"))
         self.start("decrypt", "t.QvH")
         self.expect(b"Password: ")
-        self.type("ab\u0101c".encode())
-        _, err = self.finish(1)
-        self.assertIn("character 3 of the password", err)
-        self.assertNotIn("\u0101", err)
+        self.type(password.encode())
+        out, err = self.finish()
+        self.assertEqual(out, self.read("t.txt"))
+        self.assertNotIn(password.encode(), self.shown)
+        self.assertNotIn(password, err)
 
     def test_interrupted_prompt_gives_the_echo_back(self):
         self.write("t.QvH", b"00" * 16)
