@@ -398,13 +398,15 @@ void frmMain::SaveFile(const SaveValues& v) {
     hidden.Text1 = path;
     hidden.txtDestination = path;
 
-    if (RegularFileExists(path) &&
-        ws.MessageBox(QStringLiteral("Output File Already Exist. Do you want To OVERWRITE It?"), kCaption,
-                      MessageIcon::Exclamation, MessageButtons::YesNo) != MessageAnswer::Yes)
+    const bool exists = RegularFileExists(path);
+    if (exists && ws.MessageBox(QStringLiteral("Output File Already Exist. Do you want To OVERWRITE It?"), kCaption,
+                                MessageIcon::Exclamation, MessageButtons::YesNo) != MessageAnswer::Yes)
         return WipeBytes(bytes);
 
+    // Replaced only after a yes: a file that appears meanwhile is not.
     QString error;
-    const bool saved = SaveFileAtomically(hidden.txtDestination, bytes, &error);
+    const bool saved =
+        SaveFileAtomically(hidden.txtDestination, bytes, &error, exists ? Existing::Replace : Existing::Refuse);
     WipeBytes(bytes);
     if (!saved) return Warn(error);
     Warn(v.donePrefix + QStringLiteral("\r\n") + hidden.txtDestination);

@@ -10,16 +10,9 @@
 #include <system_error>
 #include <utility>
 
-#if !defined(_WIN32)
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
-
 #include "HexText.h"
 #include "PiWords.h"
+#include "SafeFile.h"
 #include "SecureWipe.h"
 
 namespace {
@@ -180,117 +173,12 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>&
     return in.gcount() == size;
 }
 
-#if defined(_WIN32)
-
-// Writes beside the target and renames over it, so a failure never leaves a
-// half-written file and an old target stays whole until the new one is done.
-// Anything but a regular file at the target is refused.
+// The one writer of a user's file: beside the target, renamed over it when
+// complete; no link or special file at the target is written through.
 bool WriteFileReplacing(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
-    std::error_code ec;
-    const auto status = std::filesystem::symlink_status(path, ec);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return false;
-    std::random_device source;
-    std::filesystem::path temp;
-    do {
-        temp = path;
-        temp += ".~" + std::to_string(source()) + ".tmp";
-    } while (std::filesystem::exists(temp, ec));
-    bool ok = false;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-            out.close();
-            ok = !out.fail();
-        }
-    }
-    if (ok) {
-        std::filesystem::rename(temp, path, ec);
-        ok = !ec;
-    }
-    if (!ok) std::filesystem::remove(temp, ec);
-    return ok;
+    return quelvane::safefile::WriteFile(path.string(), data.data(), data.size(), quelvane::safefile::Existing::Replace)
+        .ok();
 }
-
-#else
-
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) noexcept {
-    while (n > 0) {
-        const ssize_t done = ::write(fd, p, n);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += done;
-        n -= static_cast<std::size_t>(done);
-    }
-    return true;
-}
-
-// Only a missing target or a regular file (not a link to one) may be
-// replaced: a FIFO, a device, a socket, a folder or a symbolic link is left
-// as it is. Tells the permission bits and group the new file takes over.
-bool ReplaceableTarget(const char* path, mode_t& mode, gid_t& group) noexcept {
-    struct stat st;
-    if (::lstat(path, &st) == 0) {
-        if (!S_ISREG(st.st_mode)) return false;
-        mode = st.st_mode & 0777;
-        group = st.st_gid;
-        return true;
-    }
-    // Owner-only: a decrypted file holds plaintext.
-    mode = 0600;
-    group = static_cast<gid_t>(-1);
-    return errno == ENOENT;
-}
-
-// Writes beside the target and renames over it, so a failure never leaves a
-// half-written file and an old target stays whole until the new one is done.
-// The target itself is never opened. The data reaches the disk before the
-// rename and the rename before the call returns, so a crash leaves the old
-// file or the new one, never an empty one.
-bool WriteFileReplacing(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
-    mode_t mode;
-    gid_t group;
-    if (!ReplaceableTarget(path.c_str(), mode, group)) return false;
-
-    std::random_device source;
-    std::filesystem::path temp;
-    int fd = -1;
-    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
-        temp = path;
-        temp += ".~" + std::to_string(source()) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    // The group first, as changing it may clear mode bits. Where the file
-    // cannot have the old group, the group gets no access rather than ours.
-    if (group != static_cast<gid_t>(-1) && group != ::getegid() && ::fchown(fd, static_cast<uid_t>(-1), group) != 0)
-        mode &= ~mode_t{0070};
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    // Checked again just before the rename: the target may have changed.
-    ok = ok && ReplaceableTarget(path.c_str(), mode, group) && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-
-    // The rename itself is durable once the folder is flushed; some file
-    // systems cannot flush a folder, and the data is safe all the same.
-    std::filesystem::path folder = path.parent_path();
-    if (folder.empty()) folder = ".";
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
-    return true;
-}
-
-#endif
 
 }  // namespace
 

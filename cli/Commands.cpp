@@ -152,7 +152,8 @@ private:
             QByteArray hex;
             if (!EncryptFile(in, name, hex, &error)) return Report(error), kFailed;
             in.Release();
-            written = target.isEmpty() ? WriteHexToStandardOutput(hex, &error) : WriteHexFile(target, hex, &error);
+            written = target.isEmpty() ? WriteHexToStandardOutput(hex, &error)
+                                       : WriteHexFile(target, hex, &error, args.force);
         } else {
             std::string joined;
             std::string_view hex;
@@ -175,7 +176,9 @@ private:
                 WipeBytes(text);
                 text = std::move(utf8.bytes);
             }
-            written = target.isEmpty() ? WriteStandardOutput(text, &error) : SaveFileAtomically(target, text, &error);
+            written = target.isEmpty()
+                          ? WriteStandardOutput(text, &error)
+                          : SaveFileAtomically(target, text, &error, args.force ? Existing::Replace : Existing::Refuse);
             WipeBytes(text);
         }
         if (!written) return Report(target.isEmpty() ? error : WithName(name, error)), kFailed;
@@ -242,7 +245,7 @@ private:
         ToByteText(password, bytes);  // codes 30 to 127: one byte each
         bool written = false;
         if (args.output)
-            written = SaveOwnerOnly(*args.output, bytes, &error);
+            written = SaveOwnerOnly(*args.output, bytes, &error, args.force);
         else if (::isatty(STDOUT_FILENO))
             written = ShowOnTerminal(&error);
         else

@@ -136,20 +136,13 @@ bool WriteHexToStandardOutput(QByteArrayView hex, QString* error) {
     return true;
 }
 
-bool WriteHexFile(const QString& path, QByteArrayView hex, QString* error) {
-    return SaveFileAtomically(path, hex, error);
+bool WriteHexFile(const QString& path, QByteArrayView hex, QString* error, bool replace) {
+    return SaveFileAtomically(path, hex, error, replace ? Existing::Replace : Existing::Refuse);
 }
 
-bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error) {
-    // A replaced file keeps its permissions: narrow them first, so the new
-    // content is never readable by others, not even for a moment.
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info {};
-    if (::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0 &&
-        ::chmod(native.constData(), info.st_mode & 0700) != 0)
-        return Fail(error, QStringLiteral("Cannot save %1: %2").arg(path, qt_error_string(errno)));
-    // A new file the core writer makes owner-only itself.
-    return SaveFileAtomically(path, bytes, error);
+bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error, bool replace) {
+    // Owner-only also where it replaces a file: the new file is made so, never the old one narrowed.
+    return SaveFileAtomically(path, bytes, error, replace ? Existing::ReplaceOwnerOnly : Existing::Refuse);
 }
 
 }  // namespace quelvane::cli

@@ -38,10 +38,10 @@ bool WriteStandardOutput(QByteArrayView bytes, QString* error);
 // line end after it; in a file with nothing after it, as "&Save Quelvane"
 // writes it.
 bool WriteHexToStandardOutput(QByteArrayView hex, QString* error);
-bool WriteHexFile(const QString& path, QByteArrayView hex, QString* error);
+bool WriteHexFile(const QString& path, QByteArrayView hex, QString* error, bool replace);
 
 // Writes bytes to path atomically and owner-only (read and write for the
-// owner, nothing for others), also when it replaces a file.
-bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error);
+// owner, nothing for others), also when it replaces a file (only with replace).
+bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error, bool replace);
 
 }  // namespace quelvane::cli

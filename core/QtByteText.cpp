@@ -117,6 +117,31 @@ QString DescribeCharacter(QStringView text, qsizetype i) {
     return QStringLiteral("\u201C%1\u201D (U+%2)").arg(glyph, hex);
 }
 
+QString ShownName(QStringView name) {
+    QString shown;
+    shown.reserve(name.size());
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool control = u < 0x20 || (u >= 0x7F && u < 0xA0);
+        const bool reorders =
+            u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x2028 && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+        if (u == u'\n') {
+            shown += QStringLiteral("\\n");
+        } else if (u == u'\r') {
+            shown += QStringLiteral("\\r");
+        } else if (u == u'\t') {
+            shown += QStringLiteral("\\t");
+        } else if (control) {
+            shown += QStringLiteral("\\x") + QString::number(u, 16).toUpper().rightJustified(2, u'0');
+        } else if (reorders) {
+            shown += QStringLiteral("\\u") + QString::number(u, 16).toUpper().rightJustified(4, u'0');
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 qsizetype CharacterNumber(QStringView text, qsizetype i) {
     qsizetype number = 1;
     for (qsizetype k = 0; k < i && k < text.size(); ++k)

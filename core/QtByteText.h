@@ -18,6 +18,12 @@ QString FromByteText(QByteArrayView bytes);
 // Never for a password: its messages name the position alone.
 QString DescribeCharacter(QStringView text, qsizetype i);
 
+// A file name or other text of the user's as a message shows it: control
+// characters, line and paragraph separators and the marks that reorder text
+// written as escapes ("\n", "\x1B", "\u202E"), so a name cannot break or
+// disguise the message it is in.
+QString ShownName(QStringView name);
+
 // The number of the character at index i as a person counts: from 1, a
 // character outside the Basic Multilingual Plane (a surrogate pair) as one.
 qsizetype CharacterNumber(QStringView text, qsizetype i);

@@ -3,7 +3,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <array>
@@ -19,6 +18,7 @@
 #endif
 
 #include "cipher/ByteText.h"
+#include "cipher/SafeFile.h"
 #include "cipher/SecureWipe.h"
 #include "core/FieldReader.h"
 #include "core/PasswordGenerator.h"
@@ -33,11 +33,11 @@ namespace quelvane {
 namespace {
 
 QString ReadError(const QString& path, const QString& reason) {
-    return QStringLiteral("Cannot read %1: %2").arg(path, reason);
+    return QStringLiteral("Cannot read %1: %2").arg(ShownName(path), reason);
 }
 
 QString SaveError(const QString& path, const QString& reason) {
-    return QStringLiteral("Cannot save %1: %2").arg(path, reason);
+    return QStringLiteral("Cannot save %1: %2").arg(ShownName(path), reason);
 }
 
 bool Fail(QString* error, const QString& message) {
@@ -212,73 +212,64 @@ QByteArray EncodeTextFile(const QString& text) {
 
 namespace {
 
-class SaveFileSink : public FileSink {
+class AtomicFileSink : public FileSink {
 public:
-    explicit SaveFileSink(QSaveFile& f) : file(f) {}
+    explicit AtomicFileSink(safefile::AtomicFile& f) : file(f) {}
     bool Put(const char* data, qsizetype size) override {
-        if (failed) return false;
-        errno = 0;
-        const qint64 w = file.write(data, size);
-        if (w != size) {
-            failed = true;
-            code = errno;
-            written += qMax<qint64>(w, 0);
-            wanted += size;
-            return false;
-        }
-        written += w;
-        wanted += size;
-        return true;
+        failed = failed || !file.Write(data, static_cast<std::size_t>(size));
+        return !failed;
     }
-    // Why the writing failed. A short write (disk full, size limit) may set
-    // no error on the device: then errno, or the count, tells it.
-    QString Reason() const {
-        QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString();
-        if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
-            reason = code ? qt_error_string(code)
-                          : QStringLiteral("only %1 of %2 bytes were written").arg(written).arg(wanted);
-        return reason;
-    }
+    using FileSink::Put;
     bool failed = false;
 
 private:
-    QSaveFile& file;
-    int code = 0;
-    qint64 written = 0, wanted = 0;
+    safefile::AtomicFile& file;
 };
+
+// Why a file could not be written, in the user's words.
+QString Reason(const safefile::Status& status) {
+    switch (status.fault) {
+        case safefile::Fault::Link:
+            return QStringLiteral("it is a symbolic link, which Quelvane never writes through or replaces");
+        case safefile::Fault::Folder:
+            return QStringLiteral("a folder of that name exists");
+        case safefile::Fault::Special:
+            return QStringLiteral("it is a pipe, a device or a socket, not a regular file, and is never replaced");
+        case safefile::Fault::Exists:
+            return QStringLiteral("a file of that name exists");
+        case safefile::Fault::System:
+        case safefile::Fault::None:
+            break;
+    }
+    return qt_error_string(status.error);
+}
 
 }  // namespace
 
-bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&)>& produce, QString* error) {
+bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&)>& produce, QString* error,
+                         Existing existing) {
     if (error) error->clear();
-    if (QFileInfo(path).isDir()) return Fail(error, SaveError(path, QStringLiteral("a folder of that name exists")));
-    QSaveFile file(path);
-    bool opened;
-    {
-        // A new file is owner-only from its first byte, whatever the umask:
-        // it may hold a password or a text. A replaced file keeps its mode
-        // (QSaveFile gives the new one the old one's permissions).
-        OwnerOnlyFiles ownerOnly;
-        // Unbuffered: small writes would otherwise pass through a buffer of
-        // Qt's that is freed without being wiped.
-        opened = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    }
-    if (!opened) return Fail(error, SaveError(path, file.errorString()));
-    SaveFileSink sink(file);
-    // Left uncommitted on any failure: the temporary file goes, the old file stays.
+    safefile::AtomicFile file;
+    const safefile::Status opened =
+        file.Open(QFile::encodeName(path).toStdString(),
+                  existing == Existing::Refuse ? safefile::Existing::Refuse : safefile::Existing::Replace,
+                  existing == Existing::ReplaceOwnerOnly);
+    if (!opened.ok()) return Fail(error, SaveError(path, Reason(opened)));
+    AtomicFileSink sink(file);
+    // Abandoned on any failure: the fresh file goes, the old file stays.
     if (!produce(sink) || sink.failed) {
-        // The cause first: cancelling puts its own "Writing canceled" in its place.
-        const QString reason = sink.failed ? sink.Reason() : QString();
-        file.cancelWriting();
-        return sink.failed ? Fail(error, SaveError(path, reason)) : false;
+        const int code = file.Error();
+        file.Abandon();
+        return sink.failed ? Fail(error, SaveError(path, qt_error_string(code))) : false;
     }
-    if (!file.commit()) return Fail(error, SaveError(path, file.errorString()));
+    const safefile::Status committed = file.Commit();
+    if (!committed.ok()) return Fail(error, SaveError(path, Reason(committed)));
     return true;
 }
 
-bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
+bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error, Existing existing) {
     return WriteFileAtomically(
-        path, [&](FileSink& out) { return out.Put(bytes); }, error);
+        path, [&](FileSink& out) { return out.Put(bytes); }, error, existing);
 }
 
 bool IsEmptyTextFile(QByteArrayView file) {

@@ -27,13 +27,22 @@ QString DecodeTextFile(const QByteArray& bytes);
 // else); UTF-16LE with the mark for a text with a lone surrogate half.
 QByteArray EncodeTextFile(const QString& text);
 
-// Replaces the file at path with what produce puts, atomically: written
-// beside it and renamed over it only when produce returned true and every
-// byte was written, so a failure leaves the old file whole and nothing half
-// written. When produce gives up on its own, *error is left empty. A new
-// file is owner-only (0600) whatever the umask; a replaced one keeps its mode.
-bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&)>& produce, QString* error);
-bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error);
+// Whether a file already at the target may be replaced, and whether the
+// new one keeps its mode or is owner-only all the same.
+enum class Existing { Refuse, Replace, ReplaceOwnerOnly };
+
+// Writes the file at path with what produce puts, atomically: written beside
+// it under a fresh name and renamed over it only when produce returned true
+// and every byte was written, so a failure leaves the old file whole and
+// nothing half written. When produce gives up on its own, *error is left
+// empty. A symbolic link, folder, pipe, device or socket at the target is
+// never written through or replaced; with Refuse, a file that exists (or
+// appears meanwhile) is not either.
+// A new file is owner-only (0600); a replaced one keeps its mode.
+bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&)>& produce, QString* error,
+                         Existing existing = Existing::Replace);
+bool SaveFileAtomically(const QString& path, QByteArrayView bytes, QString* error,
+                        Existing existing = Existing::Replace);
 
 // True when a text file holds no character: empty, or a byte-order mark alone.
 bool IsEmptyTextFile(QByteArrayView file);
