@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/QtWindowSystem.h"
+#include "app/Signals.h"
 #include "app/frmMain.h"
 #include "core/Platform.h"
 #include "core/TemporaryFolder.h"
@@ -18,10 +19,16 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quelvane"));
     QApplication::setApplicationVersion(QStringLiteral(QUELVANE_VERSION));
 
-    quelvane::QtWindowSystem windowSystem;
-    quelvane::frmMain window(windowSystem);
-    windowSystem.SetMainWindow(&window);
-    window.CentreOnScreen();
-    window.show();
-    return app.exec();
+    int status = 0;
+    {
+        quelvane::QtWindowSystem windowSystem;
+        quelvane::frmMain window(windowSystem);
+        windowSystem.SetMainWindow(&window);
+        quelvane::CloseOnSignals([&window] { window.Exit1_Click(); });
+        window.CentreOnScreen();
+        window.show();
+        status = app.exec();
+    }  // the window and its temporary folder are gone here
+    if (const int signal = quelvane::SignalThatClosed()) quelvane::EndWithSignal(signal);
+    return status;
 }

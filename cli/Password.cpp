@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "cipher/SafeFile.h"
 #include "cipher/SecureWipe.h"
 #include "core/PasswordGenerator.h"
 #include "core/Payload.h"
@@ -34,6 +35,7 @@ volatile std::sig_atomic_t gEchoOff = 0;
 
 void RestoreAndDie(int signal) {
     if (gEchoOff) tcsetattr(gTerminal, TCSAFLUSH, &gSaved);
+    safefile::cleanup::RemoveAll();
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "cipher/SafeFile.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "core/Platform.h"
@@ -14,8 +15,10 @@ namespace {
 
 // The process holds a password and plaintext: no core file, and no other
 // process of the same user may read its memory. Runs killed in the middle of
-// an encryption may have left their text behind.
+// an encryption (SIGKILL, a crash) may have left their text behind.
 void Harden() {
+    // A signal that ends a command takes its temporary files with it.
+    quelvane::safefile::cleanup::RemoveOnSignals();
     QString error;
     if (!quelvane::ProtectProcessMemory(&error)) std::fprintf(stderr, "quelvane-cli: %s\n", qPrintable(error));
     quelvane::TemporaryFolder::RemoveAbandoned();

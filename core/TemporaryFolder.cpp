@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "core/TemporaryFolder.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
+
+#include "cipher/SafeFile.h"
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
@@ -22,7 +23,9 @@ namespace quelvane {
 namespace {
 
 const QString kPattern = QStringLiteral("Quelvane-??????");  // what QTemporaryDir makes of "Quelvane-XXXXXX"
-constexpr qint64 kQuietSeconds = 60;  // an unlocked empty folder this long unchanged is abandoned
+// The mark of a folder this program made: a file of this name holding this text.
+const QString kMarkName = QStringLiteral("Quelvane.lock");
+constexpr QByteArrayView kMarkText = "Quelvane's temporary folder: the files of one running command\n";
 
 // A folder we may make our folder in; mustBeOurs for one that should be ours
 // alone (the runtime folder; one of another user's is no place for ours).
@@ -40,10 +43,23 @@ bool Usable(const QString& folder, bool mustBeOurs) {
 
 #if defined(Q_OS_UNIX)
 
-// Removes the folder when its run has ended: nobody holds its lock, and it
-// holds files (the text of a command that was cut short), or has long been
-// empty. A fresh empty folder may be one that a starting run has made and
-// not locked yet.
+// True when the folder carries this program's mark: the mark file, a
+// regular file of ours holding the mark text.
+bool Marked(int folder) {
+    const int fd = ::openat(folder, QFile::encodeName(kMarkName).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    char text[128];
+    const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                      ::read(fd, text, sizeof text) == kMarkText.size() &&
+                      QByteArrayView(text, kMarkText.size()) == kMarkText;
+    ::close(fd);
+    return ours;
+}
+
+// Removes the folder when it is one of ours whose run has ended: it carries
+// our mark and nobody holds its lock. Only its files go, then the folder
+// itself: anything else in it keeps it.
 bool RemoveIfAbandoned(const QString& path) {
     const QByteArray folder = QFile::encodeName(path);
     struct stat st;
@@ -53,15 +69,27 @@ bool RemoveIfAbandoned(const QString& path) {
     struct stat opened;
     bool removed = false;
     // Held while we look and remove, so its run cannot start using it meanwhile.
-    if (::fstat(fd, &opened) == 0 && opened.st_dev == st.st_dev && opened.st_ino == st.st_ino &&
+    if (::fstat(fd, &opened) == 0 && opened.st_dev == st.st_dev && opened.st_ino == st.st_ino && Marked(fd) &&
         ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        QDir dir(path);
-        const bool empty = dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-        if (!empty || QDateTime::currentSecsSinceEpoch() - st.st_mtime >= kQuietSeconds)
-            removed = dir.removeRecursively();
+        const QStringList files = QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& name : files)
+            if (name != kMarkName) ::unlinkat(fd, QFile::encodeName(name).constData(), 0);
+        ::unlinkat(fd, QFile::encodeName(kMarkName).constData(), 0);  // last: a folder without it is not touched
+        removed = ::rmdir(folder.constData()) == 0;
     }
     ::close(fd);
     return removed;
+}
+
+// Marks the folder as ours, once its lock is held.
+bool Mark(const QString& path, QString* error) {
+    const QByteArray name = QFile::encodeName(path + u'/' + kMarkName);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const bool written = fd >= 0 && ::write(fd, kMarkText.data(), kMarkText.size()) == kMarkText.size();
+    const int code = errno;
+    if (fd >= 0) ::close(fd);
+    if (!written && error) *error = QStringLiteral("cannot mark %1: %2").arg(path, qt_error_string(code));
+    return written;
 }
 
 // Locks the folder for as long as this run uses it. Waits for a starting
@@ -79,6 +107,7 @@ bool Lock(const QString& path, int& fd, QString* error) {
 #else
 
 bool RemoveIfAbandoned(const QString&) { return false; }
+bool Mark(const QString&, QString*) { return true; }
 bool Lock(const QString&, int& fd, QString*) {
     fd = -1;
     return true;
@@ -92,6 +121,8 @@ TemporaryFolder::TemporaryFolder() = default;
 TemporaryFolder::~TemporaryFolder() { Release(); }
 
 void TemporaryFolder::Release() {
+    for (const int slot : std::as_const(removeOnSignal)) safefile::cleanup::Drop(slot);
+    removeOnSignal.clear();
     dir.reset();  // the lock goes with the folder, and is let go after it
 #if defined(Q_OS_UNIX)
     if (lockFd >= 0) ::close(lockFd);
@@ -138,8 +169,10 @@ int TemporaryFolder::RemoveAbandoned(const QStringList& places) {
         const QString canonical = QFileInfo(place).canonicalFilePath();
         if (canonical.isEmpty() || seen.contains(canonical)) continue;
         seen.insert(canonical);
-        const QStringList names = QDir(canonical).entryList(
-            {kPattern}, QDir::Dirs | QDir::NoSymLinks | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        // Exactly our names: "quelvane-master" or "QUELVANE-backup" are never ours.
+        const QStringList names =
+            QDir(canonical).entryList({kPattern}, QDir::Dirs | QDir::NoSymLinks | QDir::Hidden | QDir::System |
+                                                      QDir::NoDotAndDotDot | QDir::CaseSensitive);
         for (const QString& name : names)
             if (RemoveIfAbandoned(canonical + u'/' + name)) ++removed;
     }
@@ -159,10 +192,20 @@ bool TemporaryFolder::Path(QString& path, QString* error) {
         return false;
     }
     QFile::setPermissions(made->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (!Lock(made->path(), lockFd, error)) return false;  // made goes with its destructor
+    // Locked before it is marked: a marked folder without a lock is an abandoned one.
+    if (!Lock(made->path(), lockFd, error) || !Mark(made->path(), error))
+        return false;  // made goes with its destructor
     dir = std::move(made);
     path = dir->path();
+    // A signal that ends the process takes the folder with it (its files first).
+    RemoveOnSignal(kMarkName);
+    removeOnSignal << safefile::cleanup::Add(QFile::encodeName(path).toStdString(), true);
     return true;
+}
+
+void TemporaryFolder::RemoveOnSignal(const QString& name) {
+    if (!dir) return;
+    removeOnSignal << safefile::cleanup::Add(QFile::encodeName(dir->path() + u'/' + name).toStdString(), false);
 }
 
 }  // namespace quelvane

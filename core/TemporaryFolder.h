@@ -8,8 +8,11 @@
 //
 // A run that is killed cannot remove its folder, and the folder may hold the
 // plaintext of the command it was in. So each run keeps its folder locked
-// (flock on the folder) while it lives; a later start removes the folders
-// whose lock nobody holds (RemoveAbandoned).
+// (flock on the folder) and marked (a file Quelvane.lock naming the program)
+// while it lives; a later start removes the marked folders whose lock nobody
+// holds (RemoveAbandoned), and nothing else. A signal that ends the process
+// (INT, TERM, HUP) removes the folder and the files named to RemoveOnSignal.
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -41,11 +44,13 @@ public:
     // Every place a run of this user may have made its folder in.
     static QStringList Places();
 
+    // A file of the folder that a signal ending the process removes too.
+    void RemoveOnSignal(const QString& name);
+
     // Removes, in the given places, the folders of this user's runs that
-    // ended without removing them. A folder whose lock is held belongs to a
-    // running copy and stays. Of the others, one that holds files goes at
-    // once, an empty one only after a minute unchanged (a copy that is
-    // starting may have made it and not locked it yet). Returns how many went.
+    // ended without removing them: named exactly as ours, carrying our mark,
+    // their lock free. A folder whose lock is held belongs to a running copy
+    // and stays. Only the folder's files go with it. Returns how many went.
     static int RemoveAbandoned(const QStringList& places = Places());
 
 private:
@@ -54,6 +59,7 @@ private:
     QString parent;
     std::unique_ptr<QTemporaryDir> dir;
     int lockFd = -1;
+    QList<int> removeOnSignal;  // slots of the cleanup list
 };
 
 }  // namespace quelvane

@@ -196,6 +196,10 @@ bool TextCipher::Prepare(const QString& purpose, QString* error) {
         return Fail(error,
                     QStringLiteral("Cannot make a private temporary folder for the %1 (%2). Nothing was changed.")
                         .arg(purpose, reason));
+    if (folderPath != path) {
+        folder.RemoveOnSignal(QStringLiteral("DumpSTempFile$$$"));
+        folder.RemoveOnSignal(QStringLiteral("DumpDTempFile$$$"));
+    }
     folderPath = path;
     source = path + QStringLiteral("/DumpSTempFile$$$");
     destination = path + QStringLiteral("/DumpDTempFile$$$");

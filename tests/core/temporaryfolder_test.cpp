@@ -14,7 +14,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <utime.h>
 
 #include <csignal>
 
@@ -41,12 +40,6 @@ bool Lockable(const QString& folder) {
     const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd);
     return free;
-}
-
-void Age(const QString& path, int seconds) {
-    struct utimbuf times {};
-    times.actime = times.modtime = ::time(nullptr) - seconds;
-    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
 }
 
 class Folder : public ::testing::Test {
@@ -149,40 +142,66 @@ TEST_F(Folder, AStartRemovesWhatKilledRunsLeft) {
     EXPECT_EQ(TemporaryFolder::RemoveAbandoned({place.path()}), 0);
 }
 
+// Only a folder named exactly as ours and carrying our mark goes, and with
+// it only its files: an unpacked "quelvane-master" or a "Quelvane-backup" of
+// the user's is never touched, whatever it holds.
 TEST_F(Folder, OnlyOurOwnAbandonedFoldersGo) {
     QDir root(place.path());
-    // Left by an older version (no lock) with a text in it: goes.
-    ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-old123")));
-    Spit(place.filePath(QStringLiteral("Quelvane-old123/DumpDTempFile$$$")), "text");
-    // Empty and fresh: a copy may be making it right now. Empty and old: goes.
-    ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-fresh1")));
-    ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-stale1")));
-    Age(place.filePath(QStringLiteral("Quelvane-stale1")), 3600);
-    // Not ours to touch: other names, a link to a folder, a plain file.
+    // A real abandoned folder, whose mark the look-alikes below copy.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TemporaryFolder folder;
+        folder.SetParent(place.path());
+        QString path;
+        if (folder.Path(path, nullptr)) Spit(path + QStringLiteral("/DumpSTempFile$$$"), "the plaintext");
+        ::raise(SIGKILL);
+    }
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const QStringList made = Folders(place.path());
+    ASSERT_EQ(made.size(), 1);
+    const QString mark = place.filePath(made[0] + QStringLiteral("/Quelvane.lock"));
+    ASSERT_TRUE(QFileInfo(mark).isFile());
+    const auto lookAlike = [&](const QString& name, bool marked) {
+        ASSERT_TRUE(root.mkdir(name));
+        Spit(place.filePath(name + QStringLiteral("/DumpDTempFile$$$")), "the user's");
+        if (marked) {
+            ASSERT_TRUE(QFile::copy(mark, place.filePath(name + QStringLiteral("/Quelvane.lock"))));
+        }
+    };
+    lookAlike(QStringLiteral("Quelvane-old123"), false);  // no mark: not ours
+    lookAlike(QStringLiteral("quelvane-master"), true);  // not our name, marked or not
+    lookAlike(QStringLiteral("QUELVANE-ABCDEF"), true);
+    lookAlike(QStringLiteral("Quelvane-backup"), false);
+    lookAlike(QStringLiteral("Quelvane-wrong1"), false);
+    Spit(place.filePath(QStringLiteral("Quelvane-wrong1/Quelvane.lock")), "another program's lock");
+    // Not ours to touch either: a link to a folder, a plain file, other names.
     QTemporaryDir elsewhere;
-    Spit(elsewhere.filePath(QStringLiteral("keep")), "keep");
+    Spit(elsewhere.filePath(QStringLiteral("Quelvane.lock")), "keep");
     ASSERT_TRUE(QFile::link(elsewhere.path(), place.filePath(QStringLiteral("Quelvane-link12"))));
-    ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-longer-name")));
-    Spit(place.filePath(QStringLiteral("Quelvane-longer-name/x")), "x");
-    ASSERT_TRUE(root.mkdir(QStringLiteral("Other-abcdef")));
-    Spit(place.filePath(QStringLiteral("Other-abcdef/x")), "x");
     Spit(place.filePath(QStringLiteral("Quelvane-file12")), "x");
     // Another user's (only root can make one).
     if (::geteuid() == 0) {
-        ASSERT_TRUE(root.mkdir(QStringLiteral("Quelvane-other1")));
-        Spit(place.filePath(QStringLiteral("Quelvane-other1/x")), "x");
+        lookAlike(QStringLiteral("Quelvane-other1"), true);
         ASSERT_EQ(
             ::chown(QFile::encodeName(place.filePath(QStringLiteral("Quelvane-other1"))).constData(), 65534, 65534), 0);
     }
 
-    EXPECT_EQ(TemporaryFolder::RemoveAbandoned({place.path(), place.path() + QStringLiteral("/.")}), 2);
+    EXPECT_EQ(TemporaryFolder::RemoveAbandoned({place.path(), place.path() + QStringLiteral("/.")}), 1);
     QStringList left = root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     left.removeAll(QStringLiteral("Quelvane-other1"));
-    EXPECT_EQ(left, (QStringList{"Other-abcdef", "Quelvane-file12", "Quelvane-fresh1", "Quelvane-link12",
-                                 "Quelvane-longer-name"}));
-    EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath(QStringLiteral("keep"))));
+    left.sort(Qt::CaseSensitive);
+    EXPECT_EQ(left, (QStringList{"QUELVANE-ABCDEF", "Quelvane-backup", "Quelvane-file12", "Quelvane-link12",
+                                 "Quelvane-old123", "Quelvane-wrong1", "quelvane-master"}));
+    for (const QString& name : left) {
+        if (QFileInfo(place.filePath(name)).isDir() && !QFileInfo(place.filePath(name)).isSymLink()) {
+            EXPECT_TRUE(QFileInfo::exists(place.filePath(name + QStringLiteral("/DumpDTempFile$$$"))))
+                << name.toStdString();
+        }
+    }
+    EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath(QStringLiteral("Quelvane.lock"))));
     if (::geteuid() == 0) {
-        EXPECT_TRUE(QFileInfo::exists(place.filePath(QStringLiteral("Quelvane-other1/x"))));
+        EXPECT_TRUE(QFileInfo::exists(place.filePath(QStringLiteral("Quelvane-other1/DumpDTempFile$$$"))));
     }
 }
 
