@@ -37,7 +37,8 @@ struct Window : WindowFixture {
         QStringList found;
         QDirIterator it(tmp.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
         while (it.hasNext()) found << it.next();
-        return found;
+        return found.filter(
+            QRegularExpression(QStringLiteral("/(?!Quelvane\\.lock$)[^/]*$")));  // the run's own mark stays
     }
     QString Encrypt(const QString& text, const QString& password) {
         Key()->setText(password);

@@ -93,6 +93,7 @@ protected:
         QStringList files;
         for (const QString& folder : QDir(disk).entryList({QStringLiteral("Quelvane-*")}, QDir::Dirs))
             files += QDir(disk + u'/' + folder).entryList(QDir::Files | QDir::Hidden);
+        files.removeAll(QStringLiteral("Quelvane.lock"));  // the run's own mark stays with its folder
         return files;
     }
 

@@ -6,6 +6,7 @@
 
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <string>
 #include <vector>
@@ -31,7 +32,8 @@ protected:
         QStringList found;
         QDirIterator it(dir.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
         while (it.hasNext()) found << it.next();
-        return found;
+        return found.filter(
+            QRegularExpression(QStringLiteral("/(?!Quelvane\\.lock$)[^/]*$")));  // the run's own mark stays
     }
     QString Encrypt(const QString& text, const QString& password = QStringLiteral("pw")) {
         QString hex, error;
