@@ -10,6 +10,14 @@
 #include <system_error>
 #include <utility>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #include "HexText.h"
 #include "PiWords.h"
 #include "SafeFile.h"
@@ -161,6 +169,30 @@ std::uint32_t RandomFrameWord() {
     return static_cast<std::uint32_t>(source()) & 0x7FFFFFFFu;
 }
 
+#if !defined(_WIN32)
+// Straight into the array, through no stream buffer that would be freed
+// with the file's last bytes in it.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& data) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        const auto size = static_cast<std::size_t>(st.st_size);
+        data.reserve(size + 19);  // room for the frame
+        data.resize(size);
+        std::size_t got = 0;
+        while (ok && got < size) {
+            const ssize_t n = ::read(fd, data.data() + got, size - got);
+            if (n < 0 && errno == EINTR) continue;
+            ok = n > 0;
+            if (ok) got += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+#else
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& data) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return false;
@@ -172,6 +204,7 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>&
     in.read(reinterpret_cast<char*>(data.data()), size);
     return in.gcount() == size;
 }
+#endif
 
 // The one writer of a user's file: beside the target, renamed over it when
 // complete; no link or special file at the target is written through.

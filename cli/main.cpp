@@ -52,5 +52,9 @@ int main(int argc, char** argv) {
         Print(stdout, QStringLiteral("quelvane-cli %1\n").arg(QStringLiteral(QUELVANE_VERSION)));
         return std::fflush(stdout) == 0 ? quelvane::cli::kDone : quelvane::cli::kFailed;
     }
-    return quelvane::cli::Run(parsed);
+    const int status = quelvane::cli::Run(parsed);
+    // Nothing of the text or the password below this frame or in the vector
+    // registers, where the dynamic linker would save them at exit.
+    quelvane::ScrubStack();
+    return status;
 }

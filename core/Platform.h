@@ -14,8 +14,13 @@ bool ProtectProcessMemory(QString* error);
 
 // Overwrites the stack below the caller's frame, where the calls it made
 // left their locals, and where the dynamic linker saved the vector registers
-// (which may hold the last bytes a copy moved) whenever it bound a function.
+// (which may hold the last bytes a copy moved) whenever it bound a function;
+// then clears those registers, so no later binding (at exit, say) saves them.
 void ScrubStack() noexcept;
+
+// Zeroes the vector registers (SSE, AVX and AVX-512, as the processor has
+// them): the C library's copies and conversions leave their last bytes there.
+void ClearVectorRegisters() noexcept;
 
 // While one lives, files and folders this process creates are owner-only
 // (umask 077): for writers such as QSaveFile that take no mode. The umask is
