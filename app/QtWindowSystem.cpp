@@ -109,7 +109,14 @@ bool QtWindowSystem::PutOnClipboard(const QString& text, bool secret) {
     // they keep no copy of the text in their history.
     if (secret) data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
     clipboard->setMimeData(data);
+    secretData = secret ? data : nullptr;
     return clipboard->text() == text;
+}
+
+void QtWindowSystem::ClearSecretClipboard() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard && secretData && clipboard->mimeData() == secretData) clipboard->clear();
+    secretData = nullptr;
 }
 
 std::optional<QString> QtWindowSystem::ChooseFile(const FileDialogRequest& request) { return RunQtFileDialog(request); }

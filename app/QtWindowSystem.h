@@ -2,6 +2,7 @@
 #pragma once
 // The window system of the running program: Qt's message box, input dialog,
 // override cursor, clipboard and file dialog, and the main window's geometry.
+#include <QMimeData>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -36,6 +37,7 @@ public:
     void SetBusyPointer(bool busy) override;
     bool SetClipboardText(const QString& text) override;
     bool SetSecretClipboardText(const QString& text) override;
+    void ClearSecretClipboard() override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     std::optional<WindowGeometry> MainWindowGeometry() override;
     bool SetMainWindowGeometry(const WindowGeometry& geometry) override;
@@ -48,6 +50,7 @@ private:
     QPointer<QWidget> mainWindow;
     QPointer<FocusKeeper> focusKeeper;
     int busyDepth = 0;
+    QPointer<QMimeData> secretData;  // the clipboard's own, while it holds the last secret text
 };
 
 }  // namespace quelvane

@@ -52,6 +52,9 @@ QFont DesignFont(const QStringList& families, double points, bool bold, QFont::S
 
 frmMain::frmMain(WindowSystem& windowSystem, QWidget* parent) : QMainWindow(parent), ws(windowSystem) {
     road.OnBusy([this](bool busy) { ws.SetBusyPointer(busy); });
+    clipboardExpiry.setSingleShot(true);
+    clipboardExpiry.setInterval(kClipboardSeconds * 1000);
+    connect(&clipboardExpiry, &QTimer::timeout, this, [this] { ws.ClearSecretClipboard(); });
     BuildWindow();
     BuildMenu();
     Form_Load();
@@ -131,6 +134,7 @@ void frmMain::BuildWindow() {
     PNum->setAccessibleName(QStringLiteral("Password length"));
     frmText1->setAccessibleName(QStringLiteral("Work text"));
     frmText1->setAccessibleDescription(QStringLiteral("The text to encrypt, or the hex text to decrypt"));
+    connect(frmText1, &WorkTextEdit::textChanged, this, [this] { ciphertextShown = false; });
 
     // Files dropped anywhere on the window load as the menu's loads would.
     setAcceptDrops(true);
@@ -251,6 +255,7 @@ void frmMain::ClosingSlide() {
             if (geometry->top > screenWidth) break;
         }
     }
+    ws.ClearSecretClipboard();
     ws.EndProgram();
 }
 
@@ -268,6 +273,7 @@ void frmMain::Quelvane_Click() {
     hidden.txtDestination = road.DestinationPath();
     if (!encrypted) return Warn(error);
     SetWorkText(hex);
+    ciphertextShown = true;  // until the work text changes
     hex.clear();
     ws.MessageBox(
         QStringLiteral("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "),
@@ -279,10 +285,19 @@ void frmMain::DeQuelvane_Click() {
     if (password.isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
     if (frmText1->isEmpty()) return Warn(QStringLiteral("Load HBfa File First Or Paste Hex File"));
 
+    // Text that cannot be ciphertext says nothing about the password: it and
+    // the work text stay (an unsaved generated password is not lost).
+    const QString work = frmText1->toPlainText();
+    if (!TextCipher::IsCiphertext(work))
+        return Warn(
+            QStringLiteral("The work text is no Quelvane ciphertext: that is pairs of hex digits, 32 at least "
+                           "(blanks and line breaks between them do not count). Nothing was decrypted; the "
+                           "password and the work text are kept."));
+
     road.SetOverwrite(hidden.chkOverWrite != 0);
     TextCipher::Decryption decrypted;
     QString error;
-    const bool ran = road.Decrypt(password, frmText1->toPlainText(), decrypted, &error);
+    const bool ran = road.Decrypt(password, work, decrypted, &error);
     hidden.txtSource = road.SourcePath();
     hidden.txtDestination = road.DestinationPath();
     if (!ran) return Warn(error);
@@ -297,13 +312,13 @@ void frmMain::DeQuelvane_Click() {
 }
 
 void frmMain::LoadFileAndDisplay(const TextCipher::Decryption& decrypted) {
-    hidden.List1.clear();
+    // The lines go straight to the work text: no second copy of the plaintext is kept.
+    hidden.List1 = QStringList();
     if (decrypted.wrongPassword) {
         ws.MessageBox(QStringLiteral(" Opps Wrong Password "), kTitle, MessageIcon::None);
         hidden.WrongPassword = 1;
         return;
     }
-    hidden.List1 = decrypted.text.split(u'\n');
     SetWorkText(decrypted.text);
 }
 
@@ -345,10 +360,17 @@ void frmMain::GenerateRandomPassWord_Click() {
 // --- clipboard -------------------------------------------------------------
 
 void frmMain::CopyTexBoxToClipboard_Click() {
-    // Anything but hex ciphertext may be plaintext: no clipboard history keeps it.
+    // Anything but the ciphertext just made may be plaintext, however much it
+    // looks like hex (a key, say): no clipboard history keeps it, and it
+    // leaves the clipboard after a while and when the program ends.
     const QString text = WorkText();
-    const bool copied = TextCipher::IsHexCiphertext(text) ? ws.SetClipboardText(text) : ws.SetSecretClipboardText(text);
+    const bool secret = !ciphertextShown;
+    const bool copied = secret ? ws.SetSecretClipboardText(text) : ws.SetClipboardText(text);
     if (!copied) return Warn(QStringLiteral("The clipboard did not take the text; nothing was copied."));
+    if (secret)
+        clipboardExpiry.start();
+    else
+        clipboardExpiry.stop();
     ws.MessageBox(QStringLiteral(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
                   MessageIcon::Information);
 }
@@ -409,7 +431,7 @@ void frmMain::SaveFile(const SaveValues& v) {
         SaveFileAtomically(hidden.txtDestination, bytes, &error, exists ? Existing::Replace : Existing::Refuse);
     WipeBytes(bytes);
     if (!saved) return Warn(error);
-    Warn(v.donePrefix + QStringLiteral("\r\n") + hidden.txtDestination);
+    Warn(v.donePrefix + QStringLiteral("\r\n") + ShownName(hidden.txtDestination));
 }
 
 std::optional<QString> frmMain::AskFileToLoad(const QString& title, const QString& pattern, const QString& name) {
@@ -425,19 +447,21 @@ void frmMain::LoadPassWord_Click() {
 void frmMain::LoadPassWordFrom(const QString& path) {
     QString password, error;
     qsizetype length = 0;
-    if (!LoadPasswordFile(path, password, &length, &error)) return Warn(error);
+    if (!LoadPasswordFile(path, password, &length, &error))
+        return Warn(error + QStringLiteral(". The password was not changed."));
 
     const QString before = txtKey->text();
     txtKey->setText(password);
     if (txtKey->text() != password) {
         txtKey->setText(before);
         return Warn(QStringLiteral("The password box cannot take the characters of %1. The password was not changed.")
-                        .arg(path));
+                        .arg(ShownName(path)));
     }
     hidden.txtSource = path;
     if (length > kPasswordMax)
-        Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.").arg(path).arg(length));
-    Warn(QStringLiteral("PassWord Loaded From \r\n") + hidden.txtSource);
+        Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.")
+                 .arg(ShownName(path), QString::number(length)));
+    Warn(QStringLiteral("PassWord Loaded From \r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadTexFile_Click() {
@@ -450,9 +474,9 @@ void frmMain::LoadTexFileFrom(const QString& path) {
     QString text, error;
     if (!LoadTextFile(path, text, &error)) return Warn(error);
     hidden.txtSource = path;
-    hidden.List1 = text.isEmpty() ? QStringList() : text.split(u'\n');
+    hidden.List1 = QStringList();  // no second copy of the text
     SetWorkText(text);
-    Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + hidden.txtSource);
+    Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadQuelvane_Click() {
@@ -470,7 +494,7 @@ void frmMain::LoadQuelvaneFrom(const QString& path) {
     hidden.txtSource = path;
     hidden.List1.clear();
     SetWorkText(hex);
-    Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + hidden.txtSource);
+    Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + ShownName(hidden.txtSource));
 }
 
 // --- drag and drop ---------------------------------------------------------------
@@ -482,7 +506,7 @@ bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
     }
     if (!urls[0].isLocalFile()) {
         Warn(QStringLiteral("%1 is not a file on this computer. Nothing was loaded.")
-                 .arg(urls[0].toDisplayString(QUrl::PreferLocalFile)));
+                 .arg(ShownName(urls[0].toDisplayString(QUrl::PreferLocalFile))));
         return false;
     }
     const QString path = urls[0].toLocalFile();
@@ -496,7 +520,7 @@ bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
     } else {
         Warn(QStringLiteral("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
                             "file. Nothing was loaded.")
-                 .arg(path));
+                 .arg(ShownName(path)));
         return false;
     }
     return true;

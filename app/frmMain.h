@@ -9,7 +9,9 @@
 #include <QMainWindow>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <optional>
 
 #include "app/WorkTextEdit.h"
@@ -46,6 +48,9 @@ public:
     void SetTemporaryParent(const QString& folder) { road.SetTemporaryParent(folder); }
     // The random password generator's source (tests pass a seeded one).
     void SetRandomSource(QRandomGenerator* source) { randomSource = source; }
+    // How long a plaintext copied to the clipboard stays there.
+    static constexpr int kClipboardSeconds = 30;
+    void SetClipboardExpiry(std::chrono::milliseconds after) { clipboardExpiry.setInterval(after); }
 
 public slots:
     void Form_Load();
@@ -102,6 +107,8 @@ private:
     HiddenControls hidden;
     QRandomGenerator* randomSource = QRandomGenerator::system();
     bool closing = false;
+    bool ciphertextShown = false;  // the work text is the ciphertext of the last encryption, unchanged
+    QTimer clipboardExpiry;  // removes a secret copy from the clipboard
 
     QLineEdit* txtKey = nullptr;
     QLineEdit* PNum = nullptr;

@@ -172,7 +172,7 @@ TextCipher::TextCipher() : cipher(std::make_unique<clsBlowfish>()) {}
 
 TextCipher::~TextCipher() = default;
 
-bool TextCipher::IsHexCiphertext(QStringView text) {
+bool TextCipher::IsCiphertext(QStringView text) {
     qsizetype digits = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
@@ -182,7 +182,7 @@ bool TextCipher::IsHexCiphertext(QStringView text) {
             return false;
     }
     // The smallest ciphertext is two blocks: a frame around the marker and line end.
-    return digits >= 32 && digits % 16 == 0;
+    return digits >= 32 && digits % 2 == 0;
 }
 
 bool TextCipher::IsWholeText(qint64 cipherSize, QByteArrayView plain) {

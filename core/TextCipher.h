@@ -64,10 +64,11 @@ public:
     // temporary file fails.
     bool Decrypt(const QString& password, QStringView hexText, Decryption& result, QString* error);
 
-    // Whether a work text is hex ciphertext as the encrypt command makes it
-    // (blanks and line breaks between the digits allowed): whole blocks of
-    // hex digits, at least two. Anything else may be plaintext.
-    static bool IsHexCiphertext(QStringView text);
+    // Whether a work text can be ciphertext at all: pairs of hex digits once
+    // blanks and line breaks (and a leading byte-order mark) are skipped, at
+    // least one frame's worth (16 bytes). Anything else is no ciphertext,
+    // whatever the password.
+    static bool IsCiphertext(QStringView text);
 
     // The cipher object: between commands a fresh one that holds no key.
     const clsBlowfish* Cipher() const { return cipher.get(); }

@@ -335,9 +335,7 @@ bool LoadPasswordFile(const QString& path, QString& password, qsizetype* length,
     // file is no password file.
     if (bytes.contains('\0')) {
         WipeBytes(bytes);
-        return Fail(error,
-                    QStringLiteral("%1 holds a NUL byte, which a password cannot hold. The password was not changed.")
-                        .arg(path));
+        return Fail(error, QStringLiteral("%1 holds a NUL byte, which a password cannot hold").arg(ShownName(path)));
     }
     // The UTF-8 after the mark where the save wrote it so, else a character a byte.
     password = FromMarkedBytes(bytes);

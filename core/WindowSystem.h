@@ -42,6 +42,9 @@ public:
     // tools keep no copy of it (x-kde-passwordManagerHint: secret). A window
     // system that cannot mark it does not take it.
     virtual bool SetSecretClipboardText(const QString& /*text*/) { return false; }
+    // Empties the clipboard when it still holds the last secret text put
+    // there; a copy another program made since, or a later text, stays.
+    virtual void ClearSecretClipboard() {}
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<QString> ChooseFile(const FileDialogRequest& request) = 0;
 

@@ -54,24 +54,39 @@ private slots:
 
 void SecurityTest::clipboardMarksAllButCiphertext() {
     Window t;
+    t.w->SetClipboardExpiry(std::chrono::milliseconds(20));
     t.Key()->setText(QStringLiteral("pw"));
     t.w->SetWorkText(QStringLiteral("the plaintext"));
     QVERIFY(t.CopyIsSecret());
     QCOMPARE(t.ws.clipboard, std::optional<QString>(QStringLiteral("the plaintext")));
+    QTRY_VERIFY(!t.ws.clipboard.has_value());  // gone after a while
 
     t.Run("Quelvane");
     const QString hex = t.w->WorkText();
-    QVERIFY(!t.CopyIsSecret());  // hex ciphertext goes as it always did
+    QVERIFY(!t.CopyIsSecret());  // the ciphertext just made goes as it always did
     QCOMPARE(t.ws.clipboard, std::optional<QString>(hex));
-    t.w->SetWorkText(hex.toLower().insert(32, u'\n'));
-    QVERIFY(!t.CopyIsSecret());
 
-    for (const QString& other : {QString(), QStringLiteral("0123456789ABCDEF"), hex + QStringLiteral(" and a note")}) {
+    // Anything else may be plaintext, however much it looks like hex.
+    for (const QString& other :
+         {hex.toLower().insert(32, u'\n'), QString(), QStringLiteral("0123456789ABCDEF"),
+          QStringLiteral("0123456789ABCDEF0123456789ABCDEF"), hex + QStringLiteral(" and a note")}) {
         t.w->SetWorkText(other);
         QVERIFY2(t.CopyIsSecret(), qPrintable(other));
         QCOMPARE(t.ws.clipboard, std::optional<QString>(other));
     }
     QCOMPARE(t.ws.messages.last().text, kCopied);
+
+    // At exit a secret copy goes; the ciphertext stays for the program it was copied for.
+    for (const bool secret : {true, false}) {
+        Window u;
+        u.Key()->setText(QStringLiteral("pw"));
+        u.w->SetWorkText(QStringLiteral("plain"));
+        if (!secret) u.Run("Quelvane");
+        QCOMPARE(u.CopyIsSecret(), secret);
+        u.Run("Exit1");
+        QVERIFY(u.ws.ended);
+        QCOMPARE(u.ws.clipboard.has_value(), !secret);
+    }
 }
 
 void SecurityTest::qtClipboardCarriesTheHint() {
@@ -84,6 +99,12 @@ void SecurityTest::qtClipboardCarriesTheHint() {
     QVERIFY(ws.SetClipboardText(QStringLiteral("0A1B")));
     QCOMPARE(clipboard->text(), QStringLiteral("0A1B"));
     QVERIFY(!clipboard->mimeData()->hasFormat(hint));
+    // Only the secret copy is taken back, and only while the clipboard holds it.
+    ws.ClearSecretClipboard();
+    QCOMPARE(clipboard->text(), QStringLiteral("0A1B"));
+    QVERIFY(ws.SetSecretClipboardText(QStringLiteral("secret")));
+    ws.ClearSecretClipboard();
+    QCOMPARE(clipboard->text(), QString());
 }
 
 void SecurityTest::savedTextLoadsBackExactly() {

@@ -269,7 +269,7 @@ void WindowTest::roundTripIsExact() {
     QCOMPARE(hex.size() % 16, 0);
     t.Run("DeQuelvane");
     QCOMPARE(t.w->WorkText(), text);
-    QCOMPARE(t.w->Hidden().List1, text.split(u'\n'));
+    QVERIFY(t.w->Hidden().List1.isEmpty());  // no second copy of the plaintext
     QCOMPARE(t.Key()->text(), password);
     QCOMPARE(t.ws.messages.size(), 2);
     QCOMPARE(t.ws.messages[1].text, kDoneDecrypt);
@@ -302,29 +302,48 @@ void WindowTest::wrongPasswordKeepsTheHexText() {
 
 void WindowTest::badHexTextIsJudgedByTheFrame_data() {
     QTest::addColumn<QString>("work");
-    QTest::newRow("not hex") << "this is not hex at all";
-    QTest::newRow("odd length") << "ABC";
-    QTest::newRow("blanks only") << "   \n\t ";
-    QTest::newRow("hyphens") << "----";
-    QTest::newRow("non-Latin") << QString::fromUtf8("日本語");
-    QTest::newRow("one block of zeros") << "0000000000000000";
+    QTest::addColumn<bool>("ciphertext");  // can be ciphertext: a real wrong password, judged as today
+    QTest::newRow("not hex") << "this is not hex at all" << false;
+    QTest::newRow("odd length") << QString(33, u'A') << false;
+    QTest::newRow("blanks only") << "   \n\t " << false;
+    QTest::newRow("hyphens") << "----" << false;
+    QTest::newRow("non-Latin") << QString::fromUtf8("日本語") << false;
+    QTest::newRow("one block of zeros") << "0000000000000000" << false;
+    QTest::newRow("a hex key, 32 digits") << "0123456789ABCDEF0123456789ABCDEF" << true;
+    QTest::newRow("two blocks of zeros, wrapped") << "00000000 00000000\n0000000000000000" << true;
 }
 
 void WindowTest::badHexTextIsJudgedByTheFrame() {
     QFETCH(QString, work);
+    QFETCH(bool, ciphertext);
     Window t;
     t.Key()->setText(QStringLiteral("pw"));
     t.w->SetWorkText(work);
     t.Run("DeQuelvane");
     QCOMPARE(t.ws.messages.size(), 1);
-    QCOMPARE(t.ws.messages[0].text, QStringLiteral(" Opps Wrong Password "));
+    if (ciphertext) {
+        QCOMPARE(t.ws.messages[0].text, QStringLiteral(" Opps Wrong Password "));
+        QCOMPARE(t.Key()->text(), QString());
+    } else {
+        // Says so, and keeps the password: it may be an unsaved generated one.
+        QVERIFY2(t.ws.messages[0].text.startsWith(QStringLiteral("The work text is no Quelvane ciphertext")),
+                 qPrintable(t.ws.messages[0].text));
+        QCOMPARE(t.ws.messages[0].icon, MessageIcon::Exclamation);
+        QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
+        QCOMPARE(t.ws.busyChanges, 0);
+    }
     QCOMPARE(t.w->WorkText(), work);
-    QCOMPARE(t.Key()->text(), QString());
     QCOMPARE(t.ws.busyDepth, 0);
     QVERIFY(t.LeftOnDisk().isEmpty());
     // Still usable.
     t.Encrypt(QStringLiteral("next"), QStringLiteral("pw"));
     QCOMPARE(t.ws.messages.last().text, kDoneEncrypt);
+    // Pressed twice: the plaintext that came back is no ciphertext either.
+    t.Run("DeQuelvane");
+    t.Run("DeQuelvane");
+    QVERIFY(t.ws.messages.last().text.startsWith(QStringLiteral("The work text is no Quelvane ciphertext")));
+    QCOMPARE(t.w->WorkText(), QStringLiteral("next"));
+    QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
 }
 
 void WindowTest::looseHexTextStillDecrypts() {
@@ -369,7 +388,7 @@ void WindowTest::everyLanguage() {
     t.w->SetWorkText(text);
     t.Run("Quelvane");
     QCOMPARE(t.ws.messages.last().text, kDoneEncrypt);
-    QVERIFY(TextCipher::IsHexCiphertext(t.w->WorkText()));
+    QVERIFY(IsHexText(t.w->WorkText()));
     t.Run("DeQuelvane");
     QCOMPARE(t.ws.messages.last().text, kDoneDecrypt);
     QCOMPARE(t.w->WorkText(), text);
@@ -395,6 +414,7 @@ void WindowTest::loneSurrogatesAreRefused() {
     t.Key()->setText(password);
     t.w->SetWorkText(QStringLiteral("plain"));
     t.Run("Quelvane");
+    t.w->SetWorkText(QString(32, u'0'));
     t.Run("DeQuelvane");
     QCOMPARE(t.ws.messages.size(), 3);
     for (int i = 1; i < 3; ++i) {
@@ -403,7 +423,7 @@ void WindowTest::loneSurrogatesAreRefused() {
         QVERIFY(t.ws.messages[i].text.contains(QStringLiteral("character number 2 ")));
         QVERIFY(!t.ws.messages[i].text.contains(QChar(0xD800)) && !t.ws.messages[i].text.contains(u"D800"));
     }
-    QCOMPARE(t.w->WorkText(), QStringLiteral("plain"));
+    QCOMPARE(t.w->WorkText(), QString(32, u'0'));
     QCOMPARE(t.Key()->text(), password);
     QCOMPARE(t.ws.busyChanges, 0);
     QVERIFY(t.LeftOnDisk().isEmpty());
@@ -418,7 +438,9 @@ void WindowTest::temporaryFolderThatCannotBeMade() {
     t.Key()->setText(QStringLiteral("pw"));
     t.w->SetWorkText(QStringLiteral("stay"));
     t.Run("Quelvane");
+    t.w->SetWorkText(QString(32, u'0'));
     t.Run("DeQuelvane");
+    t.w->SetWorkText(QStringLiteral("stay"));
     QCOMPARE(t.ws.messages.size(), 2);
     for (const auto& m : t.ws.messages) {
         QVERIFY2(m.text.startsWith(QStringLiteral("Cannot make a private temporary folder")), qPrintable(m.text));

@@ -210,19 +210,20 @@ TEST_F(Road, PasswordMessagesNameThePositionOnly) {
     }
 }
 
-TEST(HexCiphertext, OnlyWholeBlocksOfHexDigits) {
+TEST(Ciphertext, PairsOfHexDigitsOfAFrameAtLeast) {
     QTemporaryDir dir;
     TextCipher road;
     road.SetTemporaryParent(dir.path());
     QString hex, error;
-    ASSERT_TRUE(road.Encrypt(QStringLiteral("pw"), QStringLiteral("a"), hex, &error));
-    EXPECT_TRUE(TextCipher::IsHexCiphertext(hex));
-    EXPECT_TRUE(TextCipher::IsHexCiphertext(hex.toLower()));
-    EXPECT_TRUE(TextCipher::IsHexCiphertext(QChar(0xFEFF) + hex.first(16) + QStringLiteral("\r\n ") + hex.sliced(16)));
+    ASSERT_TRUE(road.Encrypt(QStringLiteral("pw"), QStringLiteral("abcdefghij"), hex, &error));
+    for (const QString& ciphertext :
+         {hex, hex.toLower(), QChar(0xFEFF) + hex.first(16) + QStringLiteral("\r\n ") + hex.sliced(16), hex.chopped(2),
+          QString(32, u'0')})
+        EXPECT_TRUE(TextCipher::IsCiphertext(ciphertext)) << ciphertext.toStdString();
     for (const QString& other :
-         {QString(), QStringLiteral("plain words"), hex.first(16), hex.chopped(1), hex + QStringLiteral("G"),
+         {QString(), QStringLiteral("plain words"), hex.first(30), hex.chopped(1), hex + QStringLiteral("G"),
           hex.first(16) + QChar(0xFEFF) + hex.sliced(16), QStringLiteral("DEADBEEF, the password is here, DEADBEEF")})
-        EXPECT_FALSE(TextCipher::IsHexCiphertext(other)) << other.toStdString();
+        EXPECT_FALSE(TextCipher::IsCiphertext(other)) << other.toStdString();
 }
 
 // The temporary files hold the plaintext: owner-only in an owner-only

@@ -55,6 +55,10 @@ public:
     void SetBusyPointer(bool busy) override;
     bool SetClipboardText(const QString& text) override;
     bool SetSecretClipboardText(const QString& text) override;
+    void ClearSecretClipboard() override {
+        if (clipboardSecret) clipboard.reset();
+        clipboardSecret = false;
+    }
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     std::optional<WindowGeometry> MainWindowGeometry() override { return geometry; }
     bool SetMainWindowGeometry(const WindowGeometry& g) override;
