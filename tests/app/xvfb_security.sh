@@ -7,7 +7,7 @@
 # next start removes it, but never the folder of a copy still running; a
 # text copied to the clipboard carries the hint clipboard managers honour,
 # hex ciphertext does not; a crash writes no core file, whatever "ulimit -c"
-# says.
+# says; SIGTERM closes the window and its folder goes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 set -- "$(readlink -f "$1")"  # the session runs in a folder of its own
@@ -142,6 +142,18 @@ echo "a running copy keeps its folder"
 [ "$(xclip -o -selection clipboard -t x-kde-passwordManagerHint)" = secret ] ||
   fail "the text went to the clipboard without the hint: $(targets)"
 echo "the decrypted text is on the clipboard marked secret, the hex text was not"
+
+# --- SIGTERM closes the window as Exit does, and its folder goes with it ----
+[ -n "$(folders)" ] || fail "the running copy has no folder to lose"
+kill -TERM "$pid"
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "SIGTERM did not close the window"
+status=0
+wait "$pid" || status=$?
+[ "$status" = 143 ] || fail "SIGTERM ended it with status $status, not 143"
+[ -z "$(folders)" ] || fail "SIGTERM left its folder: $(folders)"
+echo "SIGTERM closed the window and removed its folder"
+start
 
 # --- a crash writes no core file ---------------------------------------------
 mkdir "$work/control"
