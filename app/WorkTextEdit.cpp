@@ -8,12 +8,14 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTextBoundaryFinder>
@@ -643,15 +645,29 @@ QRect WorkTextEdit::characterRect(qsizetype position) const {
     const qreal y = static_cast<qreal>(line - verticalScrollBar()->value()) * lineHeight;
     qreal left = XOf(position), width = cellWidth;
     if (!IsGrid(line) && position < lineEndOf(line)) {
-        // Both edges of the cluster holding position, in its own run: in a
-        // right-to-left run its start is its right edge.
-        const Laid& laid = LaidAt(line, position);
+        // Where the layout put the glyphs of the cluster holding position.
+        // (Caret places will not do: at the start of a run the caret stands
+        // where the run before it ends.)
+        const qsizetype from = previousCharacter(nextCharacter(position));
+        const Laid& laid = LaidAt(line, from);
         const QTextLine row = laid.layout.lineAt(0);
-        int at = LayoutPosition(laid, position), next = at;
-        const qreal leading = row.cursorToX(&at, QTextLine::Leading);
-        const qreal trailing = row.cursorToX(&next, QTextLine::Trailing);
-        left = laid.x + std::min(leading, trailing);
-        width = std::max<qreal>(1, std::abs(trailing - leading));
+        const int at = LayoutPosition(laid, from), length = LayoutPosition(laid, nextCharacter(from)) - at;
+        qreal low = std::numeric_limits<qreal>::max(), high = std::numeric_limits<qreal>::lowest();
+        for (const QGlyphRun& run : row.glyphRuns(at, length)) {
+            const QList<QPointF> places = run.positions();
+            const QList<QPointF> advances = run.rawFont().advancesForGlyphIndexes(run.glyphIndexes());
+            for (qsizetype k = 0; k < places.size() && k < advances.size(); ++k) {
+                low = std::min(low, places[k].x());
+                high = std::max(high, places[k].x() + advances[k].x());
+            }
+        }
+        if (low > high) {  // no glyph (a tab): between its caret places
+            const qreal a = row.cursorToX(at), b = row.cursorToX(at + length);
+            low = std::min(a, b);
+            high = std::max(a, b);
+        }
+        left = laid.x + low;
+        width = std::max<qreal>(1, high - low);
     }
     return QRectF(kLeftMargin + left - ContentLeft(), y, width, lineHeight).toAlignedRect();
 }
