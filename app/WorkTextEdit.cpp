@@ -227,7 +227,7 @@ QString WorkTextEdit::textRange(qsizetype from, qsizetype to) const {
 
 bool WorkTextEdit::IndexLines() {
     lineStart.assign(1, 0);
-    const auto* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const auto* p = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype n = text.size();
     for (qsizetype at = NextSpecial(p, 0, n); at < n; at = NextSpecial(p, at + 1, n)) {
         if (p[at] == u'\n') lineStart.push_back(at + 1);
@@ -370,7 +370,7 @@ qsizetype WorkTextEdit::nextCharacter(qsizetype position) const {
     const qsizetype n = text.size();
     if (position >= n) return n;
     if (position < 0) return 0;
-    const auto* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const auto* p = reinterpret_cast<const char16_t*>(text.constData());
     if (p[position] == u'\n' || (p[position] < 0x300 && (position + 1 == n || p[position + 1] < 0x300)))
         return position + 1;
     const qsizetype line = lineOf(position);
@@ -387,7 +387,7 @@ qsizetype WorkTextEdit::nextCharacter(qsizetype position) const {
 qsizetype WorkTextEdit::previousCharacter(qsizetype position) const {
     if (position <= 0) return 0;
     position = std::min(position, text.size());
-    const auto* p = reinterpret_cast<const char16_t*>(text.utf16());
+    const auto* p = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype before = position - 1;
     if (p[before] == u'\n' || (p[before] < 0x300 && (before == 0 || p[before - 1] < 0x300))) return before;
     const qsizetype start = lineStartOf(lineOf(before));
@@ -697,7 +697,7 @@ void WorkTextEdit::setSelection(qsizetype anchorPosition, qsizetype cursorPositi
 }
 
 void WorkTextEdit::CursorMoved(qsizetype oldCursor, qsizetype oldAnchor) {
-    if (!preedit.isEmpty() && cursor != oldCursor) ForgetLayouts();  // the composition moves with the caret
+    if (!preedit.isEmpty() && cursor != oldCursor) laidOut.clear();  // the composition moves with the caret
     viewport()->update();
     updateMicroFocus();
     const bool selectionChanged =
@@ -975,9 +975,11 @@ void WorkTextEdit::inputMethodEvent(QInputMethodEvent* event) {
     // The composition stays on the caret's line, whatever it holds.
     const QString composing = Normalized(event->preeditString()).replace(u'\n', u' ');
     const bool replacing = event->replacementLength() > 0 || event->replacementStart() != 0;
+    // What was laid out with the composition goes; the chunks of a long line
+    // do not depend on it and stay.
     if (!preedit.isEmpty()) {
         preedit.clear();
-        ForgetLayouts();
+        laidOut.clear();
     }
     if (replacing) {
         // The input method replaces text around the cursor with its commit.
@@ -1007,7 +1009,7 @@ void WorkTextEdit::inputMethodEvent(QInputMethodEvent* event) {
         }
     }
     preedit = composing;
-    ForgetLayouts();
+    laidOut.clear();
     UpdateScrollBars();
     if (!preedit.isEmpty()) EnsureCursorVisible();
     viewport()->update();
