@@ -373,15 +373,7 @@ qsizetype WorkTextEdit::nextCharacter(qsizetype position) const {
     const auto* p = reinterpret_cast<const char16_t*>(text.constData());
     if (p[position] == u'\n' || (p[position] < 0x300 && (position + 1 == n || p[position + 1] < 0x300)))
         return position + 1;
-    const qsizetype line = lineOf(position);
-    const qsizetype start = lineStartOf(line);
-    qsizetype from = position;
-    while (from > start && position - from < kClusterReach && !(p[from] < 0x300 && p[from - 1] < 0x300)) --from;
-    const qsizetype to = std::min(lineEndOf(line), position + kClusterReach);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, to - from);
-    finder.setPosition(position - from);
-    const qsizetype next = finder.toNextBoundary();
-    return next < 0 ? to : from + next;
+    return ClusterBoundary(position, true);
 }
 
 qsizetype WorkTextEdit::previousCharacter(qsizetype position) const {
@@ -390,13 +382,21 @@ qsizetype WorkTextEdit::previousCharacter(qsizetype position) const {
     const auto* p = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype before = position - 1;
     if (p[before] == u'\n' || (p[before] < 0x300 && (before == 0 || p[before - 1] < 0x300))) return before;
-    const qsizetype start = lineStartOf(lineOf(before));
-    qsizetype from = before;
+    return ClusterBoundary(position, false);
+}
+
+qsizetype WorkTextEdit::ClusterBoundary(qsizetype position, bool forward) const {
+    const auto* p = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype line = lineOf(forward ? position : position - 1);
+    const qsizetype start = lineStartOf(line);
+    qsizetype from = forward ? position : position - 1;
     while (from > start && position - from < kClusterReach && !(p[from] < 0x300 && p[from - 1] < 0x300)) --from;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, position - from);
+    // Looking back, what follows position does not matter.
+    const qsizetype to = forward ? std::min(lineEndOf(line), position + kClusterReach) : position;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, to - from);
     finder.setPosition(position - from);
-    const qsizetype previous = finder.toPreviousBoundary();
-    return previous < 0 ? from : from + previous;
+    const qsizetype found = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
+    return found < 0 ? (forward ? to : from) : from + found;
 }
 
 qsizetype WorkTextEdit::PreviousCodePoint(qsizetype position) const {

@@ -187,6 +187,9 @@ private:
     qsizetype SurroundingEnd() const;
     qsizetype Snap(qsizetype position) const;  // clamped, and never inside a surrogate pair
     qsizetype PreviousCodePoint(qsizetype position) const;
+    // The grapheme cluster boundary after (or before) position, where the
+    // units around it leave it open.
+    qsizetype ClusterBoundary(qsizetype position, bool forward) const;
     char32_t CharacterAt(qsizetype position) const;  // the code point at position
     char32_t CharacterBefore(qsizetype position) const;  // the first of the cluster before position
     void UpdateMetrics();
