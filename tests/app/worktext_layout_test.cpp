@@ -77,12 +77,9 @@ void WorkTextLayoutTest::placesFollowTheScript_data() {
     const QString mixed = QString("abc ") + kArabic;
     QTest::newRow("Latin before an Arabic run") << mixed << 0 << 4 << Relation::LeftOf;
     QTest::newRow("Arabic runs right to left") << mixed << 5 << 4 << Relation::LeftOf;
-    QTest::newRow("its last letter leftmost") << mixed << 6 << 5 << Relation::LeftOf;
     QTest::newRow("Latin left of Arabic in a right-to-left line")
         << kArabic + QString(" abc") << 4 << 0 << Relation::LeftOf;
-    QTest::newRow("Hebrew runs right to left") << QString("שלום") << 1 << 0 << Relation::LeftOf;
     QTest::newRow("a Chinese character is wide") << QString("a中b") << 1 << 0 << Relation::Wider;
-    QTest::newRow("an emoji is wide") << QString("a\U0001F600b") << 1 << 0 << Relation::Wider;
     QTest::newRow("an accent sits on its letter") << QString("xe\u0301y") << 1 << 3 << Relation::LeftOf;
     QTest::newRow("a tab reaches the next stop") << QString("a\tb") << 1 << 0 << Relation::Wider;
 }
@@ -102,7 +99,6 @@ void WorkTextLayoutTest::placesFollowTheScript() {
 
 void WorkTextLayoutTest::hitsRoundTrip_data() {
     QTest::addColumn<QString>("text");
-    QTest::newRow("Latin") << QString("plain text");
     QTest::newRow("mixed directions") << QString("abc ") + kArabic + QString(" xyz");
     QTest::newRow("right-to-left line") << kArabic + QString(" 12 ") + QString("שלום");
     QTest::newRow("wide and emoji") << QString("中文 ") + kFamily + QString(" ") + kFlag;
@@ -230,15 +226,12 @@ void WorkTextLayoutTest::composition_data() {
     QTest::addColumn<int>("replaceFrom");
     QTest::addColumn<int>("replaceLength");
     QTest::addColumn<QString>("result");
-    const QString tabbed = QString("x\n\ty");
     QTest::newRow("a commit takes the composition's place") << "ab" << 1 << "にほ"
                                                             << "日本" << 0 << 0 << "a日本b";
     QTest::newRow("an empty commit cancels") << "ab" << 1 << "x"
                                              << "" << 0 << 0 << "ab";
     QTest::newRow("replacing before the cursor") << "abcd" << 3 << "ㅎ"
                                                  << "한" << -2 << 2 << "a한d";
-    QTest::newRow("after a tab") << tabbed << 4 << "пр"
-                                 << "при" << 0 << 0 << tabbed + "при";
     QTest::newRow("in a right-to-left line") << kArabic << 3 << "س"
                                              << "سل" << 0 << 0 << kArabic + "سل";
 }
