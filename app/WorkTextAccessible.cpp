@@ -135,7 +135,7 @@ qsizetype WorkTextAccessible::PieceBoundary(qsizetype lineStart, qsizetype lineE
     const QString text = edit()->toPlainText();  // shared, not copied
     for (qsizetype at = nominal - 1; at > nominal - kPieceSlack && at > lineStart; --at)
         if (text[at] == u' ' || text[at] == u'\t') return at + 1;
-    return edit()->previousCharacter(edit()->nextCharacter(nominal));  // never inside a pair
+    return edit()->previousCharacter(edit()->nextCharacter(nominal));  // never inside a cluster
 }
 
 WorkTextAccessible::Segment WorkTextAccessible::PieceAt(qsizetype offset) const {
@@ -238,7 +238,7 @@ QRect WorkTextAccessible::characterRect(int offset) const {
 int WorkTextAccessible::offsetAtPoint(const QPoint& point) const {
     const QPoint local = edit()->viewport()->mapFromGlobal(point);
     if (!edit()->viewport()->rect().contains(local)) return -1;
-    return AsInt(edit()->positionAt(local));
+    return AsInt(edit()->characterAt(local));
 }
 
 void WorkTextAccessible::scrollToSubstring(int startIndex, int endIndex) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // What a screen reader reads of the work text box: an editable text with a
-// name, its text, caret and selection, and the text at an offset by
-// character, word, sentence or line. Built for texts of tens of millions of
+// name, its text, caret and selection, the text at an offset by character (a
+// grapheme cluster, as the caret steps), word, sentence or line, and where
+// each character is drawn. Built for texts of tens of millions of
 // characters on one line: nothing here copies more of the text than it is
 // asked for, lines are found through the box's line index, and a line longer
 // than kPieceChars is read in pieces (cut after a blank where one is near),

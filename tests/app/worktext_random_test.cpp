@@ -4,7 +4,10 @@
 // simple model: a shadow string with its cursor and anchor, and a shadow undo
 // history whose steps grow by the desktop's rules (a run of typing, Backspace
 // or Delete is one step until a word starts, the cursor moves or the keys
-// pause). Seeded, so a failure repeats: QUELVANE_RANDOM_SEED=<seed> runs one.
+// pause). The text mixes scripts, marks, joiners, flags and tabs: the caret
+// and Delete step by grapheme clusters (Qt's boundary finder), Backspace by
+// code points, and Left and Right swap in a line that starts right-to-left.
+// Seeded, so a failure repeats: QUELVANE_RANDOM_SEED=<seed> runs one.
 #include <QAccessible>
 #include <QAccessibleTextInterface>
 #include <QClipboard>
@@ -12,6 +15,7 @@
 #include <QInputMethodEvent>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QTextBoundaryFinder>
 #include <QtTest>
 #include <vector>
 
@@ -42,8 +46,34 @@ struct Model {
     bool Pair(qsizetype at) const {  // a high half at at followed by a low half
         return at >= 0 && at + 1 < text.size() && text[at].isHighSurrogate() && text[at + 1].isLowSurrogate();
     }
-    qsizetype Next(qsizetype p) const { return p >= text.size() ? p : p + (Pair(p) ? 2 : 1); }
-    qsizetype Prev(qsizetype p) const { return p <= 0 ? 0 : p - (Pair(p - 2) ? 2 : 1); }
+    qsizetype PrevCodePoint(qsizetype p) const { return p <= 0 ? 0 : p - (Pair(p - 2) ? 2 : 1); }
+    qsizetype LineEnd(qsizetype p) const {
+        const qsizetype newline = text.indexOf(u'\n', p);
+        return newline < 0 ? text.size() : newline;
+    }
+    // Grapheme cluster boundaries, asked of Qt's finder over the line around p.
+    qsizetype Next(qsizetype p) const {
+        if (p >= text.size()) return text.size();
+        if (text[p] == u'\n') return p + 1;
+        const qsizetype from = std::max(LineStart(p), p - 64), to = std::min(LineEnd(p), p + 64);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, to - from);
+        finder.setPosition(p - from);
+        const qsizetype next = finder.toNextBoundary();
+        return next < 0 ? to : from + next;
+    }
+    qsizetype Prev(qsizetype p) const {
+        if (p <= 0) return 0;
+        if (text[p - 1] == u'\n') return p - 1;
+        const qsizetype from = std::max(LineStart(p - 1), p - 64);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, p - from);
+        finder.setPosition(p - from);
+        const qsizetype previous = finder.toPreviousBoundary();
+        return previous < 0 ? from : from + previous;
+    }
+    bool RightToLeft(qsizetype p) const {  // the line's first strong character
+        const qsizetype start = LineStart(p);
+        return QStringView(text).mid(start, std::min<qsizetype>(LineEnd(p) - start, 4096)).isRightToLeft();
+    }
     qsizetype Snap(qsizetype p) const {
         p = std::clamp<qsizetype>(p, 0, text.size());
         return Pair(p - 1) ? p - 1 : p;
@@ -174,8 +204,10 @@ private:
 };
 
 QString Run::RandomText(int maxChars) {
-    static const QStringList pieces{"a", "b",      "z",  "Q",  "7",          "_",          " ",          " ", ",", ".",
-                                    "é", "\u4E2D", "\t", "\n", "\U0001F600", "\U0001D400", "\U00020000", "x", "y", "-"};
+    static const QStringList pieces{"a",      "b",      "z",      "Q",          "7",          "_",          " ",
+                                    " ",      ",",      ".",      "é",          "\u4E2D",     "\t",         "\n",
+                                    "x",      "y",      "-",      "\U0001F600", "\U0001D400", "\U00020000", "\u0301",
+                                    "\u0644", "\u0627", "\u05D0", "\u200D",     "\U0001F1EB"};
     QString s;
     const int n = 1 + static_cast<int>(Pick(static_cast<quint32>(maxChars)));
     for (int i = 0; i < n; ++i) s += pieces[static_cast<qsizetype>(Pick(static_cast<quint32>(pieces.size())))];
@@ -226,7 +258,7 @@ bool Run::Step(QString* why) {
                     m.Edit(m.SelStart(), m.SelEnd(), QString());
                 else if (back && m.cursor > 0)
                     word ? m.Edit(m.WordStart(m.cursor), m.cursor, QString())
-                         : m.Edit(m.Prev(m.cursor), m.cursor, QString(), Model::Backspace, clock);
+                         : m.Edit(m.PrevCodePoint(m.cursor), m.cursor, QString(), Model::Backspace, clock);
                 else if (!back && m.cursor < m.text.size())
                     word ? m.Edit(m.cursor, m.WordEnd(m.cursor), QString())
                          : m.Edit(m.cursor, m.Next(m.cursor), QString(), Model::Delete, clock);
@@ -240,9 +272,10 @@ bool Run::Step(QString* why) {
             const bool word = Pick(3) == 0;
             last = QStringLiteral("%1%2%3").arg(shift ? "shift+" : "", word ? "ctrl+" : "", left ? "left" : "right");
             Key(left ? Qt::Key_Left : Qt::Key_Right, sm | (word ? Qt::ControlModifier : Qt::NoModifier));
+            const bool back = left != m.RightToLeft(m.cursor);
             if (!shift && m.cursor != m.anchor)
-                m.Move(left ? m.SelStart() : m.SelEnd(), false);
-            else if (left)
+                m.Move(back ? m.SelStart() : m.SelEnd(), false);
+            else if (back)
                 m.Move(word ? m.WordStart(m.cursor) : m.Prev(m.cursor), shift);
             else
                 m.Move(word ? m.WordEnd(m.cursor) : m.Next(m.cursor), shift);
