@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QStringList>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -163,10 +164,17 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
     if (passwordFile) {
         qsizetype length = 0;
         if (!LoadPasswordFile(*passwordFile, password, &length, error)) return PasswordStatus::Failed;
-        if (length > kPasswordMax && warning)
-            *warning = QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.")
-                           .arg(*passwordFile)
-                           .arg(length);
+        QStringList notes;
+        if (length > kPasswordMax)
+            notes << QStringLiteral("%1 holds %2 characters; the password is its first 448, as in the window")
+                         .arg(ShownName(*passwordFile), QString::number(length));
+        // Editors end a file with a line break unasked; in a password file it is part of the password.
+        if (password.endsWith(u'\n') || password.endsWith(u'\r'))
+            notes << QStringLiteral(
+                         "%1 ends with a line break, which is part of the password; a password file "
+                         "made with an editor may hold one it was not meant to")
+                         .arg(ShownName(*passwordFile));
+        if (warning) *warning = notes.join(u'\n');
     } else {
         Terminal terminal;
         if (!terminal.Usable()) {
@@ -191,16 +199,19 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
         // As the password box takes a pasted password: the first 448 characters.
         if (password.size() > kPasswordMax) {
             if (warning)
-                *warning = QStringLiteral("the password typed has %1 characters; the password box keeps the first 448.")
+                *warning = QStringLiteral(
+                               "the password typed has %1 characters; the password is its first 448, as "
+                               "in the window")
                                .arg(password.size());
             SecureWipe(password.data() + kPasswordMax, static_cast<std::size_t>(password.size() - kPasswordMax) * 2);
             password.truncate(kPasswordMax);
         }
     }
     if (password.isEmpty()) {
-        Fail(error, passwordFile
-                        ? QStringLiteral("%1 is empty: a password needs one character at least").arg(*passwordFile)
-                        : QStringLiteral("the password is empty: a password needs one character at least"));
+        Fail(error,
+             passwordFile
+                 ? QStringLiteral("%1 is empty: a password needs one character at least").arg(ShownName(*passwordFile))
+                 : QStringLiteral("the password is empty: a password needs one character at least"));
         return PasswordStatus::Failed;
     }
     std::string key;

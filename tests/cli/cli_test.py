@@ -383,7 +383,7 @@ class BadInput(Case):
         self.write("long.QvP", long_key)
         self.write("first.QvP", long_key[:448])
         _, err = self.cli("encrypt", "--password-file", "long.QvP", "--output", "t.QvH", "t.txt")
-        self.assertIn("holds 500 characters; the password box keeps the first 448.", err)
+        self.assertIn("holds 500 characters; the password is its first 448", err)
         out, _ = self.cli("decrypt", "--password-file", "first.QvP", "t.QvH")
         self.assertEqual(out, TEXTS["lines.txt"])
 
