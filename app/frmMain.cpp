@@ -6,7 +6,6 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -37,6 +36,11 @@ QRect Twips(int left, int top, int width, int height) {
     return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
 }
 
+// The client area as designed, and the two controls that follow its size.
+const QSize kClientSize(6135 / kTwipsPerPixel, 3315 / kTwipsPerPixel);
+const QRect kWorkTextRect = Twips(0, 720, 6135, 2295);
+const QRect kStripRect = Twips(0, 3120, 6135, 255);
+
 // Where a font of the design is missing, the next family of the list, then
 // the style's kind of face, stands in.
 QFont DesignFont(const QStringList& families, double points, bool bold, QFont::StyleHint hint) {
@@ -66,7 +70,7 @@ void frmMain::BuildWindow() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     InitResources();
     QIcon icon;
     for (const int size : {16, 32, 48, 256})
@@ -79,7 +83,11 @@ void frmMain::BuildWindow() {
     grey.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
     client->setPalette(grey);
     client->setAutoFillBackground(true);
-    client->setFixedSize(6135 / kTwipsPerPixel, 3315 / kTwipsPerPixel);
+    // Opens at the designed size and never gets smaller: below it the password
+    // row would be cut.
+    client->setMinimumSize(kClientSize);
+    client->resize(kClientSize);
+    client->installEventFilter(this);
     setCentralWidget(client);
 
     const QStringList sans{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
@@ -105,13 +113,13 @@ void frmMain::BuildWindow() {
 
     frmText1 = new WorkTextEdit(client);
     frmText1->setObjectName(QStringLiteral("frmText1"));
-    frmText1->setGeometry(Twips(0, 720, 6135, 2295));
+    frmText1->setGeometry(kWorkTextRect);
     frmText1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     frmText1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     Label2 = new QLabel(client);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(Twips(0, 3120, 6135, 255));
+    Label2->setGeometry(kStripRect);
     Label2->setToolTip(QStringLiteral("Quelvane %1: keep your password; without it the text cannot be read again.")
                            .arg(QStringLiteral(QUELVANE_VERSION)));
 
@@ -141,8 +149,16 @@ void frmMain::BuildWindow() {
     txtKey->installEventFilter(this);
     PNum->installEventFilter(this);
 
-    // Nothing follows a change of size: the window keeps the size of its design.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    resize(sizeHint());
+}
+
+void frmMain::PlaceControls() {
+    // The password row stays where it was designed, at the top left; the work
+    // text box takes all the room the window gained, and the strip stays
+    // along the bottom edge, full width.
+    const QSize grown = centralWidget()->size() - kClientSize;
+    frmText1->setGeometry(kWorkTextRect.adjusted(0, 0, grown.width(), grown.height()));
+    Label2->setGeometry(kStripRect.translated(0, grown.height()).adjusted(0, 0, grown.width(), 0));
 }
 
 void frmMain::BuildMenu() {
@@ -238,8 +254,9 @@ void frmMain::ClosingSlide() {
     if (closing) return;
     closing = true;
     // The window slides down and right, shrinking, until its top passes the
-    // screen's width. A refused move is skipped; the steps the slide needs and
-    // about a second bound it where the window does not move.
+    // screen's width. A refused move ends it (a minimised window has nothing
+    // to show); the steps the slide needs and about a second bound it where
+    // the window does not move.
     std::optional<WindowGeometry> geometry = ws.MainWindowGeometry();
     if (geometry) {
         const double screenWidth = ws.ScreenWidth();
@@ -247,8 +264,9 @@ void frmMain::ClosingSlide() {
         QElapsedTimer clock;
         clock.start();
         for (double step = 0; step < steps && clock.elapsed() < 1000; ++step) {
-            ws.SetMainWindowGeometry(
-                {geometry->left + 30, geometry->top + 30, geometry->width - 60, geometry->height - 60});
+            if (!ws.SetMainWindowGeometry(
+                    {geometry->left + 30, geometry->top + 30, geometry->width - 60, geometry->height - 60}))
+                break;
             const std::optional<WindowGeometry> now = ws.MainWindowGeometry();
             if (!now) break;
             geometry = now;
@@ -543,6 +561,10 @@ void frmMain::dropEvent(QDropEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        PlaceControls();
+        return false;
+    }
     // A file dropped on the password or length box loads like one dropped on
     // the window, rather than putting its path into the box.
     switch (event->type()) {

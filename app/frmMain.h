@@ -97,6 +97,7 @@ private:
 
     void BuildWindow();
     void BuildMenu();
+    void PlaceControls();
     void Form_Unload(int& Cancel);
     void ClosingSlide();
     void LoadFileAndDisplay(const TextCipher::Decryption& decrypted);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The main window as a desktop window: what a screen reader names its
 // controls, the menu's shortcuts (none taking a key of the text boxes),
-// files dropped on it, and a size that does not change.
+// files dropped on it, a size that follows the window's, and the closing
+// slide from every state of the window.
 #include <QAccessible>
 #include <QAction>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QMimeData>
 #include <QtTest>
 
+#include "app/QtWindowSystem.h"
 #include "app/WorkTextEdit.h"
 #include "app/frmMain.h"
 #include "tests/support/WindowFixture.h"
@@ -57,7 +59,10 @@ private slots:
     void shortcutsRunCommandsAndLeaveEditingKeys();
     void droppedFilesLoadAsTheMenuWould();
     void otherDropsAreToldAndChangeNothing();
-    void sizeIsFixed();
+    void controlsKeepTheirAnchors_data();
+    void controlsKeepTheirAnchors();
+    void closingSlideInEveryState_data();
+    void closingSlideInEveryState();
 };
 
 void WindowHabitsTest::screenReadersNameTheControls() {
@@ -269,17 +274,113 @@ void WindowHabitsTest::otherDropsAreToldAndChangeNothing() {
     QVERIFY(!enter.isAccepted());
 }
 
-void WindowHabitsTest::sizeIsFixed() {
+namespace {
+
+// Where each control is, relative to the client area's top-left corner and
+// to its bottom-right one.
+struct Places {
+    QSize client;
+    QMap<QString, QRect> rects;
+    explicit Places(const frmMain& w) : client(w.centralWidget()->size()) {
+        for (const char* name : {"txtKey", "Label1", "PNum", "frmText1", "Label2"})
+            rects[QLatin1String(name)] = w.findChild<QWidget*>(QLatin1String(name))->geometry();
+    }
+    QRect operator[](const char* name) const { return rects[QLatin1String(name)]; }
+    int RightGap(const char* name) const { return client.width() - (*this)[name].right(); }
+    int BottomGap(const char* name) const { return client.height() - (*this)[name].bottom(); }
+};
+
+}  // namespace
+
+void WindowHabitsTest::controlsKeepTheirAnchors_data() {
+    QTest::addColumn<QSize>("grow");  // what the window is resized by; nothing: maximised
+    QTest::newRow("larger") << QSize(300, 200);
+    QTest::newRow("wider only") << QSize(250, 0);
+    QTest::newRow("taller only") << QSize(0, 180);
+    QTest::newRow("smaller than designed") << QSize(-120, -90);
+    QTest::newRow("maximised") << QSize();
+}
+
+void WindowHabitsTest::controlsKeepTheirAnchors() {
+    QFETCH(QSize, grow);
     Window t;
     t.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(t.w.get()));
-    const QSize size = t.w->size();
-    QCOMPARE(t.w->minimumSize(), size);
-    QCOMPARE(t.w->maximumSize(), size);
-    t.w->resize(size + QSize(300, 200));
-    QCoreApplication::processEvents();
-    QCOMPARE(t.w->size(), size);
-    QCOMPARE(t.w->centralWidget()->size(), QSize(409, 221));
+    const Places design(*t.w);
+    QCOMPARE(design.client, QSize(409, 221));
+    // Larger first, then to the size asked for: the controls must come back too.
+    t.w->resize(t.w->size() + QSize(200, 150));
+    QTRY_VERIFY(t.w->centralWidget()->width() > design.client.width());
+    if (grow.isValid()) {
+        t.w->resize(t.w->size() - QSize(200, 150) + grow);
+        const QSize want = (design.client + grow).expandedTo(design.client);  // never below the design
+        QTRY_COMPARE(t.w->centralWidget()->size(), want);
+    } else {
+        t.w->showMaximized();
+        QTRY_VERIFY(t.w->isMaximized());
+        QTRY_COMPARE(t.w->centralWidget()->width(), t.w->width());
+        QVERIFY(t.w->centralWidget()->height() > design.client.height());
+    }
+    const Places now(*t.w);
+    const QSize grown = now.client - design.client;
+    // The password row keeps its place and size at the top left.
+    for (const char* name : {"txtKey", "Label1", "PNum"}) QCOMPARE(now[name], design[name]);
+    // The work text box takes all the room: its corner stays, its edges keep their gaps.
+    QCOMPARE(now["frmText1"].topLeft(), design["frmText1"].topLeft());
+    QCOMPARE(now["frmText1"].size(), design["frmText1"].size() + grown);
+    QCOMPARE(now.RightGap("frmText1"), design.RightGap("frmText1"));
+    QCOMPARE(now["Label2"].top() - now["frmText1"].bottom(), design["Label2"].top() - design["frmText1"].bottom());
+    // The strip runs along the bottom edge, full width.
+    QCOMPARE(now["Label2"].left(), 0);
+    QCOMPARE(now["Label2"].width(), now.client.width());
+    QCOMPARE(now.BottomGap("Label2"), design.BottomGap("Label2"));
+    QCOMPARE(now["Label2"].height(), design["Label2"].height());
+    QVERIFY(t.w->minimumSize().width() >= design.client.width());
+}
+
+namespace {
+
+// The real window system, but the end of the program is only noted.
+struct EndNoted : QtWindowSystem {
+    bool ended = false;
+    void EndProgram() override { ended = true; }
+};
+
+}  // namespace
+
+void WindowHabitsTest::closingSlideInEveryState_data() {
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("slides");
+    QTest::newRow("normal") << int(Qt::WindowNoState) << true;
+    QTest::newRow("maximised") << int(Qt::WindowMaximized) << true;
+    QTest::newRow("full screen") << int(Qt::WindowFullScreen) << true;
+    QTest::newRow("minimised") << int(Qt::WindowMinimized) << false;
+}
+
+void WindowHabitsTest::closingSlideInEveryState() {
+    QFETCH(int, state);
+    QFETCH(bool, slides);
+    EndNoted ws;
+    frmMain w(ws);
+    ws.SetMainWindow(&w);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize designed = w.size();
+    w.setWindowState(Qt::WindowStates(state));
+    QTRY_COMPARE(int(w.windowState()), state);
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) QTRY_VERIFY(w.width() > designed.width());
+    const QRect before = w.frameGeometry();
+    w.Exit1_Click();
+    QVERIFY(ws.ended);
+    if (!slides) return;
+    // It left the maximised or full-screen state and went down and right, smaller.
+    QCOMPARE(int(w.windowState()), int(Qt::WindowNoState));
+    const QRect after = w.frameGeometry();
+    QVERIFY2(
+        after.left() > before.left() && after.top() > before.top(),
+        qPrintable(
+            QStringLiteral("%1,%2 -> %3,%4").arg(before.left()).arg(before.top()).arg(after.left()).arg(after.top())));
+    QVERIFY(after.width() < before.width() && after.height() < before.height());
 }
 
 QTEST_MAIN(WindowHabitsTest)
