@@ -79,8 +79,12 @@ void frmMain::BuildWindow() {
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
+    // The grey is the design's own colour, not the desktop's, so the labels on
+    // it keep the design's text colour too: a dark desktop's light text would
+    // fade into it. The boxes keep the desktop's colours.
     QPalette grey = client->palette();
     grey.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    grey.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x00));
     client->setPalette(grey);
     client->setAutoFillBackground(true);
     // Opens at the designed size and never gets smaller: below it the password

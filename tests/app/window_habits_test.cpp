@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: MIT
 // The main window as a desktop window: what a screen reader names its
 // controls, the menu's shortcuts (none taking a key of the text boxes),
-// files dropped on it, a size that follows the window's, and the closing
-// slide from every state of the window.
+// files dropped on it, a size that follows the window's, the closing slide
+// from every state of the window, and text readable on a dark desktop.
 #include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QtTest>
+#include <cmath>
 
+#include "about/Info1.h"
 #include "app/QtWindowSystem.h"
 #include "app/WorkTextEdit.h"
 #include "app/frmMain.h"
@@ -63,6 +66,8 @@ private slots:
     void controlsKeepTheirAnchors();
     void closingSlideInEveryState_data();
     void closingSlideInEveryState();
+    void textStaysReadable_data();
+    void textStaysReadable();
 };
 
 void WindowHabitsTest::screenReadersNameTheControls() {
@@ -381,6 +386,109 @@ void WindowHabitsTest::closingSlideInEveryState() {
         qPrintable(
             QStringLiteral("%1,%2 -> %3,%4").arg(before.left()).arg(before.top()).arg(after.left()).arg(after.top())));
     QVERIFY(after.width() < before.width() && after.height() < before.height());
+}
+
+namespace {
+
+double Luminance(QColor c) {
+    auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double Contrast(QColor a, QColor b) {
+    const double x = Luminance(a) + 0.05, y = Luminance(b) + 0.05;
+    return std::max(x, y) / std::min(x, y);
+}
+
+// What a part of a widget shows: its commonest colour (the background) and
+// the colour that stands out most against it (the text).
+struct Shown {
+    QColor background, text;
+    double contrast = 0;
+};
+
+Shown Look(QWidget* widget, QRect part = QRect()) {
+    const QImage image = widget->grab(part.isNull() ? widget->rect() : part).toImage();
+    QHash<QRgb, int> count;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++count[image.pixel(x, y)];
+    Shown shown;
+    int most = 0;
+    for (auto it = count.cbegin(); it != count.cend(); ++it)
+        if (it.value() > most) most = it.value(), shown.background = QColor(it.key());
+    for (auto it = count.cbegin(); it != count.cend(); ++it) {
+        const double contrast = Contrast(QColor(it.key()), shown.background);
+        if (contrast > shown.contrast) shown.contrast = contrast, shown.text = QColor(it.key());
+    }
+    return shown;
+}
+
+QPalette DarkPalette() {
+    QPalette dark;
+    const QColor window(0x35, 0x35, 0x35), base(0x1e, 0x1e, 0x1e), text(0xee, 0xee, 0xee);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        dark.setColor(group, QPalette::Window, window);
+        dark.setColor(group, QPalette::Button, window);
+        dark.setColor(group, QPalette::Base, base);
+        dark.setColor(group, QPalette::AlternateBase, window);
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(group, role, text);
+        dark.setColor(group, QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+        dark.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
+    return dark;
+}
+
+}  // namespace
+
+void WindowHabitsTest::textStaysReadable_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("the desktop's palette") << false;
+    QTest::newRow("a dark palette") << true;
+}
+
+void WindowHabitsTest::textStaysReadable() {
+    QFETCH(bool, dark);
+    const QPalette before = QApplication::palette();
+    if (dark) QApplication::setPalette(DarkPalette());
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    Window t;
+    t.Key()->setText(QStringLiteral("secret"));
+    t.w->SetWorkText(QStringLiteral("Meet me at the old mill at nine."));
+    t.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.w.get()));
+
+    // Each control with its text, inside its frame: the text stands out as
+    // text should (WCAG's 4.5 to 1), whichever colours the desktop chose.
+    const int inset = 4;
+    QMenuBar* menu = t.w->menuBar();
+    const QList<std::pair<QWidget*, QRect>> parts{
+        {t.w->findChild<QLabel*>(QStringLiteral("Label1")), QRect()},
+        {t.Key(), t.Key()->rect().adjusted(inset, inset, -inset, -inset)},
+        {t.NumBox(), t.NumBox()->rect().adjusted(inset, inset, -inset, -inset)},
+        {t.Text()->viewport(), QRect()},
+        {menu, menu->actionGeometry(menu->actions().first())},
+    };
+    for (const auto& [widget, part] : parts) {
+        const Shown shown = Look(widget, part);
+        QVERIFY2(shown.contrast >= 4.5,
+                 qPrintable(QStringLiteral("%1: %2 on %3, %4 to 1")
+                                .arg(widget->objectName(), shown.text.name(), shown.background.name())
+                                .arg(shown.contrast, 0, 'f', 1)));
+    }
+    // The grey of the design stays, under the labels too.
+    QCOMPARE(Look(t.w->findChild<QLabel*>(QStringLiteral("Label2"))).background, QColor(0xC0, 0xC0, 0xC0));
+
+    // The about window keeps its own colours: white on grey.
+    t.Action("InFo")->trigger();
+    auto* info = t.w->findChild<Info1*>();
+    QVERIFY(info && QTest::qWaitForWindowExposed(info));
+    const Shown about = Look(info);
+    QCOMPARE(about.background, QColor(0xC0, 0xC0, 0xC0));
+    QCOMPARE(about.text, QColor(Qt::white));
 }
 
 QTEST_MAIN(WindowHabitsTest)
