@@ -466,7 +466,7 @@ void frmMain::LoadPassWord_Click() {
     if (path) LoadPassWordFrom(*path);
 }
 
-void frmMain::LoadPassWordFrom(const QString& path) {
+void frmMain::LoadPassWordFrom(const QString& path, Asked asked) {
     QString password, error;
     qsizetype length = 0;
     if (!LoadPasswordFile(path, password, &length, &error))
@@ -483,7 +483,7 @@ void frmMain::LoadPassWordFrom(const QString& path) {
     if (length > kPasswordMax)
         Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.")
                  .arg(ShownName(path), QString::number(length)));
-    Warn(QStringLiteral("PassWord Loaded From \r\n") + ShownName(hidden.txtSource));
+    if (asked == Asked::ByCommand) Warn(QStringLiteral("PassWord Loaded From \r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadTexFile_Click() {
@@ -492,13 +492,14 @@ void frmMain::LoadTexFile_Click() {
     if (path) LoadTexFileFrom(*path);
 }
 
-void frmMain::LoadTexFileFrom(const QString& path) {
+void frmMain::LoadTexFileFrom(const QString& path, Asked asked) {
     QString text, error;
     if (!LoadTextFile(path, text, &error)) return Warn(error);
     hidden.txtSource = path;
     hidden.List1 = QStringList();  // no second copy of the text
     SetWorkText(text);
-    Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + ShownName(hidden.txtSource));
+    if (asked == Asked::ByCommand)
+        Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadQuelvane_Click() {
@@ -508,15 +509,39 @@ void frmMain::LoadQuelvane_Click() {
     if (path) LoadQuelvaneFrom(*path);
 }
 
-void frmMain::LoadQuelvaneFrom(const QString& path) {
-    // Asked again: the password may have been cleared while the dialog was open.
-    if (txtKey->text().isEmpty()) return Warn(kNoPassword);
+void frmMain::LoadQuelvaneFrom(const QString& path, Asked asked) {
+    // Asked again: the password may have been cleared while the dialog was
+    // open. A window opened with the file has none yet; it is asked for next.
+    if (asked == Asked::ByCommand && txtKey->text().isEmpty()) return Warn(kNoPassword);
     QString hex, error;
     if (!LoadHexFile(path, hex, &error)) return Warn(error);
     hidden.txtSource = path;
     hidden.List1.clear();
     SetWorkText(hex);
+    if (asked == Asked::AtStart) return txtKey->setFocus();
     Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + ShownName(hidden.txtSource));
+}
+
+void frmMain::LoadStartFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (!LoadBySuffix(path, Asked::AtStart))
+            Warn(QStringLiteral("%1 is not a file Quelvane opens: it opens .QvH (hex), .TxT (text) and .QvP "
+                                "(password) files. Nothing was loaded from it.")
+                     .arg(ShownName(path)));
+    }
+}
+
+bool frmMain::LoadBySuffix(const QString& path, Asked asked) {
+    // The same loads as the menu's, chosen by the suffix (in any case, as the dialogs list them).
+    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive))
+        LoadQuelvaneFrom(path, asked);
+    else if (path.endsWith(QStringLiteral(".TxT"), Qt::CaseInsensitive))
+        LoadTexFileFrom(path, asked);
+    else if (path.endsWith(QStringLiteral(".QvP"), Qt::CaseInsensitive))
+        LoadPassWordFrom(path, asked);
+    else
+        return false;
+    return true;
 }
 
 // --- drag and drop ---------------------------------------------------------------
@@ -532,20 +557,11 @@ bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
         return false;
     }
     const QString path = urls[0].toLocalFile();
-    // The same loads as the menu's, chosen by the suffix (in any case, as the dialogs list them).
-    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive)) {
-        LoadQuelvaneFrom(path);
-    } else if (path.endsWith(QStringLiteral(".TxT"), Qt::CaseInsensitive)) {
-        LoadTexFileFrom(path);
-    } else if (path.endsWith(QStringLiteral(".QvP"), Qt::CaseInsensitive)) {
-        LoadPassWordFrom(path);
-    } else {
-        Warn(QStringLiteral("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
-                            "file. Nothing was loaded.")
-                 .arg(ShownName(path)));
-        return false;
-    }
-    return true;
+    if (LoadBySuffix(path, Asked::ByCommand)) return true;
+    Warn(QStringLiteral("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
+                        "file. Nothing was loaded.")
+             .arg(ShownName(path)));
+    return false;
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {

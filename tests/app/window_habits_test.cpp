@@ -62,6 +62,8 @@ private slots:
     void shortcutsRunCommandsAndLeaveEditingKeys();
     void droppedFilesLoadAsTheMenuWould();
     void otherDropsAreToldAndChangeNothing();
+    void filesNamedAtStart_data();
+    void filesNamedAtStart();
     void controlsKeepTheirAnchors_data();
     void controlsKeepTheirAnchors();
     void closingSlideInEveryState_data();
@@ -277,6 +279,70 @@ void WindowHabitsTest::otherDropsAreToldAndChangeNothing() {
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(t.w.get(), &enter);
     QVERIFY(!enter.isAccepted());
+}
+
+void WindowHabitsTest::filesNamedAtStart_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("work");  // "hex": the hex file's text
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("told");  // what each message box says, in part
+    QTest::newRow("hex without a password") << QStringList{"data.QvH"} << "hex"
+                                            << "" << QStringList{};
+    QTest::newRow("text") << QStringList{"notes.TxT"} << "notes"
+                          << "" << QStringList{};
+    QTest::newRow("password") << QStringList{"key.QvP"} << ""
+                              << "openkey" << QStringList{};
+    QTest::newRow("several in order, any case") << QStringList{"key.QvP", "notes.TxT", "LOUD.qvh"} << "hex"
+                                                << "openkey" << QStringList{};
+    QTest::newRow("a missing file, then the next") << QStringList{"gone.TxT", "notes.TxT"} << "notes"
+                                                   << "" << QStringList{"Cannot read %1gone.TxT"};
+    QTest::newRow("another suffix") << QStringList{"report.pdf", "key.QvP"} << ""
+                                    << "openkey" << QStringList{"%1report.pdf is not a file Quelvane opens"};
+}
+
+void WindowHabitsTest::filesNamedAtStart() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, work);
+    QFETCH(QString, password);
+    QFETCH(QStringList, told);
+    Window t;
+    t.Key()->setText(QStringLiteral("openkey"));
+    t.w->SetWorkText(QStringLiteral("opened secret"));
+    t.Action("Quelvane")->trigger();
+    const QString hex = t.w->WorkText();
+    t.Write(QStringLiteral("data.QvH"), hex.toLatin1());
+    t.Write(QStringLiteral("LOUD.qvh"), hex.toLatin1());
+    t.Write(QStringLiteral("notes.TxT"), "notes");
+    t.Write(QStringLiteral("key.QvP"), "openkey");
+    t.Write(QStringLiteral("report.pdf"), "%PDF");
+
+    // A new window, as a file manager opens one.
+    Window opened;
+    opened.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(opened.w.get()));
+    opened.Text()->setFocus();
+    QStringList paths;
+    for (const QString& name : files) paths << t.Path(name);
+    opened.w->LoadStartFiles(paths);
+
+    QCOMPARE(opened.w->WorkText(), work == QStringLiteral("hex") ? hex : work);
+    QCOMPARE(opened.Key()->text(), password);
+    QCOMPARE(opened.ws.messages.size(), told.size());
+    for (int i = 0; i < told.size(); ++i) {
+        QVERIFY2(opened.ws.messages[i].text.startsWith(told[i].arg(t.tmp.path() + u'/')),
+                 qPrintable(opened.ws.messages[i].text));
+        QCOMPARE(opened.ws.messages[i].icon, MessageIcon::Exclamation);
+    }
+    if (work == QStringLiteral("hex")) {
+        QCOMPARE(opened.w->focusWidget(), opened.Key());  // ready for the password
+        opened.Key()->setText(QStringLiteral("openkey"));
+        opened.Action("DeQuelvane")->trigger();
+        QCOMPARE(opened.w->WorkText(), QStringLiteral("opened secret"));
+    }
+    // Drops and the menu keep their rule: no hex file without a password.
+    opened.Key()->clear();
+    opened.Drop({t.File(QStringLiteral("data.QvH"))});
+    QCOMPARE(opened.LastMessage(), kNoPassword);
 }
 
 namespace {
