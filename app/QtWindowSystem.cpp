@@ -129,13 +129,20 @@ std::optional<WindowGeometry> QtWindowSystem::MainWindowGeometry() {
 }
 
 bool QtWindowSystem::SetMainWindowGeometry(const WindowGeometry& geometry) {
-    if (!mainWindow || !mainWindow->isVisible() || mainWindow->windowState() != Qt::WindowNoState) return false;
+    if (!mainWindow || !mainWindow->isVisible() || mainWindow->isMinimized()) return false;
+    // A maximised or full-screen window leaves that state where it stands, so
+    // the closing slide starts from what the user sees.
+    if (mainWindow->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        const QRect shown = mainWindow->geometry();
+        mainWindow->setWindowState(Qt::WindowNoState);
+        mainWindow->setGeometry(shown);
+    }
     const QRect frame = mainWindow->frameGeometry();
     const QRect client = mainWindow->geometry();
     const int width = ToPixels(geometry.width) - (frame.width() - client.width());
     const int height = ToPixels(geometry.height) - (frame.height() - client.height());
     if (width < 1 || height < 1) return false;
-    mainWindow->setMinimumSize(0, 0);
+    mainWindow->setMinimumSize(1, 1);  // 0 would hand the minimum back to the layout
     mainWindow->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     mainWindow->move(ToPixels(geometry.left), ToPixels(geometry.top));
     mainWindow->resize(width, height);

@@ -6,7 +6,6 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -37,6 +36,11 @@ QRect Twips(int left, int top, int width, int height) {
     return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
 }
 
+// The client area as designed, and the two controls that follow its size.
+const QSize kClientSize(6135 / kTwipsPerPixel, 3315 / kTwipsPerPixel);
+const QRect kWorkTextRect = Twips(0, 720, 6135, 2295);
+const QRect kStripRect = Twips(0, 3120, 6135, 255);
+
 // Where a font of the design is missing, the next family of the list, then
 // the style's kind of face, stands in.
 QFont DesignFont(const QStringList& families, double points, bool bold, QFont::StyleHint hint) {
@@ -66,7 +70,7 @@ void frmMain::BuildWindow() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kCaption);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     InitResources();
     QIcon icon;
     for (const int size : {16, 32, 48, 256})
@@ -75,11 +79,19 @@ void frmMain::BuildWindow() {
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
+    // The grey is the design's own colour, not the desktop's, so the labels on
+    // it keep the design's text colour too: a dark desktop's light text would
+    // fade into it. The boxes keep the desktop's colours.
     QPalette grey = client->palette();
     grey.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    grey.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x00));
     client->setPalette(grey);
     client->setAutoFillBackground(true);
-    client->setFixedSize(6135 / kTwipsPerPixel, 3315 / kTwipsPerPixel);
+    // Opens at the designed size and never gets smaller: below it the password
+    // row would be cut.
+    client->setMinimumSize(kClientSize);
+    client->resize(kClientSize);
+    client->installEventFilter(this);
     setCentralWidget(client);
 
     const QStringList sans{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
@@ -105,13 +117,13 @@ void frmMain::BuildWindow() {
 
     frmText1 = new WorkTextEdit(client);
     frmText1->setObjectName(QStringLiteral("frmText1"));
-    frmText1->setGeometry(Twips(0, 720, 6135, 2295));
+    frmText1->setGeometry(kWorkTextRect);
     frmText1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     frmText1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     Label2 = new QLabel(client);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(Twips(0, 3120, 6135, 255));
+    Label2->setGeometry(kStripRect);
     Label2->setToolTip(QStringLiteral("Quelvane %1: keep your password; without it the text cannot be read again.")
                            .arg(QStringLiteral(QUELVANE_VERSION)));
 
@@ -141,8 +153,16 @@ void frmMain::BuildWindow() {
     txtKey->installEventFilter(this);
     PNum->installEventFilter(this);
 
-    // Nothing follows a change of size: the window keeps the size of its design.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    resize(sizeHint());
+}
+
+void frmMain::PlaceControls() {
+    // The password row stays where it was designed, at the top left; the work
+    // text box takes all the room the window gained, and the strip stays
+    // along the bottom edge, full width.
+    const QSize grown = centralWidget()->size() - kClientSize;
+    frmText1->setGeometry(kWorkTextRect.adjusted(0, 0, grown.width(), grown.height()));
+    Label2->setGeometry(kStripRect.translated(0, grown.height()).adjusted(0, 0, grown.width(), 0));
 }
 
 void frmMain::BuildMenu() {
@@ -238,8 +258,9 @@ void frmMain::ClosingSlide() {
     if (closing) return;
     closing = true;
     // The window slides down and right, shrinking, until its top passes the
-    // screen's width. A refused move is skipped; the steps the slide needs and
-    // about a second bound it where the window does not move.
+    // screen's width. A refused move ends it (a minimised window has nothing
+    // to show); the steps the slide needs and about a second bound it where
+    // the window does not move.
     std::optional<WindowGeometry> geometry = ws.MainWindowGeometry();
     if (geometry) {
         const double screenWidth = ws.ScreenWidth();
@@ -247,8 +268,9 @@ void frmMain::ClosingSlide() {
         QElapsedTimer clock;
         clock.start();
         for (double step = 0; step < steps && clock.elapsed() < 1000; ++step) {
-            ws.SetMainWindowGeometry(
-                {geometry->left + 30, geometry->top + 30, geometry->width - 60, geometry->height - 60});
+            if (!ws.SetMainWindowGeometry(
+                    {geometry->left + 30, geometry->top + 30, geometry->width - 60, geometry->height - 60}))
+                break;
             const std::optional<WindowGeometry> now = ws.MainWindowGeometry();
             if (!now) break;
             geometry = now;
@@ -444,7 +466,7 @@ void frmMain::LoadPassWord_Click() {
     if (path) LoadPassWordFrom(*path);
 }
 
-void frmMain::LoadPassWordFrom(const QString& path) {
+void frmMain::LoadPassWordFrom(const QString& path, Asked asked) {
     QString password, error;
     qsizetype length = 0;
     if (!LoadPasswordFile(path, password, &length, &error))
@@ -461,7 +483,7 @@ void frmMain::LoadPassWordFrom(const QString& path) {
     if (length > kPasswordMax)
         Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.")
                  .arg(ShownName(path), QString::number(length)));
-    Warn(QStringLiteral("PassWord Loaded From \r\n") + ShownName(hidden.txtSource));
+    if (asked == Asked::ByCommand) Warn(QStringLiteral("PassWord Loaded From \r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadTexFile_Click() {
@@ -470,13 +492,14 @@ void frmMain::LoadTexFile_Click() {
     if (path) LoadTexFileFrom(*path);
 }
 
-void frmMain::LoadTexFileFrom(const QString& path) {
+void frmMain::LoadTexFileFrom(const QString& path, Asked asked) {
     QString text, error;
     if (!LoadTextFile(path, text, &error)) return Warn(error);
     hidden.txtSource = path;
     hidden.List1 = QStringList();  // no second copy of the text
     SetWorkText(text);
-    Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + ShownName(hidden.txtSource));
+    if (asked == Asked::ByCommand)
+        Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadQuelvane_Click() {
@@ -486,15 +509,39 @@ void frmMain::LoadQuelvane_Click() {
     if (path) LoadQuelvaneFrom(*path);
 }
 
-void frmMain::LoadQuelvaneFrom(const QString& path) {
-    // Asked again: the password may have been cleared while the dialog was open.
-    if (txtKey->text().isEmpty()) return Warn(kNoPassword);
+void frmMain::LoadQuelvaneFrom(const QString& path, Asked asked) {
+    // Asked again: the password may have been cleared while the dialog was
+    // open. A window opened with the file has none yet; it is asked for next.
+    if (asked == Asked::ByCommand && txtKey->text().isEmpty()) return Warn(kNoPassword);
     QString hex, error;
     if (!LoadHexFile(path, hex, &error)) return Warn(error);
     hidden.txtSource = path;
     hidden.List1.clear();
     SetWorkText(hex);
+    if (asked == Asked::AtStart) return txtKey->setFocus();
     Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + ShownName(hidden.txtSource));
+}
+
+void frmMain::LoadStartFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (!LoadBySuffix(path, Asked::AtStart))
+            Warn(QStringLiteral("%1 is not a file Quelvane opens: it opens .QvH (hex), .TxT (text) and .QvP "
+                                "(password) files. Nothing was loaded from it.")
+                     .arg(ShownName(path)));
+    }
+}
+
+bool frmMain::LoadBySuffix(const QString& path, Asked asked) {
+    // The same loads as the menu's, chosen by the suffix (in any case, as the dialogs list them).
+    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive))
+        LoadQuelvaneFrom(path, asked);
+    else if (path.endsWith(QStringLiteral(".TxT"), Qt::CaseInsensitive))
+        LoadTexFileFrom(path, asked);
+    else if (path.endsWith(QStringLiteral(".QvP"), Qt::CaseInsensitive))
+        LoadPassWordFrom(path, asked);
+    else
+        return false;
+    return true;
 }
 
 // --- drag and drop ---------------------------------------------------------------
@@ -510,20 +557,11 @@ bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
         return false;
     }
     const QString path = urls[0].toLocalFile();
-    // The same loads as the menu's, chosen by the suffix (in any case, as the dialogs list them).
-    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive)) {
-        LoadQuelvaneFrom(path);
-    } else if (path.endsWith(QStringLiteral(".TxT"), Qt::CaseInsensitive)) {
-        LoadTexFileFrom(path);
-    } else if (path.endsWith(QStringLiteral(".QvP"), Qt::CaseInsensitive)) {
-        LoadPassWordFrom(path);
-    } else {
-        Warn(QStringLiteral("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
-                            "file. Nothing was loaded.")
-                 .arg(ShownName(path)));
-        return false;
-    }
-    return true;
+    if (LoadBySuffix(path, Asked::ByCommand)) return true;
+    Warn(QStringLiteral("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
+                        "file. Nothing was loaded.")
+             .arg(ShownName(path)));
+    return false;
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -543,6 +581,10 @@ void frmMain::dropEvent(QDropEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        PlaceControls();
+        return false;
+    }
     // A file dropped on the password or length box loads like one dropped on
     // the window, rather than putting its path into the box.
     switch (event->type()) {

@@ -69,15 +69,24 @@ public slots:
     void InFo_Click();
 
 public:
+    // Who asked for a load: a command (the menu or a drop), with its checks and
+    // its closing message; or the command line, which a file manager uses to
+    // open files in a new window: a hex file loads without a password, and
+    // only what goes wrong is told.
+    enum class Asked { ByCommand, AtStart };
     // The loads of the menu without their dialogs: the same rules and messages
     // for a path chosen in the dialog or dropped on the window.
-    void LoadPassWordFrom(const QString& path);
-    void LoadTexFileFrom(const QString& path);
-    void LoadQuelvaneFrom(const QString& path);
+    void LoadPassWordFrom(const QString& path, Asked asked = Asked::ByCommand);
+    void LoadTexFileFrom(const QString& path, Asked asked = Asked::ByCommand);
+    void LoadQuelvaneFrom(const QString& path, Asked asked = Asked::ByCommand);
     // Files dropped on the window: one .QvH, .TxT or .QvP file loads as its
     // menu item would; anything else is told and changes nothing. True when
     // a load ran.
     bool LoadDroppedFiles(const QList<QUrl>& urls);
+    // Files named on the command line, loaded one after the other as their
+    // menu items read them; a file of another kind is told and skipped. After
+    // a hex file the password box has the focus, ready for the password.
+    void LoadStartFiles(const QStringList& paths);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,9 +106,11 @@ private:
 
     void BuildWindow();
     void BuildMenu();
+    void PlaceControls();
     void Form_Unload(int& Cancel);
     void ClosingSlide();
     void LoadFileAndDisplay(const TextCipher::Decryption& decrypted);
+    bool LoadBySuffix(const QString& path, Asked asked);
     void Warn(const QString& text);
 
     WindowSystem& ws;

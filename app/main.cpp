@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Quelvane: encrypts a text with a password into hex text and back.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
 
 #include "app/QtWindowSystem.h"
 #include "app/Signals.h"
@@ -15,9 +20,43 @@ int main(int argc, char** argv) {
     // Runs killed in the middle of a command may have left their text behind.
     quelvane::TemporaryFolder::RemoveAbandoned();
 
-    QApplication app(argc, argv);
+    // After "--" every argument is a file, even one named like an option of
+    // Qt's (-style, -reverse): Qt is shown only what comes before.
+    QStringList afterDashes;
+    int qtArgc = argc;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") != 0) continue;
+        qtArgc = i;
+        for (int file = i + 1; file < argc; ++file) afterDashes << QFile::decodeName(argv[file]);
+        break;
+    }
+    QApplication app(qtArgc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quelvane"));
     QApplication::setApplicationName(QStringLiteral("Quelvane"));
     QApplication::setApplicationVersion(QStringLiteral(QUELVANE_VERSION));
+    // The desktop entry's name: Wayland compositors match the window to it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quelvane"));
+
+    // What Qt left: files, or --help and --version. An unknown option is a
+    // mistake typed in a terminal (file managers pass absolute paths): it is
+    // told there, and no window opens.
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // as Qt's own: -style
+    parser.setApplicationDescription(
+        QStringLiteral("Encrypts a text with a password into hex ciphertext and back. Each FILE is loaded in "
+                       "order: .QvH as hex text, .TxT as text, .QvP as the password."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A .QvH, .TxT or .QvP file to load."),
+                                 QStringLiteral("[FILE...] [-- FILE...]"));
+    if (!parser.parse(QApplication::arguments())) {
+        std::fprintf(stderr, "quelvane: %s\nTry 'quelvane --help' for more information.\n",
+                     qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    const QStringList files = parser.positionalArguments() + afterDashes;
 
     int status = 0;
     {
@@ -27,6 +66,8 @@ int main(int argc, char** argv) {
         quelvane::CloseOnSignals([&window] { window.Exit1_Click(); });
         window.CentreOnScreen();
         window.show();
+        // Once the window is up, so that a file's message box has it to stand on.
+        if (!files.isEmpty()) QTimer::singleShot(0, &window, [&window, files] { window.LoadStartFiles(files); });
         status = app.exec();
     }  // the window and its temporary folder are gone here
     if (const int signal = quelvane::SignalThatClosed()) quelvane::EndWithSignal(signal);

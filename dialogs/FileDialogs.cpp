@@ -3,11 +3,10 @@
 // in the save flag of the request.
 #include "dialogs/FileDialogs.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QSettings>
 
 #include <cmath>
 
@@ -38,14 +37,30 @@ bool PathFitsFileSystem(const QString& path) {
     return true;
 }
 
-QString InitialFolderFor(const QString& programFolder) {
-    const QFileInfo info(programFolder);
-    if (!programFolder.isEmpty() && info.isDir() && info.isWritable()) return info.absoluteFilePath();
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? QDir::homePath() : documents;
+namespace {
+
+// The same file whatever names the running program gave itself.
+QSettings Settings() { return QSettings(QStringLiteral("Quelvane"), QStringLiteral("Quelvane")); }
+
+QString FolderKey(const QString& kind) {
+    return QStringLiteral("Folders/") + (kind.isEmpty() ? QStringLiteral("Any") : kind);
 }
 
-QString InitialFolder() { return InitialFolderFor(QCoreApplication::applicationDirPath()); }
+}  // namespace
+
+QString StartFolder(const QString& kind) {
+    // Never the program's own folder (/usr/bin for an installed copy): the
+    // user's files are not there.
+    const QString kept = Settings().value(FolderKey(kind)).toString();
+    if (QDir::isAbsolutePath(kept) && QFileInfo(kept).isDir()) return kept;
+    return QDir::homePath();
+}
+
+void KeepFolder(const QString& kind, const QString& chosenPath) {
+    const QFileInfo chosen(chosenPath);
+    if (!chosen.isAbsolute() || !QFileInfo(chosen.absolutePath()).isDir()) return;
+    Settings().setValue(FolderKey(kind), chosen.absolutePath());
+}
 
 namespace {
 
@@ -60,7 +75,9 @@ std::optional<QString> AskForFile(WindowSystem& ws, bool save, const QString& Di
         request.filterName = FilterNames[0];
         request.filterPattern = FilterPatterns[0];
     }
-    request.initialFolder = InitialFolder();
+    // Password, text and hex files each have a folder of their own.
+    const QString kind = request.filterPattern.section(u'.', -1);
+    request.initialFolder = StartFolder(kind);
 
     std::optional<QString> chosen = ws.ChooseFile(request);
     if (!chosen) return std::nullopt;
@@ -70,6 +87,7 @@ std::optional<QString> AskForFile(WindowSystem& ws, bool save, const QString& Di
     // A path the file system cannot take is refused like a cancel: the
     // caller then does nothing rather than fail later on a mangled name.
     if (path.isEmpty() || !PathFitsFileSystem(path)) return std::nullopt;
+    KeepFolder(kind, path);
     return path;
 }
 

@@ -19,10 +19,13 @@ std::optional<QString> ShowSaveDialog(WindowSystem& ws, const QString& DialogTit
 std::optional<QString> ShowOpenDialog(WindowSystem& ws, const QString& DialogTitle, const QStringList& FilterPatterns,
                                       const QStringList& FilterNames, float FilterCount);
 
-// The program's folder when it can be written, otherwise the user's documents folder.
-QString InitialFolder();
-// The same choice for a given program folder.
-QString InitialFolderFor(const QString& programFolder);
+// Where a dialog for files of a kind (the filter's suffix: "QvP", "TxT",
+// "QvH") starts: the folder a file of that kind was last chosen in, while it
+// is still a folder, else the home folder. Each kind's folder is kept in the
+// user's settings, ~/.config/Quelvane/Quelvane.conf.
+QString StartFolder(const QString& kind);
+// Keeps the folder of a chosen file as its kind's start folder.
+void KeepFolder(const QString& kind, const QString& chosenPath);
 
 // How many entries of the filter lists a FilterCount uses: the index runs from
 // 0 to FilterCount - 1 (bound in single precision), never past either list.

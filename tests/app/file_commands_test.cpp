@@ -64,6 +64,7 @@ private slots:
     void loadsThatFailChangeNothing_data();
     void loadsThatFailChangeNothing();
     void cancelChangesNothing();
+    void dialogsStartWhereTheirKindWasLastChosen();
     void aboutWindowOnce();
 };
 
@@ -342,6 +343,28 @@ void FileCommandsTest::cancelChangesNothing() {
     QVERIFY(t.w->Hidden().Text1.isEmpty() && t.w->Hidden().txtDestination.isEmpty() &&
             t.w->Hidden().txtSource.isEmpty());
     QVERIFY(QDir(t.tmp.path()).isEmpty());
+}
+
+void FileCommandsTest::dialogsStartWhereTheirKindWasLastChosen() {
+    Window t;
+    QVERIFY(QDir(t.tmp.path()).mkpath(QStringLiteral("keys")) && QDir(t.tmp.path()).mkpath(QStringLiteral("texts")));
+    Write(t.Path("keys/k.QvP"), "key");
+    Write(t.Path("texts/n.TxT"), "text");
+    t.Run("LoadPassWord", t.Path("keys/k.QvP"));
+    t.Run("LoadTexFile", t.Path("texts/n.TxT"));
+    t.Run("SaveTexFile");  // the next dialog of the same window
+    QCOMPARE(t.ws.fileRequests.last().initialFolder, t.Path("texts"));
+
+    // A new window, as after the program started again.
+    Window again;
+    again.Key()->setText(QStringLiteral("pw"));
+    again.w->SetWorkText(QStringLiteral("work"));
+    for (const char* item : {"SavePassWord", "LoadTexFile", "LoadQuelvane"}) again.Run(item);  // Cancel
+    QCOMPARE(again.ws.fileRequests.size(), 3);
+    QCOMPARE(again.ws.fileRequests[0].initialFolder, t.Path("keys"));
+    QCOMPARE(again.ws.fileRequests[1].initialFolder, t.Path("texts"));
+    const QString hex = again.ws.fileRequests[2].initialFolder;
+    QVERIFY2(hex != t.Path("keys") && hex != t.Path("texts"), qPrintable(hex));
 }
 
 void FileCommandsTest::aboutWindowOnce() {

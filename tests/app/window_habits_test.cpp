@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: MIT
 // The main window as a desktop window: what a screen reader names its
 // controls, the menu's shortcuts (none taking a key of the text boxes),
-// files dropped on it, and a size that does not change.
+// files dropped on it, a size that follows the window's, the closing slide
+// from every state of the window, and text readable on a dark desktop.
 #include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QtTest>
+#include <cmath>
 
+#include "about/Info1.h"
+#include "app/QtWindowSystem.h"
 #include "app/WorkTextEdit.h"
 #include "app/frmMain.h"
 #include "tests/support/WindowFixture.h"
@@ -57,7 +62,14 @@ private slots:
     void shortcutsRunCommandsAndLeaveEditingKeys();
     void droppedFilesLoadAsTheMenuWould();
     void otherDropsAreToldAndChangeNothing();
-    void sizeIsFixed();
+    void filesNamedAtStart_data();
+    void filesNamedAtStart();
+    void controlsKeepTheirAnchors_data();
+    void controlsKeepTheirAnchors();
+    void closingSlideInEveryState_data();
+    void closingSlideInEveryState();
+    void textStaysReadable_data();
+    void textStaysReadable();
 };
 
 void WindowHabitsTest::screenReadersNameTheControls() {
@@ -269,17 +281,264 @@ void WindowHabitsTest::otherDropsAreToldAndChangeNothing() {
     QVERIFY(!enter.isAccepted());
 }
 
-void WindowHabitsTest::sizeIsFixed() {
+void WindowHabitsTest::filesNamedAtStart_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("work");  // "hex": the hex file's text
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("told");  // what each message box says, in part
+    QTest::newRow("hex without a password") << QStringList{"data.QvH"} << "hex"
+                                            << "" << QStringList{};
+    QTest::newRow("text") << QStringList{"notes.TxT"} << "notes"
+                          << "" << QStringList{};
+    QTest::newRow("password") << QStringList{"key.QvP"} << ""
+                              << "openkey" << QStringList{};
+    QTest::newRow("several in order, any case") << QStringList{"key.QvP", "notes.TxT", "LOUD.qvh"} << "hex"
+                                                << "openkey" << QStringList{};
+    QTest::newRow("a missing file, then the next") << QStringList{"gone.TxT", "notes.TxT"} << "notes"
+                                                   << "" << QStringList{"Cannot read %1gone.TxT"};
+    QTest::newRow("another suffix") << QStringList{"report.pdf", "key.QvP"} << ""
+                                    << "openkey" << QStringList{"%1report.pdf is not a file Quelvane opens"};
+}
+
+void WindowHabitsTest::filesNamedAtStart() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, work);
+    QFETCH(QString, password);
+    QFETCH(QStringList, told);
+    Window t;
+    t.Key()->setText(QStringLiteral("openkey"));
+    t.w->SetWorkText(QStringLiteral("opened secret"));
+    t.Action("Quelvane")->trigger();
+    const QString hex = t.w->WorkText();
+    t.Write(QStringLiteral("data.QvH"), hex.toLatin1());
+    t.Write(QStringLiteral("LOUD.qvh"), hex.toLatin1());
+    t.Write(QStringLiteral("notes.TxT"), "notes");
+    t.Write(QStringLiteral("key.QvP"), "openkey");
+    t.Write(QStringLiteral("report.pdf"), "%PDF");
+
+    // A new window, as a file manager opens one.
+    Window opened;
+    opened.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(opened.w.get()));
+    opened.Text()->setFocus();
+    QStringList paths;
+    for (const QString& name : files) paths << t.Path(name);
+    opened.w->LoadStartFiles(paths);
+
+    QCOMPARE(opened.w->WorkText(), work == QStringLiteral("hex") ? hex : work);
+    QCOMPARE(opened.Key()->text(), password);
+    QCOMPARE(opened.ws.messages.size(), told.size());
+    for (int i = 0; i < told.size(); ++i) {
+        QVERIFY2(opened.ws.messages[i].text.startsWith(told[i].arg(t.tmp.path() + u'/')),
+                 qPrintable(opened.ws.messages[i].text));
+        QCOMPARE(opened.ws.messages[i].icon, MessageIcon::Exclamation);
+    }
+    if (work == QStringLiteral("hex")) {
+        QCOMPARE(opened.w->focusWidget(), opened.Key());  // ready for the password
+        opened.Key()->setText(QStringLiteral("openkey"));
+        opened.Action("DeQuelvane")->trigger();
+        QCOMPARE(opened.w->WorkText(), QStringLiteral("opened secret"));
+    }
+    // Drops and the menu keep their rule: no hex file without a password.
+    opened.Key()->clear();
+    opened.Drop({t.File(QStringLiteral("data.QvH"))});
+    QCOMPARE(opened.LastMessage(), kNoPassword);
+}
+
+namespace {
+
+// Where each control is, relative to the client area's top-left corner and
+// to its bottom-right one.
+struct Places {
+    QSize client;
+    QMap<QString, QRect> rects;
+    explicit Places(const frmMain& w) : client(w.centralWidget()->size()) {
+        for (const char* name : {"txtKey", "Label1", "PNum", "frmText1", "Label2"})
+            rects[QLatin1String(name)] = w.findChild<QWidget*>(QLatin1String(name))->geometry();
+    }
+    QRect operator[](const char* name) const { return rects[QLatin1String(name)]; }
+    int RightGap(const char* name) const { return client.width() - (*this)[name].right(); }
+    int BottomGap(const char* name) const { return client.height() - (*this)[name].bottom(); }
+};
+
+}  // namespace
+
+void WindowHabitsTest::controlsKeepTheirAnchors_data() {
+    QTest::addColumn<QSize>("grow");  // what the window is resized by; nothing: maximised
+    QTest::newRow("larger") << QSize(300, 200);
+    QTest::newRow("wider only") << QSize(250, 0);
+    QTest::newRow("taller only") << QSize(0, 180);
+    QTest::newRow("smaller than designed") << QSize(-120, -90);
+    QTest::newRow("maximised") << QSize();
+}
+
+void WindowHabitsTest::controlsKeepTheirAnchors() {
+    QFETCH(QSize, grow);
     Window t;
     t.w->show();
     QVERIFY(QTest::qWaitForWindowExposed(t.w.get()));
-    const QSize size = t.w->size();
-    QCOMPARE(t.w->minimumSize(), size);
-    QCOMPARE(t.w->maximumSize(), size);
-    t.w->resize(size + QSize(300, 200));
-    QCoreApplication::processEvents();
-    QCOMPARE(t.w->size(), size);
-    QCOMPARE(t.w->centralWidget()->size(), QSize(409, 221));
+    const Places design(*t.w);
+    QCOMPARE(design.client, QSize(409, 221));
+    // Larger first, then to the size asked for: the controls must come back too.
+    t.w->resize(t.w->size() + QSize(200, 150));
+    QTRY_VERIFY(t.w->centralWidget()->width() > design.client.width());
+    if (grow.isValid()) {
+        t.w->resize(t.w->size() - QSize(200, 150) + grow);
+        const QSize want = (design.client + grow).expandedTo(design.client);  // never below the design
+        QTRY_COMPARE(t.w->centralWidget()->size(), want);
+    } else {
+        t.w->showMaximized();
+        QTRY_VERIFY(t.w->isMaximized());
+        QTRY_COMPARE(t.w->centralWidget()->width(), t.w->width());
+        QVERIFY(t.w->centralWidget()->height() > design.client.height());
+    }
+    const Places now(*t.w);
+    const QSize grown = now.client - design.client;
+    // The password row keeps its place and size at the top left.
+    for (const char* name : {"txtKey", "Label1", "PNum"}) QCOMPARE(now[name], design[name]);
+    // The work text box takes all the room: its corner stays, its edges keep their gaps.
+    QCOMPARE(now["frmText1"].topLeft(), design["frmText1"].topLeft());
+    QCOMPARE(now["frmText1"].size(), design["frmText1"].size() + grown);
+    QCOMPARE(now.RightGap("frmText1"), design.RightGap("frmText1"));
+    QCOMPARE(now["Label2"].top() - now["frmText1"].bottom(), design["Label2"].top() - design["frmText1"].bottom());
+    // The strip runs along the bottom edge, full width.
+    QCOMPARE(now["Label2"].left(), 0);
+    QCOMPARE(now["Label2"].width(), now.client.width());
+    QCOMPARE(now.BottomGap("Label2"), design.BottomGap("Label2"));
+    QCOMPARE(now["Label2"].height(), design["Label2"].height());
+    QVERIFY(t.w->minimumSize().width() >= design.client.width());
+}
+
+namespace {
+
+// The real window system, but the end of the program is only noted.
+struct EndNoted : QtWindowSystem {
+    bool ended = false;
+    void EndProgram() override { ended = true; }
+};
+
+}  // namespace
+
+void WindowHabitsTest::closingSlideInEveryState_data() {
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("slides");
+    QTest::newRow("normal") << int(Qt::WindowNoState) << true;
+    QTest::newRow("maximised") << int(Qt::WindowMaximized) << true;
+    QTest::newRow("full screen") << int(Qt::WindowFullScreen) << true;
+    QTest::newRow("minimised") << int(Qt::WindowMinimized) << false;
+}
+
+void WindowHabitsTest::closingSlideInEveryState() {
+    QFETCH(int, state);
+    QFETCH(bool, slides);
+    EndNoted ws;
+    frmMain w(ws);
+    ws.SetMainWindow(&w);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize designed = w.size();
+    w.setWindowState(Qt::WindowStates(state));
+    QTRY_COMPARE(int(w.windowState()), state);
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen)) QTRY_VERIFY(w.width() > designed.width());
+    const QRect before = w.frameGeometry();
+    w.Exit1_Click();
+    QVERIFY(ws.ended);
+    if (!slides) return;
+    // It left the maximised or full-screen state and went down and right, smaller.
+    QCOMPARE(int(w.windowState()), int(Qt::WindowNoState));
+    const QRect after = w.frameGeometry();
+    QVERIFY2(
+        after.left() > before.left() && after.top() > before.top(),
+        qPrintable(
+            QStringLiteral("%1,%2 -> %3,%4").arg(before.left()).arg(before.top()).arg(after.left()).arg(after.top())));
+    QVERIFY(after.width() < before.width() && after.height() < before.height());
+}
+
+namespace {
+
+double Luminance(QColor c) {
+    auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double Contrast(QColor a, QColor b) {
+    const double x = Luminance(a) + 0.05, y = Luminance(b) + 0.05;
+    return std::max(x, y) / std::min(x, y);
+}
+
+// What a part of a widget shows: its commonest colour (the background) and
+// the colour that stands out most against it (the text).
+struct Shown {
+    QColor background, text;
+    double contrast = 0;
+};
+
+Shown Look(QWidget* widget, QRect part = QRect()) {
+    const QImage image = widget->grab(part.isNull() ? widget->rect() : part).toImage();
+    QHash<QRgb, int> count;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++count[image.pixel(x, y)];
+    Shown shown;
+    int most = 0;
+    for (auto it = count.cbegin(); it != count.cend(); ++it)
+        if (it.value() > most) most = it.value(), shown.background = QColor(it.key());
+    for (auto it = count.cbegin(); it != count.cend(); ++it) {
+        const double contrast = Contrast(QColor(it.key()), shown.background);
+        if (contrast > shown.contrast) shown.contrast = contrast, shown.text = QColor(it.key());
+    }
+    return shown;
+}
+
+}  // namespace
+
+void WindowHabitsTest::textStaysReadable_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("the desktop's palette") << false;
+    QTest::newRow("a dark palette") << true;
+}
+
+void WindowHabitsTest::textStaysReadable() {
+    QFETCH(bool, dark);
+    const QPalette before = QApplication::palette();
+    if (dark) QApplication::setPalette(QPalette(QColor(0x35, 0x35, 0x35)));  // light text on black and grey
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    Window t;
+    t.Key()->setText(QStringLiteral("secret"));
+    t.w->SetWorkText(QStringLiteral("Meet me at the old mill at nine."));
+    t.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.w.get()));
+
+    // Each control with its text, inside its frame: the text stands out as
+    // text should (WCAG's 4.5 to 1), whichever colours the desktop chose.
+    const int inset = 4;
+    QMenuBar* menu = t.w->menuBar();
+    const QList<std::pair<QWidget*, QRect>> parts{
+        {t.w->findChild<QLabel*>(QStringLiteral("Label1")), QRect()},
+        {t.Key(), t.Key()->rect().adjusted(inset, inset, -inset, -inset)},
+        {t.NumBox(), t.NumBox()->rect().adjusted(inset, inset, -inset, -inset)},
+        {t.Text()->viewport(), QRect()},
+        {menu, menu->actionGeometry(menu->actions().first())},
+    };
+    for (const auto& [widget, part] : parts) {
+        const Shown shown = Look(widget, part);
+        QVERIFY2(shown.contrast >= 4.5,
+                 qPrintable(QStringLiteral("%1: %2 on %3, %4 to 1")
+                                .arg(widget->objectName(), shown.text.name(), shown.background.name())
+                                .arg(shown.contrast, 0, 'f', 1)));
+    }
+    // The grey of the design stays, under the labels too.
+    QCOMPARE(Look(t.w->findChild<QLabel*>(QStringLiteral("Label2"))).background, QColor(0xC0, 0xC0, 0xC0));
+
+    // The about window keeps its own colours: white on grey.
+    t.Action("InFo")->trigger();
+    auto* info = t.w->findChild<Info1*>();
+    QVERIFY(info && QTest::qWaitForWindowExposed(info));
+    const Shown about = Look(info);
+    QCOMPARE(about.background, QColor(0xC0, 0xC0, 0xC0));
+    QCOMPARE(about.text, QColor(Qt::white));
 }
 
 QTEST_MAIN(WindowHabitsTest)

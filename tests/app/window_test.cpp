@@ -90,7 +90,7 @@ void WindowTest::designAndMenu() {
     Window t;
     frmMain& w = *t.w;
     QCOMPARE(w.windowTitle(), QStringLiteral(" Quelvane"));
-    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
     const QList<QSize> iconSizes = w.windowIcon().availableSizes();
     QVERIFY(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(32, 32)));

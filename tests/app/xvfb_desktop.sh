@@ -1,18 +1,35 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The real program under Xvfb keeps the desktop's habits where only a real X
-# server shows them: a window of fixed size, the X11 primary selection set by
-# selecting and pasted by a middle click, the context menu from Shift+F10,
-# the about window beside the main window and closed by Escape and Ctrl+W,
-# the menu's shortcuts.
+# server shows them: a window that takes the size it is given but never less
+# than its design, the X11 primary selection set by selecting and pasted by a
+# middle click, the context menu from Shift+F10, the about window beside the
+# main window and closed by Escape and Ctrl+W, the menu's shortcuts.
 source "$(dirname "$0")/xvfb_lib.sh"
 
-# A fixed size: the window manager is told the same minimum and maximum.
+# The window manager is told the designed size as the minimum, and no
+# maximum as small (there is none here to enforce them).
 hints=$(xprop -id "$main" WM_NORMAL_HINTS)
 min=$(sed -n 's/.*minimum size: \([0-9]* by [0-9]*\).*/\1/p' <<<"$hints")
 max=$(sed -n 's/.*maximum size: \([0-9]* by [0-9]*\).*/\1/p' <<<"$hints")
-[ -n "$min" ] && [ "$min" = "$max" ] || fail "the window can be resized: minimum '$min', maximum '$max'"
-echo "fixed size $min"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+designed_w=$WIDTH designed_h=$HEIGHT
+[ "$min" = "$designed_w by $designed_h" ] || fail "minimum size '$min', the window opened at ${designed_w}x$designed_h"
+[ -z "$max" ] || [ "$max" != "$min" ] || fail "the window cannot be resized: minimum and maximum $max"
+# It takes the size it is given, and comes back.
+size_is() {
+  for _ in $(seq 100); do
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    [ "$WIDTH" -eq "$1" ] && [ "$HEIGHT" -eq "$2" ] && return 0
+    sleep 0.1
+  done
+  fail "the window is ${WIDTH}x$HEIGHT, not $1x$2"
+}
+xdotool windowsize "$main" 1000 700
+size_is 1000 700
+xdotool windowsize "$main" "$designed_w" "$designed_h"
+size_is "$designed_w" "$designed_h"
+echo "resizable, at least ${designed_w}x$designed_h"
 
 xdotool type --delay 15 'desk password'
 xdotool key Tab

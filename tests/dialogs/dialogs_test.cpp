@@ -6,7 +6,7 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QStandardPaths>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -83,10 +83,12 @@ std::optional<QString> RunDialog(const FileDialogRequest& request, std::function
 class DialogsTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void saveAndOpenAskTheWindowSystem();
     void answersBecomePaths();
     void filterCount_data();
     void filterCount();
+    void initialFolder_data();
     void initialFolder();
     void realDialogShowsTheRequest_data();
     void realDialogShowsTheRequest();
@@ -95,13 +97,24 @@ private slots:
     void realDialogCancel();
     void realDialogShowsDetailsWhole();
     void realDialogFilesOfTypeNeverBlank();
+
+private:
+    QTemporaryDir config;  // the settings of this run, never the user's
 };
+
+void DialogsTest::initTestCase() {
+    QVERIFY(config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    const QString file = QSettings(QStringLiteral("Quelvane"), QStringLiteral("Quelvane")).fileName();
+    QVERIFY2(file.startsWith(config.path() + u'/'), qPrintable(file));
+}
 
 void DialogsTest::saveAndOpenAskTheWindowSystem() {
     ScriptedDialogs ws;
     ws.answers = {QStringLiteral("/home/user/notes"), QStringLiteral("/home/user/key.QvP")};
     // The callers' shape: two-entry lists of which the first is used.
     const QStringList patterns{"*.TxT", ""}, names{"TxT", ""};
+    const QString start = StartFolder("TxT");
     QCOMPARE(ShowSaveDialog(ws, "Save TxT File", patterns, names, 1), std::optional<QString>("/home/user/notes"));
     QCOMPARE(ShowOpenDialog(ws, "Load Quelvane PassWord", {"*.QvP", ""}, {"QvP", ""}, 1),
              std::optional<QString>("/home/user/key.QvP"));
@@ -110,7 +123,7 @@ void DialogsTest::saveAndOpenAskTheWindowSystem() {
     QCOMPARE(ws.requests[0].title, QStringLiteral("Save TxT File"));
     QCOMPARE(ws.requests[0].filterName, QStringLiteral("TxT"));
     QCOMPARE(ws.requests[0].filterPattern, QStringLiteral("*.TxT"));
-    QCOMPARE(ws.requests[0].initialFolder, InitialFolder());
+    QCOMPARE(ws.requests[0].initialFolder, start);
     QCOMPARE(ws.requests[1].save, false);
     QCOMPARE(ws.requests[1].title, QStringLiteral("Load Quelvane PassWord"));
     QCOMPARE(ws.requests[1].filterName, QStringLiteral("QvP"));
@@ -167,19 +180,54 @@ void DialogsTest::filterCount() {
     QCOMPARE(FilterEntries({"*.TxT"}, {}, count), QStringList{});
 }
 
+void DialogsTest::initialFolder_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("password") << "QvP";
+    QTest::newRow("text") << "TxT";
+    QTest::newRow("hex") << "QvH";
+}
+
+// Each kind of file starts where a file of its kind was last chosen, kept
+// between dialogs and runs; else in the home folder, never the program's.
 void DialogsTest::initialFolder() {
+    QFETCH(QString, kind);
+    QSettings(QStringLiteral("Quelvane"), QStringLiteral("Quelvane")).clear();
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
-    QCOMPARE(InitialFolderFor(tmp.path()), QFileInfo(tmp.path()).absoluteFilePath());
-    // A program folder that is not a writable folder falls back to the documents folder.
-    Touch(tmp.filePath("file"));
-    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (documents.isEmpty()) documents = QDir::homePath();
-    QCOMPARE(InitialFolderFor(tmp.filePath("file")), documents);
-    QCOMPARE(InitialFolderFor(tmp.filePath("file/sub")), documents);
-    QCOMPARE(InitialFolderFor(QString()), documents);
-    // This test program's own folder (the build tree) is writable.
-    QCOMPARE(InitialFolder(), QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath());
+    const QString first = tmp.filePath("first"), second = tmp.filePath("second");
+    QVERIFY(QDir().mkpath(first) && QDir().mkpath(second));
+    const QStringList kinds{"QvP", "TxT", "QvH"};
+    ScriptedDialogs ws;
+    auto open = [&](const QString& k, std::optional<QString> answer) {
+        ws.answers = {answer};
+        ShowOpenDialog(ws, "Load", {"*." + k}, {k}, 1);
+        return ws.requests.last().initialFolder;
+    };
+    auto save = [&](const QString& k, std::optional<QString> answer) {
+        ws.answers = {answer};
+        ShowSaveDialog(ws, "Save", {"*." + k}, {k}, 1);
+        return ws.requests.last().initialFolder;
+    };
+
+    // Nothing kept: home, even though this program's folder could be written.
+    QCOMPARE(open(kind, std::nullopt), QDir::homePath());
+    QVERIFY(QFileInfo(QCoreApplication::applicationDirPath()).isWritable());
+    QVERIFY(StartFolder(kind) != QCoreApplication::applicationDirPath());
+
+    // Chosen in one dialog, the next of the kind starts there; the other kinds do not.
+    QCOMPARE(save(kind, first + "/name"), QDir::homePath());
+    QCOMPARE(open(kind, second + "/other." + kind), first);
+    for (const QString& other : kinds)
+        if (other != kind) QCOMPARE(open(other, std::nullopt), QDir::homePath());
+    // The last choice counts; a cancel changes nothing; a new settings object reads the same.
+    QCOMPARE(save(kind, std::nullopt), second);
+    QCOMPARE(StartFolder(kind), second);
+    // A folder that is gone is forgotten: home again.
+    QVERIFY(QDir(second).removeRecursively());
+    QCOMPARE(open(kind, std::nullopt), QDir::homePath());
+    // A choice in a folder that does not exist keeps nothing.
+    QCOMPARE(save(kind, tmp.filePath("absent/name")), QDir::homePath());
+    QCOMPARE(StartFolder(kind), QDir::homePath());
 }
 
 void DialogsTest::realDialogShowsTheRequest_data() {
