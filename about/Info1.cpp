@@ -108,7 +108,7 @@ Info1::Info1(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Info1"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("Info"));
+    setWindowTitle(tr("Info"));
     setWindowModality(Qt::NonModal);
     // Never what keeps the program running once the main window is closed.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -141,16 +141,17 @@ Info1::Info1(QWidget* parent) : QWidget(parent) {
 QStringList Info1::Lines() {
     return {
         QString(),
-        QStringLiteral(" Quelvane Encryption And Decryption Encrypts To a Hex Format"),
+        tr(" Quelvane Encryption And Decryption Encrypts To a Hex Format"),
         QString(),
-        QStringLiteral(" Description"),
-        QStringLiteral(" Quelvane Is A Complete, High Security Text Encryptor Based On Blowfish Encryption"),
-        QStringLiteral(" It Is An Alternative To A Password Protected Archive File, With Some Differences"),
-        QStringLiteral(" It Is Not A Compressor: It Is Primarily A Text Encryptor Of Very High Security"),
-        QStringLiteral(" The Longer Your Password The More Security You Can Paste Your PassWord In The Box or "
-                       "Generate Random PassWord max 448"),
+        tr(" Description"),
+        tr(" Quelvane Is A Complete, High Security Text Encryptor Based On Blowfish Encryption"),
+        tr(" It Is An Alternative To A Password Protected Archive File, With Some Differences"),
+        tr(" It Is Not A Compressor: It Is Primarily A Text Encryptor Of Very High Security"),
+        tr(" The Longer Your Password The More Security You Can Paste Your PassWord In The Box or "
+           "Generate Random PassWord max 448"),
         QString(),
-        QStringLiteral(" Quelvane Version " QUELVANE_VERSION "  -  Provided As Is, Without Warranty Of Any Kind"),
+        tr(" Quelvane Version %1  -  Provided As Is, Without Warranty Of Any Kind")
+            .arg(QStringLiteral(QUELVANE_VERSION)),
     };
 }
 

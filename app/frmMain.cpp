@@ -29,7 +29,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Quelvane");
 const QString kCaption = QStringLiteral(" Quelvane");
-const QString kNoPassword = QStringLiteral("PassWord Not Set, Please Set Before Proceding");
 constexpr int kTwipsPerPixel = 15;
 
 QRect Twips(int left, int top, int width, int height) {
@@ -106,11 +105,11 @@ void frmMain::BuildWindow() {
     txtKey->setFont(DesignFont({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
                                 QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono")},
                                8.25, false, QFont::Monospace));
-    txtKey->setToolTip(QStringLiteral("Enter PassWord  (Max 448 Characters) "));
+    txtKey->setToolTip(tr("Enter PassWord  (Max 448 Characters) "));
     MaskPasswordEvents();  // else its accessibility events would give the typed characters away
     connect(txtKey, &QLineEdit::textChanged, this, &frmMain::txtKey_Change);
 
-    Label1 = new QLabel(QStringLiteral("Password"), client);
+    Label1 = new QLabel(tr("Password"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(Twips(240, 300, 900, 180));
     Label1->setFont(DesignFont(sans, 8.25, true, QFont::SansSerif));
@@ -124,7 +123,7 @@ void frmMain::BuildWindow() {
     Label2 = new QLabel(client);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(kStripRect);
-    Label2->setToolTip(QStringLiteral("Quelvane %1: keep your password; without it the text cannot be read again.")
+    Label2->setToolTip(tr("Quelvane %1: keep your password; without it the text cannot be read again.")
                            .arg(QStringLiteral(QUELVANE_VERSION)));
 
     PNum = new QLineEdit(client);
@@ -143,9 +142,9 @@ void frmMain::BuildWindow() {
     // What a screen reader says for each control: the label names the
     // password box; the others have no label of their own.
     Label1->setBuddy(txtKey);
-    PNum->setAccessibleName(QStringLiteral("Password length"));
-    frmText1->setAccessibleName(QStringLiteral("Work text"));
-    frmText1->setAccessibleDescription(QStringLiteral("The text to encrypt, or the hex text to decrypt"));
+    PNum->setAccessibleName(tr("Password length"));
+    frmText1->setAccessibleName(tr("Work text"));
+    frmText1->setAccessibleDescription(tr("The text to encrypt, or the hex text to decrypt"));
     connect(frmText1, &WorkTextEdit::textChanged, this, [this] { ciphertextShown = false; });
 
     // Files dropped anywhere on the window load as the menu's loads would.
@@ -166,7 +165,7 @@ void frmMain::PlaceControls() {
 }
 
 void frmMain::BuildMenu() {
-    QMenu* File1 = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* File1 = menuBar()->addMenu(tr("&File"));
     File1->setObjectName(QStringLiteral("File1"));
     File1->menuAction()->setObjectName(QStringLiteral("File1"));
     File1->setSeparatorsCollapsible(false);  // the menu's separators are all drawn, doubled ones too
@@ -184,31 +183,27 @@ void frmMain::BuildMenu() {
     using Key = QKeySequence;
 
     separator("space8");
-    item("GenerateRandomPassWord", QStringLiteral("&Generate Random PassWord"), &frmMain::GenerateRandomPassWord_Click,
+    item("GenerateRandomPassWord", tr("&Generate Random PassWord"), &frmMain::GenerateRandomPassWord_Click,
          Key(Qt::CTRL | Qt::Key_G));
-    item("SavePassWord", QStringLiteral("&Save PassWord"), &frmMain::SavePassWord_Click,
-         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
-    item("LoadPassWord", QStringLiteral("&Load PassWord"), &frmMain::LoadPassWord_Click, Key(Qt::CTRL | Qt::Key_P));
+    item("SavePassWord", tr("&Save PassWord"), &frmMain::SavePassWord_Click, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    item("LoadPassWord", tr("&Load PassWord"), &frmMain::LoadPassWord_Click, Key(Qt::CTRL | Qt::Key_P));
     separator("Space1");
     separator("space");
-    item("Quelvane", QStringLiteral("&Quelvane"), &frmMain::Quelvane_Click, Key(Qt::CTRL | Qt::Key_L));
-    item("DeQuelvane", QStringLiteral("&DeQuelvane"), &frmMain::DeQuelvane_Click,
-         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
-    item("SaveQuelvane", QStringLiteral("&Save Quelvane"), &frmMain::SaveQuelvane_Click, Key(Qt::CTRL | Qt::Key_S));
-    item("LoadQuelvane", QStringLiteral("&Load Quelvane"), &frmMain::LoadQuelvane_Click, Key(Qt::CTRL | Qt::Key_O));
+    item("Quelvane", tr("&Quelvane"), &frmMain::Quelvane_Click, Key(Qt::CTRL | Qt::Key_L));
+    item("DeQuelvane", tr("&DeQuelvane"), &frmMain::DeQuelvane_Click, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    item("SaveQuelvane", tr("&Save Quelvane"), &frmMain::SaveQuelvane_Click, Key(Qt::CTRL | Qt::Key_S));
+    item("LoadQuelvane", tr("&Load Quelvane"), &frmMain::LoadQuelvane_Click, Key(Qt::CTRL | Qt::Key_O));
     separator("Space5");
     separator("space7");
-    item("SaveTexFile", QStringLiteral("&Save Tex File"), &frmMain::SaveTexFile_Click,
-         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    item("LoadTexFile", QStringLiteral("&Load Tex File"), &frmMain::LoadTexFile_Click,
-         Key(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-    item("CopyTexBoxToClipboard", QStringLiteral("&Copy Tex  Box To Clipboard"), &frmMain::CopyTexBoxToClipboard_Click,
+    item("SaveTexFile", tr("&Save Tex File"), &frmMain::SaveTexFile_Click, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    item("LoadTexFile", tr("&Load Tex File"), &frmMain::LoadTexFile_Click, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    item("CopyTexBoxToClipboard", tr("&Copy Tex  Box To Clipboard"), &frmMain::CopyTexBoxToClipboard_Click,
          Key(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     separator("Space2");
     separator("Space4");
-    item("InFo", QStringLiteral("&InFo"), &frmMain::InFo_Click, Key(Qt::Key_F1));
+    item("InFo", tr("&InFo"), &frmMain::InFo_Click, Key(Qt::Key_F1));
     separator("Space3");
-    item("Exit1", QStringLiteral("&Exit"), &frmMain::Exit1_Click, Key(Qt::CTRL | Qt::Key_Q));
+    item("Exit1", tr("&Exit"), &frmMain::Exit1_Click, Key(Qt::CTRL | Qt::Key_Q));
     separator("Space6");
 }
 
@@ -285,8 +280,8 @@ void frmMain::ClosingSlide() {
 
 void frmMain::Quelvane_Click() {
     const QString password = txtKey->text();
-    if (password.isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
-    if (frmText1->isEmpty()) return Warn(QStringLiteral("Enter Some Txt First"));
+    if (password.isEmpty()) return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
+    if (frmText1->isEmpty()) return Warn(tr("Enter Some Txt First"));
 
     road.SetOverwrite(hidden.chkOverWrite != 0);
     QString hex, error;
@@ -297,24 +292,23 @@ void frmMain::Quelvane_Click() {
     SetWorkText(hex);
     ciphertextShown = true;  // until the work text changes
     hex.clear();
-    ws.MessageBox(
-        QStringLiteral("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "),
-        kTitle, MessageIcon::Information);
+    ws.MessageBox(tr("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "), kTitle,
+                  MessageIcon::Information);
 }
 
 void frmMain::DeQuelvane_Click() {
     const QString password = txtKey->text();
-    if (password.isEmpty()) return Warn(QStringLiteral("PassWord Not Set, Please Set Before Proceding"));
-    if (frmText1->isEmpty()) return Warn(QStringLiteral("Load HBfa File First Or Paste Hex File"));
+    if (password.isEmpty()) return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
+    if (frmText1->isEmpty()) return Warn(tr("Load HBfa File First Or Paste Hex File"));
 
     // Text that cannot be ciphertext says nothing about the password: it and
     // the work text stay (an unsaved generated password is not lost).
     const QString work = frmText1->toPlainText();
     if (!TextCipher::IsCiphertext(work))
         return Warn(
-            QStringLiteral("The work text is no Quelvane ciphertext: that is pairs of hex digits, 32 at least "
-                           "(blanks and line breaks between them do not count). Nothing was decrypted; the "
-                           "password and the work text are kept."));
+            tr("The work text is no Quelvane ciphertext: that is pairs of hex digits, 32 at least "
+               "(blanks and line breaks between them do not count). Nothing was decrypted; the "
+               "password and the work text are kept."));
 
     road.SetOverwrite(hidden.chkOverWrite != 0);
     TextCipher::Decryption decrypted;
@@ -329,7 +323,7 @@ void frmMain::DeQuelvane_Click() {
         txtKey->setText(QString());  // the hex text stays: it is the user's data
         return;
     }
-    ws.MessageBox(QStringLiteral("Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard "), kTitle,
+    ws.MessageBox(tr("Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard "), kTitle,
                   MessageIcon::Information);
 }
 
@@ -337,7 +331,7 @@ void frmMain::LoadFileAndDisplay(const TextCipher::Decryption& decrypted) {
     // The lines go straight to the work text: no second copy of the plaintext is kept.
     hidden.List1 = QStringList();
     if (decrypted.wrongPassword) {
-        ws.MessageBox(QStringLiteral(" Opps Wrong Password "), kTitle, MessageIcon::None);
+        ws.MessageBox(tr(" Opps Wrong Password "), kTitle, MessageIcon::None);
         hidden.WrongPassword = 1;
         return;
     }
@@ -347,13 +341,12 @@ void frmMain::LoadFileAndDisplay(const TextCipher::Decryption& decrypted) {
 // --- random password -------------------------------------------------------
 
 void frmMain::GenerateRandomPassWord_Click() {
-    const QString answer = ws.InputBox(QStringLiteral("PassWord Max 448 "), QStringLiteral("Generate Random PassWord"),
-                                       QStringLiteral("112"));
+    const QString answer = ws.InputBox(tr("PassWord Max 448 "), tr("Generate Random PassWord"), QStringLiteral("112"));
     if (answer.isEmpty()) return;
     const std::optional<double> number = ReadNumber(answer);
-    if (!number) return void(ws.MessageBox(QStringLiteral("Error Numbers Only "), kTitle, MessageIcon::Exclamation));
+    if (!number) return void(ws.MessageBox(tr("Error Numbers Only "), kTitle, MessageIcon::Exclamation));
     if (*number < 3 || *number > kPasswordMax)
-        return void(ws.MessageBox(QStringLiteral("Min 3 Max 448"), kTitle, MessageIcon::Information));
+        return void(ws.MessageBox(tr("Min 3 Max 448"), kTitle, MessageIcon::Information));
 
     txtKey->setText(QString());
     hidden.Text1.clear();
@@ -388,32 +381,30 @@ void frmMain::CopyTexBoxToClipboard_Click() {
     const QString text = WorkText();
     const bool secret = !ciphertextShown;
     const bool copied = secret ? ws.SetSecretClipboardText(text) : ws.SetClipboardText(text);
-    if (!copied) return Warn(QStringLiteral("The clipboard did not take the text; nothing was copied."));
+    if (!copied) return Warn(tr("The clipboard did not take the text; nothing was copied."));
     if (secret)
         clipboardExpiry.start();
     else
         clipboardExpiry.stop();
-    ws.MessageBox(QStringLiteral(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
+    ws.MessageBox(tr(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
                   MessageIcon::Information);
 }
 
 // --- file commands -----------------------------------------------------------
 
 void frmMain::SavePassWord_Click() {
-    SaveFile({true, QStringLiteral("Enter PassWord First"), QStringLiteral("Save Quelvane PassWord"),
-              QStringLiteral("*.QvP"), QStringLiteral("QvP"), QStringLiteral(".QvP"),
-              QStringLiteral("PassWord Saved As ")});
+    SaveFile({true, tr("Enter PassWord First"), tr("Save Quelvane PassWord"), QStringLiteral("*.QvP"),
+              QStringLiteral("QvP"), QStringLiteral(".QvP"), tr("PassWord Saved As ")});
 }
 
 void frmMain::SaveTexFile_Click() {
-    SaveFile({false, QStringLiteral("Enter Some TxT First"), QStringLiteral("Save TxT File"), QStringLiteral("*.TxT"),
-              QStringLiteral("TxT"), QStringLiteral(".TxT"), QStringLiteral("Your TxT File Saved As ")});
+    SaveFile({false, tr("Enter Some TxT First"), tr("Save TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"),
+              QStringLiteral(".TxT"), tr("Your TxT File Saved As ")});
 }
 
 void frmMain::SaveQuelvane_Click() {
-    SaveFile({false, QStringLiteral("Enter Some Txt First"), QStringLiteral("Save Hex QvH File"),
-              QStringLiteral("*.QvH"), QStringLiteral("QvH"), QStringLiteral(".QvH"),
-              QStringLiteral("Your Quelvane Saved As ")});
+    SaveFile({false, tr("Enter Some Txt First"), tr("Save Hex QvH File"), QStringLiteral("*.QvH"),
+              QStringLiteral("QvH"), QStringLiteral(".QvH"), tr("Your Quelvane Saved As ")});
 }
 
 // The one save procedure of the three save commands.
@@ -427,8 +418,7 @@ void frmMain::SaveFile(const SaveValues& v) {
     QByteArray bytes;
     qsizetype bad = 0;
     if (v.password && !MarkedBytes(source, false, bytes, &bad))
-        return Warn(KeyFaultMessage(KeyFault::LoneSurrogate, CharacterNumber(source, bad),
-                                    QStringLiteral("it cannot be saved")));
+        return Warn(KeyFaultMessage(KeyFault::LoneSurrogate, CharacterNumber(source, bad), tr("it cannot be saved")));
     if (!v.password) bytes = EncodeTextFile(source);
 
     const std::optional<QString> chosen =
@@ -443,7 +433,7 @@ void frmMain::SaveFile(const SaveValues& v) {
     hidden.txtDestination = path;
 
     const bool exists = RegularFileExists(path);
-    if (exists && ws.MessageBox(QStringLiteral("Output File Already Exist. Do you want To OVERWRITE It?"), kCaption,
+    if (exists && ws.MessageBox(tr("Output File Already Exist. Do you want To OVERWRITE It?"), kCaption,
                                 MessageIcon::Exclamation, MessageButtons::YesNo) != MessageAnswer::Yes)
         return WipeBytes(bytes);
 
@@ -462,7 +452,7 @@ std::optional<QString> frmMain::AskFileToLoad(const QString& title, const QStrin
 
 void frmMain::LoadPassWord_Click() {
     const std::optional<QString> path =
-        AskFileToLoad(QStringLiteral("Load Quelvane PassWord"), QStringLiteral("*.QvP"), QStringLiteral("QvP"));
+        AskFileToLoad(tr("Load Quelvane PassWord"), QStringLiteral("*.QvP"), QStringLiteral("QvP"));
     if (path) LoadPassWordFrom(*path);
 }
 
@@ -470,25 +460,26 @@ void frmMain::LoadPassWordFrom(const QString& path, Asked asked) {
     QString password, error;
     qsizetype length = 0;
     if (!LoadPasswordFile(path, password, &length, &error))
-        return Warn(error + QStringLiteral(". The password was not changed."));
+        return Warn(tr("%1. The password was not changed.").arg(error));
 
     const QString before = txtKey->text();
     txtKey->setText(password);
     if (txtKey->text() != password) {
         txtKey->setText(before);
-        return Warn(QStringLiteral("The password box cannot take the characters of %1. The password was not changed.")
+        return Warn(tr("The password box cannot take the characters of %1. The password was not changed.")
                         .arg(ShownName(path)));
     }
     hidden.txtSource = path;
     if (length > kPasswordMax)
-        Warn(QStringLiteral("%1 holds %2 characters; the password box keeps the first 448.")
+        Warn(tr("%1 holds %2 characters; the password box keeps the first 448.")
                  .arg(ShownName(path), QString::number(length)));
-    if (asked == Asked::ByCommand) Warn(QStringLiteral("PassWord Loaded From \r\n") + ShownName(hidden.txtSource));
+    if (asked == Asked::ByCommand)
+        Warn(tr("PassWord Loaded From ") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadTexFile_Click() {
     const std::optional<QString> path =
-        AskFileToLoad(QStringLiteral("Load TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"));
+        AskFileToLoad(tr("Load TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"));
     if (path) LoadTexFileFrom(*path);
 }
 
@@ -499,34 +490,35 @@ void frmMain::LoadTexFileFrom(const QString& path, Asked asked) {
     hidden.List1 = QStringList();  // no second copy of the text
     SetWorkText(text);
     if (asked == Asked::ByCommand)
-        Warn(QStringLiteral("Your TxT File Is Loaded From\r\n") + ShownName(hidden.txtSource));
+        Warn(tr("Your TxT File Is Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadQuelvane_Click() {
-    if (txtKey->text().isEmpty()) return Warn(kNoPassword);
+    if (txtKey->text().isEmpty()) return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
     const std::optional<QString> path =
-        AskFileToLoad(QStringLiteral("Load Hex QvH File"), QStringLiteral("*.QvH"), QStringLiteral("QvH"));
+        AskFileToLoad(tr("Load Hex QvH File"), QStringLiteral("*.QvH"), QStringLiteral("QvH"));
     if (path) LoadQuelvaneFrom(*path);
 }
 
 void frmMain::LoadQuelvaneFrom(const QString& path, Asked asked) {
     // Asked again: the password may have been cleared while the dialog was
     // open. A window opened with the file has none yet; it is asked for next.
-    if (asked == Asked::ByCommand && txtKey->text().isEmpty()) return Warn(kNoPassword);
+    if (asked == Asked::ByCommand && txtKey->text().isEmpty())
+        return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
     QString hex, error;
     if (!LoadHexFile(path, hex, &error)) return Warn(error);
     hidden.txtSource = path;
     hidden.List1.clear();
     SetWorkText(hex);
     if (asked == Asked::AtStart) return txtKey->setFocus();
-    Warn(QStringLiteral("Your Hex Quelvane Loaded From\r\n") + ShownName(hidden.txtSource));
+    Warn(tr("Your Hex Quelvane Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
 }
 
 void frmMain::LoadStartFiles(const QStringList& paths) {
     for (const QString& path : paths) {
         if (!LoadBySuffix(path, Asked::AtStart))
-            Warn(QStringLiteral("%1 is not a file Quelvane opens: it opens .QvH (hex), .TxT (text) and .QvP "
-                                "(password) files. Nothing was loaded from it.")
+            Warn(tr("%1 is not a file Quelvane opens: it opens .QvH (hex), .TxT (text) and .QvP "
+                    "(password) files. Nothing was loaded from it.")
                      .arg(ShownName(path)));
     }
 }
@@ -548,18 +540,18 @@ bool frmMain::LoadBySuffix(const QString& path, Asked asked) {
 
 bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
     if (urls.size() != 1) {
-        Warn(QStringLiteral("Drop one file at a time: a .QvH, .TxT or .QvP file. Nothing was loaded."));
+        Warn(tr("Drop one file at a time: a .QvH, .TxT or .QvP file. Nothing was loaded."));
         return false;
     }
     if (!urls[0].isLocalFile()) {
-        Warn(QStringLiteral("%1 is not a file on this computer. Nothing was loaded.")
+        Warn(tr("%1 is not a file on this computer. Nothing was loaded.")
                  .arg(ShownName(urls[0].toDisplayString(QUrl::PreferLocalFile))));
         return false;
     }
     const QString path = urls[0].toLocalFile();
     if (LoadBySuffix(path, Asked::ByCommand)) return true;
-    Warn(QStringLiteral("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
-                        "file. Nothing was loaded.")
+    Warn(tr("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
+            "file. Nothing was loaded.")
              .arg(ShownName(path)));
     return false;
 }

@@ -12,6 +12,7 @@
 #include "app/frmMain.h"
 #include "core/Platform.h"
 #include "core/TemporaryFolder.h"
+#include "core/Translations.h"
 
 int main(int argc, char** argv) {
     // Before anything holds a secret: no core file, no attaching.
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
         break;
     }
     QApplication app(qtArgc, argv);
+    quelvane::InstallTranslations();
     QApplication::setOrganizationName(QStringLiteral("Quelvane"));
     QApplication::setApplicationName(QStringLiteral("Quelvane"));
     QApplication::setApplicationVersion(QStringLiteral(QUELVANE_VERSION));
@@ -43,15 +45,21 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // as Qt's own: -style
     parser.setApplicationDescription(
-        QStringLiteral("Encrypts a text with a password into hex ciphertext and back. Each FILE is loaded in "
-                       "order: .QvH as hex text, .TxT as text, .QvP as the password."));
+        QCoreApplication::translate("main",
+                                    "Encrypts a text with a password into hex ciphertext and back. Each FILE "
+                                    "is loaded in order: .QvH as hex text, .TxT as text, .QvP as the "
+                                    "password."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A .QvH, .TxT or .QvP file to load."),
-                                 QStringLiteral("[FILE...] [-- FILE...]"));
+    parser.addPositionalArgument(QCoreApplication::translate("main", "FILE"),
+                                 QCoreApplication::translate("main", "A .QvH, .TxT or .QvP file to load."),
+                                 QCoreApplication::translate("main", "[FILE...] [-- FILE...]"));
     if (!parser.parse(QApplication::arguments())) {
-        std::fprintf(stderr, "quelvane: %s\nTry 'quelvane --help' for more information.\n",
-                     qPrintable(parser.errorText()));
+        const QString message = QCoreApplication::translate("main",
+                                                            "quelvane: %1\nTry 'quelvane --help' for more "
+                                                            "information.\n")
+                                    .arg(parser.errorText());
+        std::fputs(message.toLocal8Bit().constData(), stderr);
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);

@@ -2,6 +2,7 @@
 // The real file dialog: Qt's own widget dialog rather than the desktop's, so
 // it looks and behaves the same everywhere, headless sessions included.
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -15,8 +16,6 @@
 namespace quelvane {
 
 namespace {
-
-const QString kAllFiles = QStringLiteral("All Files (*)");
 
 // A typed pattern ("*.txt", "notes?.TxT") narrows the list, as in the
 // platform's own dialogs, and shows in "Files of type"; it is no file name.
@@ -78,7 +77,7 @@ std::optional<QString> RunQtFileDialog(const FileDialogRequest& request) {
         const QString name = request.filterName.isEmpty() ? request.filterPattern : request.filterName;
         dialog.setNameFilter(name + QStringLiteral(" (") + request.filterPattern + u')');
     } else {
-        dialog.setNameFilter(kAllFiles);
+        dialog.setNameFilter(QCoreApplication::translate("quelvane::FileDialog", "All Files (*)"));
     }
     SizeForDetails(dialog);
 
