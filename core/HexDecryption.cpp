@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "core/HexDecryption.h"
 
-#include <cstdint>
 #include <cstring>
-#include <vector>
+#include <utility>
 
 #include "cipher/HexText.h"
 #include "cipher/SecureWipe.h"
-#include "cipher/clsBlowfish.h"
 #include "core/FieldReader.h"
 #include "core/Payload.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
-#include "core/TextCipher.h"
+#include "core/StreamCipher.h"
 
 namespace quelvane {
 
@@ -165,26 +163,20 @@ bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecry
     const KeyFault fault = PasswordKey(password, key, &detail);
     if (fault != KeyFault::None)
         return Fail(error, KeyFaultMessage(fault, detail, QStringLiteral("no text can have been encrypted with it")));
-    if (key.empty()) return Fail(error, QStringLiteral("The password is empty."));
-
-    std::vector<std::uint8_t> data;
-    {
-        const std::string cipherText = hextext::Decode(hexText);
-        data.assign(cipherText.begin(), cipherText.end());
-    }
-    const auto cipherSize = static_cast<qint64>(data.size());
-    {
-        clsBlowfish cipher;  // fresh tables for every decryption, as the window's
-        cipher.DecryptByte(data, key);
-    }
+    // The command line's stream over the text in memory, read as hex text.
+    MemorySink text;
+    HexDecryptionResult judged;
+    HexDecryptionOptions options;
+    options.fileRules = false;
+    const bool decrypted = DecryptHex(MemorySource(QByteArrayView(hexText.data(), qsizetype(hexText.size()))), key,
+                                      options, &text, judged, error);
     SecureWipe(key);
-    const QByteArrayView plain(data.data(), static_cast<qsizetype>(data.size()));
-    if (TextCipher::IsWholeText(cipherSize, plain))
-        result.text = plain.chopped(3).toByteArray();
-    else
-        result.wrongPassword = true;
-    SecureWipe(data);
     ScrubStack();
+    if (!decrypted) return false;
+    if (judged.wrongPassword)
+        result.wrongPassword = true;
+    else
+        std::swap(result.text, text.bytes);
     return true;
 }
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// "&DeQuelvane" on a hex file held as bytes, in memory: the same pair rule, a
-// fresh clsBlowfish and TextCipher::IsWholeText as the one frame-and-marker
-// test, but no temporary file and no work text in between, so the text comes
-// back as exactly the bytes that were encrypted before the marker.
+// "&DeQuelvane" on a hex file held as bytes, in memory: the same pair rule
+// and frame-and-marker test as the window's, by the command line's stream
+// (core/StreamCipher.h), but no temporary file and no work text in between,
+// so the text comes back as exactly the bytes that were encrypted before the
+// marker. Also the hex file's reading a piece at a time, for that stream.
 #include <QByteArray>
 #include <QString>
 #include <string>
