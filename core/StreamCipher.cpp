@@ -565,6 +565,21 @@ private:
 
 }  // namespace
 
+bool IsBlankHexFile(const ByteSource& in, bool& blank, QString* error) {
+    // Any character but those gives a byte, so the first piece mostly tells.
+    HexFileDecoder decoder;
+    Buffer hex(64 * 1024), bytes(32 * 1024 + 8);
+    int code = -1;
+    blank = true;
+    ReadPieces(in, 0, in.Size(), hex, false, &code, [&](QByteArrayView piece) {
+        blank = decoder.Put(piece, bytes.data()) == 0;
+        return blank;
+    });
+    if (code >= 0) return Fail(error, ReadFailure(code));
+    blank = blank && decoder.Finish(bytes.data()) == 0;
+    return true;
+}
+
 bool DecryptHex(const ByteSource& in, std::string_view key, const HexDecryptionOptions& options, FileSink* out,
                 HexDecryptionResult& result, QString* error, const StreamPieces& pieces) {
     result = HexDecryptionResult();
