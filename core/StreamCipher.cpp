@@ -20,6 +20,7 @@
 #include "core/HexDecryption.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
+#include "core/TextCipher.h"
 
 namespace quelvane {
 
@@ -344,8 +345,8 @@ bool EncryptToHex(const ByteSource& in, const TextFileLayout* text, std::string_
 namespace {
 
 // The decrypted frame in order, a piece at a time: the size descriptor, the
-// payload (its text to out), the end marker; then the frame-and-marker test
-// of TextCipher::IsWholeText. Gives up early where the frame cannot be a
+// payload (its text to out), the end marker; then the road's frame-and-marker
+// test, TextCipher::IsWholeText. Gives up early where the frame cannot be a
 // text's.
 class FrameCheck {
 public:
@@ -371,16 +372,18 @@ public:
         if (from < to && !Text(p + (from - at), to - from)) return false;
         from = std::max(at, textEnd);
         to = std::min(end, qint64(kFrameHeader) + size);
-        for (qint64 i = from; i < to; ++i, ++marker)
+        for (qint64 i = from; i < to; ++i) {
+            tail[marker++] = static_cast<char>(p[i - at]);
             if (p[i - at] != static_cast<std::uint8_t>(kMarker[i - textEnd])) return Wrong();
+        }
         return true;
     }
 
     // The test once the whole ciphertext (T bytes) went through. False when out failed.
     bool Finish(qint64 T, HexDecryptionResult& result) {
+        // As DecryptByte cuts: whole blocks, a frame's head at least.
         result.wrongPassword = wrong || T % 8 != 0 || T < qint64(kFrameHeader) || size < 0 ||
-                               !clsBlowfish::SizeDescriptorFits(static_cast<std::size_t>(T), size) ||
-                               marker != kMarker.size();
+                               !TextCipher::IsWholeText(T, size, QByteArrayView(tail, marker));
         if (!options.text) return true;
         result.nul = nul;
         result.utf8 = headSize == 3 && QByteArrayView(head, 3) == kUtf8Mark && validator.Valid();
@@ -439,7 +442,8 @@ private:
     const qint64 bound;
     std::uint8_t header[kFrameHeader] = {};
     qint64 size = -1;  // the size descriptor, once read
-    qint64 marker = 0;  // bytes of the end marker found
+    char tail[3] = {};  // where the end marker should be
+    qsizetype marker = 0;  // bytes of it found
     bool wrong = false, outFailed = false;
     // A text's.
     qint64 seen = 0;
