@@ -125,6 +125,8 @@ private:
                                                  "encrypts any file's bytes as they are")));
             return kFailed;
         }
+        if (!FitsAFrame(args.binary || whole ? source->Size() : layout.payloadSize, &error))
+            return Report(WithName(name, error)), kFailed;
         if (const int status = AskPassword()) return status;
         std::string key;
         const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });

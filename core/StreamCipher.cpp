@@ -299,16 +299,23 @@ private:
 
 }  // namespace
 
+bool FitsAFrame(qint64 payloadSize, QString* error) {
+    try {
+        (void)clsBlowfish::FrameSize(static_cast<std::size_t>(payloadSize + kMarker.size()));
+        return true;
+    } catch (const std::length_error&) {
+        return Fail(error, QStringLiteral("the input is too large: a text of at most 2 GiB less 23 bytes can be "
+                                          "encrypted (%1 bytes)")
+                               .arg(payloadSize));
+    }
+}
+
 bool EncryptToHex(const ByteSource& in, const TextFileLayout* text, std::string_view key, FileSink& out, QString* error,
                   const StreamPieces& pieces) {
     if (key.empty()) return Fail(error, QStringLiteral("The password is empty."));
     const qint64 payload = (text ? text->payloadSize : in.Size()) + kMarker.size();
-    std::size_t frameSize = 0;
-    try {
-        frameSize = clsBlowfish::FrameSize(static_cast<std::size_t>(payload));
-    } catch (const std::length_error&) {
-        return Fail(error, QStringLiteral("the input is too large: a frame holds at most 2 GiB less 20 bytes"));
-    }
+    if (!FitsAFrame(payload - kMarker.size(), error)) return false;
+    const std::size_t frameSize = clsBlowfish::FrameSize(static_cast<std::size_t>(payload));
     clsBlowfish cipher;
     clsBlowfish::FrameEncryptor encryptor(cipher, key);
     const std::size_t piece = std::max<std::size_t>(16, static_cast<std::size_t>(pieces.plain) / 8 * 8);

@@ -72,6 +72,10 @@ struct StreamPieces {
 // scanned by two threads at once. False with *error when in cannot be read.
 bool ScanTextFile(const ByteSource& in, TextFileLayout& layout, QString* error, const StreamPieces& pieces = {});
 
+// Whether a payload of this many bytes, with the end marker, fits a frame
+// (its size is a signed 32-bit word); else *error says so.
+bool FitsAFrame(qint64 payloadSize, QString* error);
+
 // Encrypts into hex text at out, as "&Quelvane" encrypts a text of this
 // payload: a text file's (text: its layout, not Whole) or in's bytes as they
 // are (text null), then the end marker. key is the password's bytes. False

@@ -713,6 +713,12 @@ class Streams(Case):
                 self.failure("decrypt", "--password-file", key, "--output", "out.TxT", "bad.QvH", message=message)
                 self.assertEqual(sorted(os.listdir(self.dir)), sorted(before + ["bad.QvH"]))
 
+    def test_a_file_too_large_for_a_frame_is_refused_before_the_password(self):
+        with open(self.path("huge.bin"), "wb") as f:
+            f.truncate(2**31 - 22)  # sparse: a payload and its end marker one byte past what a frame describes
+        self.failure("encrypt", "--binary", "--output", "huge.QvH", "huge.bin", message="the input is too large")
+        self.assertFalse(os.path.exists(self.path("huge.QvH")))
+
     def test_standard_input_is_kept_privately_and_a_signal_removes_it(self):
         runtime = os.path.join(self.dir, "runtime")
         os.mkdir(runtime, 0o700)
