@@ -12,9 +12,9 @@ derivation is counted.
 Aims: encrypt in at most the time OpenSSL takes, decrypt in at most half of
 it, and at most 64 MiB of peak memory (ru_maxrss from os.wait4) at every size.
 
-Files go to FOLDER, by default /dev/shm when it has room for the largest size
-(about 6.5 times it: the text, both ciphertexts and one output at a time),
-else the temporary folder. Outputs are removed as soon as they are timed.
+Files go to FOLDER, by default the temporary folder when it has room for the
+largest size (about 6.5 times it: the text, both ciphertexts and one output
+at a time), else /dev/shm. Outputs are removed as soon as they are timed.
 Each command is started and timed by a bare interpreter of a few MiB (see
 STARTER), whose size is the least peak any command can show; the benchmark
 prints it. With --road it also times the window's road as a plain program
@@ -116,10 +116,25 @@ def remove(*paths):
             os.remove(p)
 
 
+def file_system(path):
+    """The type of the file system path is on (Linux), or "?"."""
+    best, kind = "", "?"
+    try:
+        with open("/proc/mounts") as f:
+            for line in f:
+                fields = line.split()
+                if len(fields) > 2 and os.path.realpath(path).startswith(fields[1]) and len(fields[1]) > len(best):
+                    best, kind = fields[1], fields[2]
+    except OSError:
+        pass
+    return kind
+
+
 def default_dir(largest):
-    shm = "/dev/shm"
-    if os.path.isdir(shm) and os.access(shm, os.W_OK) and shutil.disk_usage(shm).free > 6.5 * largest:
-        return shm
+    """The temporary folder when it has room, else /dev/shm (memory) when that has."""
+    for folder in (tempfile.gettempdir(), "/dev/shm"):
+        if os.path.isdir(folder) and os.access(folder, os.W_OK) and shutil.disk_usage(folder).free > 6.5 * largest:
+            return folder
     return None
 
 
@@ -180,7 +195,7 @@ def bench_size(opts, cli, work, mib):
     remove(path("plain.txt"), path("plain.b64"), path("plain.QvH"))
 
     median = {name: statistics.median(t) for name, t in times.items()}
-    print(f"\n{mib:g} MiB text, {opts.runs} interleaved runs, file to file in {work}")
+    print(f"\n{mib:g} MiB text, {opts.runs} interleaved runs, file to file in {work} ({file_system(work)})")
     print("  load average (1, 5, 15 min) before: {:.2f} {:.2f} {:.2f}, after: {:.2f} {:.2f} {:.2f}".format(
         *load[0], *load[1]))
     if None not in pressure:
@@ -209,8 +224,8 @@ def main():
     parser.add_argument("--cli", required=True, help="the quelvane-cli program")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--mib", type=float, nargs="+", default=[100, 1024], help="text sizes, in MiB")
-    parser.add_argument("--dir", help="where the files go (default: /dev/shm when it has room, else a temporary "
-                                      "folder)")
+    parser.add_argument("--dir", help="where the files go (default: the temporary folder when it has room, else "
+                                      "/dev/shm)")
     parser.add_argument("--road", help="road_helper from the tests, to time the window's road as well")
     parser.add_argument("--check", action="store_true", help="only check that every step runs (exit 0)")
     opts = parser.parse_args()
