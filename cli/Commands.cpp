@@ -114,8 +114,10 @@ private:
         MemorySink file, payload;
         if (whole) {
             file.bytes.resize(source->Size());
+            errno = 0;
             if (!source->Read(0, file.bytes.data(), file.bytes.size())) {
-                Report(WithName(name, QStringLiteral("the input cannot be read: %1").arg(qt_error_string(errno))));
+                Report(WithName(name, errno ? QStringLiteral("the input cannot be read: %1").arg(qt_error_string(errno))
+                                            : QStringLiteral("the input changed while it was read")));
                 return kFailed;
             }
             layout.nul = TextFileHoldsNul(file.bytes);
@@ -175,31 +177,23 @@ private:
         options.text = !args.binary;
         HexDecryptionResult result;
         QString failure;
-        // A text read as UTF-8 that turns out to be none is read again as byte text.
-        const auto done = [&] { return !result.wrongPassword && !result.nul && result.readAsUtf8 == result.utf8; };
-        bool decrypted = true, written = true;
+        bool decrypted = true, written = true, misread = false;
+        const auto produce = [&](FileSink& out) {
+            decrypted = DecryptHex(source, key, options, &out, result, &failure);
+            misread = decrypted && result.readAsUtf8 != result.utf8;
+            return decrypted && !result.wrongPassword && !result.nul && !misread;
+        };
         if (target.isEmpty()) {
+            // Standard output keeps what it is given: judged whole first.
             decrypted = DecryptHex(source, key, options, nullptr, result, &failure);
             options.utf8 = result.utf8;
-            if (decrypted && !result.wrongPassword && !result.nul)
-                written = WriteOut(
-                    target,
-                    [&](FileSink& out) {
-                        decrypted = DecryptHex(source, key, options, &out, result, &failure);
-                        return decrypted && done();
-                    },
-                    &error);
-        } else {
-            for (int reading = 0; reading < 2; ++reading) {
-                written = WriteOut(
-                    target,
-                    [&](FileSink& out) {
-                        decrypted = DecryptHex(source, key, options, &out, result, &failure);
-                        return decrypted && done();
-                    },
-                    &error);
-                if (!decrypted || written || result.wrongPassword || result.nul) break;
+        }
+        if (decrypted && !result.wrongPassword && !result.nul) {
+            written = WriteOut(target, produce, &error);
+            // A text read as UTF-8 that turns out to be none is read again as byte text.
+            if (!written && misread && !result.wrongPassword && !result.nul) {
                 options.utf8 = result.utf8;
+                written = WriteOut(target, produce, &error);
             }
         }
         if (!failure.isEmpty()) return Report(WithName(name, failure)), kFailed;
