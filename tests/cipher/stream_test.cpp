@@ -120,17 +120,4 @@ TEST(Stream, MakesWhatEncryptByteMakes) {
     }
 }
 
-TEST(Stream, FrameSizeAndTheRandomWords) {
-    for (const auto& [N, T] :
-         {std::pair<std::size_t, std::size_t>{0, 16}, {3, 16}, {4, 16}, {5, 24}, {12, 24}, {13, 32}})
-        EXPECT_EQ(clsBlowfish::FrameSize(N), T) << N;
-    EXPECT_THROW((void)clsBlowfish::FrameSize(std::size_t{1} << 31), std::length_error);
-    std::uint8_t a[12], b[12];
-    clsBlowfish::FrameEncryptor::Header(a, 7);
-    clsBlowfish::FrameEncryptor::Header(b, 7);
-    EXPECT_NE(std::vector<std::uint8_t>(a, a + 8), std::vector<std::uint8_t>(b, b + 8));
-    EXPECT_EQ(clsBlowfish::SizeDescriptor(a), 7);
-    EXPECT_EQ(a[3] & 0x80, 0);  // 31 bits each, as EncryptByte draws them
-}
-
 }  // namespace

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The command line's streams against the window's road, in pieces small
 // enough that every text crosses many of them: what the stream encrypts the
-// road decrypts, what the road encrypts the stream decrypts, and a wrong
-// password, damage, a failing input or output are told as the road tells them.
+// road decrypts, what the road encrypts the stream decrypts, and a failing
+// input or output is told. (Damage and wrong passwords: hexdecryption_test
+// against the road, cli_test on long ciphertexts.)
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -59,12 +60,6 @@ Decrypted Decrypt(const QByteArray& hex, HexDecryptionOptions options, const std
     return d;
 }
 
-HexDecryptionOptions Text(bool text) {
-    HexDecryptionOptions options;
-    options.text = text;
-    return options;
-}
-
 QByteArray RandomBytes(qsizetype size, std::mt19937& random, QByteArrayView alphabet = {}) {
     QByteArray bytes(size, Qt::Uninitialized);
     for (char& b : bytes) b = alphabet.isEmpty() ? char(random()) : alphabet[random() % alphabet.size()];
@@ -109,77 +104,14 @@ TEST(RoadStream, DecryptsWhatTheRoadEncrypted) {
         ASSERT_TRUE(road.Encrypt(kPassword, text, hex, nullptr));
         hex.insert(qsizetype(random() % hex.size()), "\r\n  ");  // read as the hex load reads
         MemorySink payload;
-        const Decrypted bytes = Decrypt(hex, Text(false)), utf8 = Decrypt(hex, Text(true));
+        const Decrypted bytes = Decrypt(hex, {.text = false, .utf8 = {}}),
+                        utf8 = Decrypt(hex, {.text = true, .utf8 = {}});
         ASSERT_FALSE(bytes.result.wrongPassword);
         ASSERT_FALSE(utf8.result.wrongPassword);
         ASSERT_TRUE(PutUtf8TextOfPayload(bytes.out, payload));
         EXPECT_EQ(utf8.out, payload.bytes) << size;
         EXPECT_EQ(QString::fromUtf8(utf8.out), text) << size;
         EXPECT_EQ(utf8.result.readAsUtf8, utf8.result.utf8);
-    }
-}
-
-// The frame's head, its end marker, its length and its digits: each damage
-// is a wrong password for the stream as for the road, in any piece size.
-TEST(RoadStream, JudgesAWrongPasswordAndDamageAsTheRoad) {
-    TextCipher road;
-    QByteArray good;
-    ASSERT_TRUE(road.Encrypt(kPassword, QStringLiteral("a text of a few blocks\nand lines"), good, nullptr));
-    const auto flip = [&](qsizetype at) { return QByteArray(good).replace(at, 1, good[at] == '0' ? "1" : "0"); };
-    const struct {
-        const char* name;
-        QByteArray hex;
-        std::string key;
-    } cases[] = {
-        {"right", good, kKey},
-        {"wrong password", good, "p\xE4ss Word"},
-        {"size descriptor", flip(20), kKey},
-        {"end marker", flip(good.size() - 5), kKey},
-        {"a block short", good.chopped(16), kKey},
-        {"a digit short", good.chopped(1), kKey},
-        {"a block more", good + "0123456789ABCDEF", kKey},
-        {"a letter", QByteArray(good).insert(20, 'G'), kKey},
-    };
-    for (const auto& c : cases) {
-        TextCipher::Decryption byRoad;
-        ASSERT_TRUE(road.Decrypt(QString::fromLatin1(c.key.c_str()), QString::fromLatin1(c.hex), byRoad, nullptr));
-        for (const StreamPieces& pieces : {kSmall, StreamPieces{}}) {
-            const Decrypted stream = Decrypt(c.hex, Text(true), c.key, pieces);
-            EXPECT_EQ(stream.result.wrongPassword, byRoad.wrongPassword) << c.name;
-            if (!byRoad.wrongPassword) {
-                EXPECT_EQ(QString::fromUtf8(stream.out), byRoad.text) << c.name;
-            }
-        }
-    }
-}
-
-// A text's NUL and a guess of UTF-8 that the rest belies are told, so the
-// caller refuses the one and reads the other again as byte text.
-TEST(RoadStream, TellsANulAndAMisreadText) {
-    const struct {
-        QByteArray payload;
-        bool nul, utf8, guessed;
-    } cases[] = {
-        {"plain", false, false, false},
-        {QByteArray("a\0b", 3), true, false, false},
-        {"\xEF\xBB\xBF\xC3\xA9", false, true, true},
-        {"\xEF\xBB\xBF\xE9", false, false, true},  // byte text starting with the mark's letters
-        {"\xEF\xBB", false, false, false},
-    };
-    for (const auto& c : cases) {
-        const QByteArray hex = Encrypt(c.payload, false);
-        const Decrypted d = Decrypt(hex, Text(true));
-        EXPECT_FALSE(d.result.wrongPassword);
-        EXPECT_EQ(d.result.nul, c.nul) << c.payload.toHex().toStdString();
-        EXPECT_EQ(d.result.utf8, c.utf8) << c.payload.toHex().toStdString();
-        EXPECT_EQ(d.result.readAsUtf8, c.guessed) << c.payload.toHex().toStdString();
-        HexDecryptionOptions again = Text(true);
-        again.utf8 = c.utf8;
-        MemorySink expected;
-        ASSERT_TRUE(PutUtf8TextOfPayload(c.payload, expected));
-        if (!c.nul) {
-            EXPECT_EQ(Decrypt(hex, again).out, expected.bytes) << c.payload.toHex().toStdString();
-        }
     }
 }
 
@@ -209,13 +141,13 @@ TEST(RoadStream, AFailingInputOrOutputIsTold) {
     EXPECT_EQ(error, QStringLiteral("the input cannot be read: ") + qt_error_string(EIO));
     EXPECT_FALSE(EncryptToHex(in, nullptr, kKey, out, &error, kSmall));
     EXPECT_TRUE(error.startsWith(QStringLiteral("the input cannot be read")));
-    EXPECT_FALSE(DecryptHex(hexIn, kKey, Text(false), &out, result, &error, kSmall));
+    EXPECT_FALSE(DecryptHex(hexIn, kKey, {}, &out, result, &error, kSmall));
     EXPECT_TRUE(error.startsWith(QStringLiteral("the input cannot be read")));
 
     FailingSink failing;
     EXPECT_FALSE(EncryptToHex(MemorySource(file), nullptr, kKey, failing, &error, kSmall));
     EXPECT_TRUE(error.isEmpty());
-    EXPECT_FALSE(DecryptHex(MemorySource(hex), kKey, Text(false), &failing, result, &error, kSmall));
+    EXPECT_FALSE(DecryptHex(MemorySource(hex), kKey, {}, &failing, result, &error, kSmall));
     EXPECT_TRUE(error.isEmpty());
     // A text file that is not what its scan found (it changed meanwhile).
     layout.form = TextFileLayout::Form::ByteText;
