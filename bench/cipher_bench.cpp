@@ -87,6 +87,41 @@ void BM_DecryptByte(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSize));
 }
 
+// The command line's pieces: 256 KiB runs of whole blocks, chained.
+constexpr std::size_t kPiece = 256 * 1024;
+
+void BM_FrameEncryptor(benchmark::State& state) {
+    clsBlowfish c;
+    c.Key(kKey);
+    Bytes data(kSize);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::copy(Plain().begin(), Plain().end(), data.begin());
+        state.ResumeTiming();
+        clsBlowfish::FrameEncryptor encryptor(c);
+        for (std::size_t at = 0; at < kSize; at += kPiece) encryptor.Encrypt(data.data() + at, kPiece);
+        benchmark::DoNotOptimize(data.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSize));
+}
+
+void BM_ChainDecryptor(benchmark::State& state) {
+    clsBlowfish c;
+    c.Key(kKey);
+    Bytes data(kSize);
+    const clsBlowfish::ChainDecryptor decryptor(c);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::copy(Cipher().begin(), Cipher().end(), data.begin());
+        state.ResumeTiming();
+        // Backwards, so each piece's previous block is still ciphertext.
+        for (std::size_t at = kSize; at > 0; at -= kPiece)
+            decryptor.Decrypt(data.data() + at - kPiece, kPiece, at > kPiece ? data.data() + at - kPiece - 8 : nullptr);
+        benchmark::DoNotOptimize(data.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSize));
+}
+
 void OpenSslCbc(benchmark::State& state, const Bytes& in, int direction) {
     BF_KEY key;
     BF_set_key(&key, static_cast<int>(kKey.size()), reinterpret_cast<const unsigned char*>(kKey.data()));
@@ -201,6 +236,8 @@ void BM_DecryptFile(benchmark::State& state) { FileBench(state, false); }
 
 BENCHMARK(BM_EncryptByte)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenSSL_Encrypt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameEncryptor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChainDecryptor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecryptByte)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenSSL_Decrypt)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HexEncode)->Unit(benchmark::kMillisecond);
@@ -301,6 +338,8 @@ int main(int argc, char** argv) {
     std::printf("Compiled with: %s\n", QUELVANE_BENCH_BUILD);
     PrintRatio(reporter, "EncryptByte / OpenSSL encrypt", "BM_EncryptByte", "BM_OpenSSL_Encrypt", 1.0);
     PrintRatio(reporter, "DecryptByte / OpenSSL decrypt", "BM_DecryptByte", "BM_OpenSSL_Decrypt", 2.5);
+    PrintRatio(reporter, "FrameEncryptor / OpenSSL encrypt", "BM_FrameEncryptor", "BM_OpenSSL_Encrypt", 1.0);
+    PrintRatio(reporter, "ChainDecryptor / OpenSSL decrypt", "BM_ChainDecryptor", "BM_OpenSSL_Decrypt", 2.5);
     PrintRate(reporter, "hex EncodeTo (into a ready buffer)", "BM_HexEncodeTo", 1.0);
     PrintRate(reporter, "hex Encode (returns a new string)", "BM_HexEncode", 1.0);
     PrintRate(reporter, "  a new 32 MiB string by itself", "BM_NewString32MiB", 0);

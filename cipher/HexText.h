@@ -64,11 +64,18 @@ inline bool DecodeChunk(const Ch* p, char* out) noexcept {
     return true;
 }
 
+// The byte of a pair: its first character's class and its second's.
+inline char Pair(std::uint8_t hi, std::uint8_t second) noexcept {
+    if (hi >= 16) return 0;
+    return static_cast<char>(second < 16 ? (hi << 4) | second : hi);
+}
+
 // One step of the pair rule at p (end - p >= 2): a pair, a skipped
 // character, or a pair whose second digit lies after blanks. True for a
-// plain pair of digits.
+// plain pair of digits. A first character whose second lies past end is
+// held in *hold (p goes to end) for the next piece.
 template <class Ch>
-inline bool DecodeStep(const Ch*& p, const Ch* end, char* out, std::size_t& n) noexcept {
+inline bool DecodeStep(const Ch*& p, const Ch* end, char* out, std::size_t& n, std::uint8_t* hold) noexcept {
     const std::uint8_t hi = ClassOf(p[0]);
     const std::uint8_t lo = ClassOf(p[1]);
     if ((hi | lo) < 16) {
@@ -83,40 +90,70 @@ inline bool DecodeStep(const Ch*& p, const Ch* end, char* out, std::size_t& n) n
     const Ch* q = p + 1;
     std::uint8_t second = lo;
     while (second == kSpace && ++q < end) second = ClassOf(*q);
-    if (q >= end) second = kSpace;  // the pair ends the text: one digit only
-    std::uint8_t value = 0;
-    if (hi < 16) value = second < 16 ? static_cast<std::uint8_t>((hi << 4) | second) : hi;
-    out[n++] = static_cast<char>(value);
-    p = q < end ? q + 1 : end;
+    if (q >= end) {
+        *hold = hi;
+        p = end;
+        return false;
+    }
+    out[n++] = Pair(hi, second);
+    p = q + 1;
     return false;
 }
 }  // namespace detail
 
+// The pair rule over text that comes in pieces: each piece through Put in
+// order, then Finish, give what Decode gives the whole text.
+class PairDecoder {
+public:
+    // Decodes a piece into out, which has room for size / 2 + 1 bytes.
+    // Returns the bytes written.
+    template <class Ch>
+    std::size_t Put(const Ch* p, std::size_t size, char* out) noexcept {
+        using detail::kChunk;
+        const Ch* const end = p + size;
+        std::size_t n = 0;
+        if (pending != kNone) {
+            while (p < end && detail::ClassOf(*p) == detail::kSpace) ++p;
+            if (p == end) return 0;
+            out[n++] = detail::Pair(pending, detail::ClassOf(*p++));
+            pending = kNone;
+        }
+        while (end - p >= 2) {
+            if (static_cast<std::size_t>(end - p) < kChunk) {
+                detail::DecodeStep(p, end, out, n, &pending);
+            } else if (detail::DecodeChunk(p, out + n)) {
+                p += kChunk;
+                n += kChunk / 2;
+            } else {
+                // Not all digits: step pair by pair up to and past the first
+                // character that is not a digit, then try a chunk again.
+                while (end - p >= 2 && detail::DecodeStep(p, end, out, n, &pending)) {}
+            }
+        }
+        if (p < end && detail::ClassOf(*p) != detail::kSpace) pending = detail::ClassOf(*p);
+        return n;
+    }
+    // A first character left without a second at the end: 0 or 1 bytes.
+    std::size_t Finish(char* out) noexcept {
+        if (pending == kNone) return 0;
+        out[0] = detail::Pair(pending, detail::kSpace);
+        pending = kNone;
+        return 1;
+    }
+
+private:
+    static constexpr std::uint8_t kNone = 0xFF;
+    std::uint8_t pending = kNone;  // the class of a first character waiting for its second
+};
+
 // Decodes text of any character type (char, char16_t) by the pair rule.
 template <class Ch>
 std::string Decode(std::basic_string_view<Ch> text) {
-    using detail::kChunk;
     std::string out;
-    out.resize((text.size() + 1) / 2);
-    const Ch* p = text.data();
-    const Ch* const end = p + text.size();
-    std::size_t n = 0;
-    while (end - p >= 2) {
-        if (static_cast<std::size_t>(end - p) < kChunk) {
-            detail::DecodeStep(p, end, out.data(), n);
-        } else if (detail::DecodeChunk(p, out.data() + n)) {
-            p += kChunk;
-            n += kChunk / 2;
-        } else {
-            // Not all digits: step pair by pair up to and past the first
-            // character that is not a digit, then try a chunk again.
-            while (end - p >= 2 && detail::DecodeStep(p, end, out.data(), n)) {}
-        }
-    }
-    if (p < end) {
-        const std::uint8_t last = detail::ClassOf(*p);
-        if (last != detail::kSpace) out[n++] = static_cast<char>(last < 16 ? last : 0);
-    }
+    out.resize(text.size() / 2 + 1);
+    PairDecoder decoder;
+    std::size_t n = decoder.Put(text.data(), text.size(), out.data());
+    n += decoder.Finish(out.data() + n);
     out.resize(n);
     return out;
 }

@@ -159,6 +159,8 @@ int RenameNoReplace(const char* from, const char* to) {
 Status AtomicFile::Open(const std::string& path, Existing existing, bool ownerOnly) {
     Abandon();
     error = 0;
+    written = flushed = 0;
+    flushError.store(0);
     target = path;
     mode = 0600;
     group = -1;
@@ -191,12 +193,36 @@ bool AtomicFile::Write(const void* data, std::size_t size) noexcept {
         }
         p += n;
         size -= static_cast<std::size_t>(n);
+        written += static_cast<unsigned long long>(n);
+    }
+    // A large file is flushed a part at a time while the rest is written, so
+    // the flush at the commit waits for its last part only.
+    constexpr unsigned long long kFlushStep = 16u << 20;
+    if (written - flushed >= kFlushStep && !flushing.load()) {
+        JoinFlusher();
+        flushed = written;
+        flushing.store(true);
+        try {
+            flusher = std::thread([this, file = fd] {
+                if (::fdatasync(file) != 0) flushError.store(errno);
+                flushing.store(false);
+            });
+        } catch (...) {
+            flushing.store(false);  // no thread: the commit flushes it all
+        }
     }
     return true;
 }
 
+void AtomicFile::JoinFlusher() noexcept {
+    if (flusher.joinable()) flusher.join();
+}
+
 Status AtomicFile::Commit() {
     if (fd < 0) return Failed(Fault::System, target, EBADF);
+    JoinFlusher();
+    // A write-back error is told to one flush only: the earlier one's counts.
+    if (!error) error = flushError.load();
     if (error) {
         const int code = error;
         Abandon();
@@ -244,6 +270,7 @@ Status AtomicFile::Commit() {
 }
 
 void AtomicFile::Abandon() noexcept {
+    JoinFlusher();
     if (fd >= 0) ::close(fd);
     fd = -1;
     if (!temp.empty()) ::unlink(temp.c_str());

@@ -15,8 +15,10 @@
 // - a target that must be new is put in place only if nothing appeared there
 //   meanwhile (no gap between the check and the write).
 // A new file is owner-only; a replaced regular file keeps its mode and group.
+#include <atomic>
 #include <cstddef>
 #include <string>
+#include <thread>
 
 namespace quelvane::safefile {
 
@@ -50,7 +52,8 @@ public:
     Status Open(const std::string& path, Existing existing, bool ownerOnly = false);
     // False once a write failed (Error() tells why).
     bool Write(const void* data, std::size_t size) noexcept;
-    // Flushes the data to the disk and puts the file in place.
+    // Flushes the data to the disk and puts the file in place. A large file is
+    // flushed in parts as it is written, so this waits for its last part only.
     Status Commit();
     // Removes the fresh file; the target stays as it was.
     void Abandon() noexcept;
@@ -65,6 +68,11 @@ private:
     unsigned mode = 0600;
     long long group = -1;
     int error = 0;
+    unsigned long long written = 0, flushed = 0;  // bytes written, and up to where a flush was started
+    std::thread flusher;  // flushes what is written so far while more is written
+    std::atomic<bool> flushing{false};
+    std::atomic<int> flushError{0};  // a failed flush's errno: the commit must not miss it
+    void JoinFlusher() noexcept;
     std::string target, temp;
 };
 

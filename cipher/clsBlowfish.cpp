@@ -71,7 +71,9 @@ using Wide = std::uint64_t;
 
 inline Wide Widen(Word w) noexcept { return w | static_cast<Wide>(w) << 40; }
 
-struct WideTables {
+}  // namespace
+
+struct quelvane::blowfish::WideTables {
     WideTables(const std::array<Word, 18>& P, const SBoxes& S) noexcept {
         for (std::size_t i = 0; i < 18; ++i) this->P[i] = Widen(P[i]);
         for (std::size_t b = 0; b < 4; ++b)
@@ -84,6 +86,10 @@ struct WideTables {
     Wide P[18];
     Wide S[4][256];
 };
+
+namespace {
+
+using quelvane::blowfish::WideTables;
 
 inline Wide F(const WideTables& t, Wide x) noexcept {
     return ((t.S[0][static_cast<Word>(x) >> 24] + t.S[1][x >> 56]) ^ t.S[2][(x >> 8) & 0xFF]) + t.S[3][x & 0xFF];
@@ -150,6 +156,22 @@ void DecryptRun(const WideTables& t, std::uint8_t* p, std::size_t from, std::siz
 template <std::size_t... j>
 inline void EncryptMiddleRounds(const WideTables& t, Wide& L, Wide& R, std::index_sequence<j...>) noexcept {
     ((L ^= t.P[2 + 2 * j], R ^= F(t, L) ^ t.P[3 + 2 * j], L ^= F(t, R)), ...);
+}
+
+// One block of the chain, in place. LastL and LastR are the previous
+// block's halves before its final XOR with P[16] and P[17]; this block takes
+// those two words into its plaintext instead, off the chain, so one XOR is
+// all that lies between two blocks.
+inline void EncryptChained(const WideTables& t, std::uint8_t* p, Wide& LastL, Wide& LastR) noexcept {
+    Wide L = LastR ^ (Widen(LoadBig(p)) ^ t.P[17] ^ t.P[0]);
+    Wide R = LastL ^ (Widen(LoadBig(p + 4)) ^ t.P[16] ^ t.P[1]);
+    R ^= F(t, L);
+    L ^= F(t, R);
+    EncryptMiddleRounds(t, L, R, std::make_index_sequence<7>{});
+    LastL = L;
+    LastR = R;
+    StoreBig(static_cast<Word>(R ^ t.P[17]), p);
+    StoreBig(static_cast<Word>(L ^ t.P[16]), p + 4);
 }
 
 inline std::uint32_t GetLE(const std::uint8_t* p) noexcept {
@@ -305,35 +327,71 @@ void clsBlowfish::RaiseProgress(std::size_t Offset, std::size_t T, std::size_t& 
 void clsBlowfish::EncryptByte(std::vector<std::uint8_t>& byteArray, std::string_view Key) {
     if (!Key.empty()) this->Key(Key);
     const std::size_t N = byteArray.size();
-    if (N > kMaxData) throw std::length_error("clsBlowfish::EncryptByte: more data than a frame can describe");
-    std::size_t T = N + 12;
-    if (T % 8 != 0) T += 8 - T % 8;
+    const std::size_t T = FrameSize(N);
     byteArray.resize(T);  // the added bytes are zero: the padding
     std::uint8_t* p = byteArray.data();
     std::memmove(p + 12, p, N);
-    PutLE(static_cast<std::uint32_t>(N), p + 8);
-    PutLE(RandomFrameWord(), p);
-    PutLE(RandomFrameWord(), p + 4);
+    FrameEncryptor::Header(p, static_cast<std::uint32_t>(N));
 
-    // Serial: each block waits for the one before it. LastL and LastR are the
-    // previous block's halves before its final XOR with P[16] and P[17]; the
-    // next block takes those two words into its plaintext instead, off the
-    // chain, so one XOR is all that lies between two blocks.
+    // Serial: each block waits for the one before it.
     const WideTables t(PBox, SBox);
     Wide LastL = t.P[16], LastR = t.P[17];  // a chaining value of zero
     std::size_t NextProgress = 0;
     for (std::size_t Offset = 0; Offset < T; Offset += 8) {
-        Wide L = LastR ^ (Widen(GetWord(p, Offset)) ^ t.P[17] ^ t.P[0]);
-        Wide R = LastL ^ (Widen(GetWord(p, Offset + 4)) ^ t.P[16] ^ t.P[1]);
-        R ^= F(t, L);
-        L ^= F(t, R);
-        EncryptMiddleRounds(t, L, R, std::make_index_sequence<7>{});
-        LastL = L;
-        LastR = R;
-        PutWord(static_cast<Word>(R ^ t.P[17]), p, Offset);
-        PutWord(static_cast<Word>(L ^ t.P[16]), p, Offset + 4);
+        EncryptChained(t, p + Offset, LastL, LastR);
         if (Progress) RaiseProgress(Offset, T, NextProgress);
     }
+}
+
+std::size_t clsBlowfish::FrameSize(std::size_t N) {
+    if (N > kMaxData) throw std::length_error("clsBlowfish: more data than a frame can describe");
+    return (N + 12 + 7) / 8 * 8;
+}
+
+std::int32_t clsBlowfish::SizeDescriptor(const std::uint8_t* frame) noexcept {
+    return static_cast<std::int32_t>(GetLE(frame + 8));
+}
+
+clsBlowfish::FrameEncryptor::FrameEncryptor(clsBlowfish& cipher, std::string_view Key) {
+    if (!Key.empty()) cipher.Key(Key);
+    tables = std::make_unique<WideTables>(cipher.PBox, cipher.SBox);
+    lastL = tables->P[16];  // a chaining value of zero
+    lastR = tables->P[17];
+}
+
+clsBlowfish::FrameEncryptor::~FrameEncryptor() = default;
+
+void clsBlowfish::FrameEncryptor::Header(std::uint8_t* frame, std::uint32_t N) {
+    const std::uint32_t R1 = RandomFrameWord();
+    Header(frame, N, R1, RandomFrameWord());
+}
+
+void clsBlowfish::FrameEncryptor::Header(std::uint8_t* frame, std::uint32_t N, std::uint32_t R1,
+                                         std::uint32_t R2) noexcept {
+    PutLE(R1, frame);
+    PutLE(R2, frame + 4);
+    PutLE(N, frame + 8);
+}
+
+void clsBlowfish::FrameEncryptor::Encrypt(std::uint8_t* data, std::size_t Size) noexcept {
+    const WideTables& t = *tables;
+    Wide LastL = lastL, LastR = lastR;
+    for (std::size_t Offset = 0; Offset + 8 <= Size; Offset += 8) EncryptChained(t, data + Offset, LastL, LastR);
+    lastL = LastL;
+    lastR = LastR;
+}
+
+clsBlowfish::ChainDecryptor::ChainDecryptor(clsBlowfish& cipher, std::string_view Key) {
+    if (!Key.empty()) cipher.Key(Key);
+    tables = std::make_unique<WideTables>(cipher.PBox, cipher.SBox);
+}
+
+clsBlowfish::ChainDecryptor::~ChainDecryptor() = default;
+
+void clsBlowfish::ChainDecryptor::Decrypt(std::uint8_t* data, std::size_t Size,
+                                          const std::uint8_t* Previous) const noexcept {
+    Word ChainLeft = Previous ? LoadBig(Previous) : 0, ChainRight = Previous ? LoadBig(Previous + 4) : 0;
+    DecryptRun(*tables, data, 0, Size / 8, ChainLeft, ChainRight);
 }
 
 void clsBlowfish::DecryptByte(std::vector<std::uint8_t>& byteArray, std::string_view Key) noexcept {

@@ -11,9 +11,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace quelvane::blowfish {
+struct WideTables;  // the key's tables as the hot loops read them
+}
 
 class clsBlowfish {
 public:
@@ -39,6 +44,55 @@ public:
     // is 12 to 19. DecryptByte cuts the data out only then, so a decrypted
     // array (or file) of any other length means a wrong key or damage.
     static bool SizeDescriptorFits(std::size_t T, std::int64_t N) noexcept;
+
+    // The size of the frame around N data bytes: whole blocks, the 12 frame
+    // bytes included. Throws std::length_error past what a frame can describe.
+    static std::size_t FrameSize(std::size_t N);
+    // The size descriptor of a frame from its first 12 decrypted bytes.
+    static std::int32_t SizeDescriptor(const std::uint8_t* frame) noexcept;
+
+    // EncryptByte a piece at a time, for data too large to hold at once: the
+    // frame's first 12 bytes (Header), then the data and zero padding, all
+    // encrypted in order as runs of whole blocks. For the same data and frame
+    // words the bytes are EncryptByte's.
+    class FrameEncryptor {
+    public:
+        // Sets Key on cipher first when not empty, then takes a copy of its
+        // tables, which is wiped when the encryptor goes.
+        explicit FrameEncryptor(clsBlowfish& cipher, std::string_view Key = {});
+        ~FrameEncryptor();
+        FrameEncryptor(const FrameEncryptor&) = delete;
+        FrameEncryptor& operator=(const FrameEncryptor&) = delete;
+
+        // Two random words from the system's secure source, then N.
+        static void Header(std::uint8_t* frame, std::uint32_t N);
+        static void Header(std::uint8_t* frame, std::uint32_t N, std::uint32_t R1, std::uint32_t R2) noexcept;
+
+        // Encrypts Size bytes (whole blocks) in place, chained to those before.
+        void Encrypt(std::uint8_t* data, std::size_t Size) noexcept;
+
+    private:
+        std::unique_ptr<quelvane::blowfish::WideTables> tables;
+        std::uint64_t lastL, lastR;
+    };
+
+    // DecryptByte's chained decryption for any run of whole blocks, given the
+    // ciphertext block before it: runs do not depend on each other, so
+    // several threads may decrypt parts of one ciphertext at once.
+    class ChainDecryptor {
+    public:
+        explicit ChainDecryptor(clsBlowfish& cipher, std::string_view Key = {});
+        ~ChainDecryptor();
+        ChainDecryptor(const ChainDecryptor&) = delete;
+        ChainDecryptor& operator=(const ChainDecryptor&) = delete;
+
+        // Decrypts Size bytes (whole blocks) in place; Previous is the 8
+        // ciphertext bytes before them, nullptr for a frame's first block.
+        void Decrypt(std::uint8_t* data, std::size_t Size, const std::uint8_t* Previous) const noexcept;
+
+    private:
+        std::unique_ptr<quelvane::blowfish::WideTables> tables;
+    };
 
     std::string EncryptString(const std::string& Text, std::string_view Key = {}, bool OutputInHex = false);
     // With IsTextInHex, Text is replaced by its decoded form first.

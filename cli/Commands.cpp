@@ -6,18 +6,23 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSet>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <thread>
+#include <functional>
+#include <optional>
+#include <string>
 
+#include "cipher/SecureWipe.h"
 #include "cli/Password.h"
 #include "cli/Streams.h"
-#include "core/HexDecryption.h"
 #include "core/PasswordGenerator.h"
 #include "core/Payload.h"
 #include "core/QtByteText.h"
-#include "core/TextCipher.h"
+#include "core/StreamCipher.h"
+#include "core/TemporaryFolder.h"
 #include "core/TextFiles.h"
 
 namespace quelvane::cli {
@@ -34,25 +39,6 @@ void Report(const QString& message) {
 }
 
 QString WithName(const QString& name, const QString& message) { return name + QStringLiteral(": ") + message; }
-
-// Collects bytes in memory, for a result written out whole.
-class Collect : public FileSink {
-public:
-    bool Put(const char* data, qsizetype size) override {
-        if (bytes.size() + size > bytes.capacity()) {
-            // Grown by hand, so the buffer left behind is overwritten first.
-            QByteArray bigger;
-            bigger.reserve(qMax(2 * bytes.capacity(), bytes.size() + size));
-            bigger.append(bytes);
-            WipeBytes(bytes);
-            bytes = std::move(bigger);
-        }
-        bytes.append(data, size);
-        return true;
-    }
-    using FileSink::Put;
-    QByteArray bytes;
-};
 
 // The save commands ask before they replace a file; here --force is the yes.
 // A folder of that name is left to the writer, which says so.
@@ -89,100 +75,148 @@ private:
         return status == PasswordStatus::Usage ? kUsage : kFailed;
     }
 
-    // A text file's payload, or with --binary the file's bytes as they are,
-    // go straight to the window's road, without a work text.
-    bool EncryptFile(Input& in, const QString& name, QByteArray& hex, QString* error) {
-        QString failure, loneAt;
-        const bool encrypted = road.EncryptPlain(
-            password,
-            [&](FileSink& out) {
-                return args.binary ? out.Put(in.Bytes()) : PutPayloadOfTextFile(in.Bytes(), out, &loneAt);
-            },
-            hex, &failure);
-        if (encrypted) return true;
-        *error = WithName(name, loneAt.isEmpty() ? failure
-                                                 : QStringLiteral("%1 holds half of a character (a lone surrogate), "
-                                                                  "which has no UTF-8 form, so the text cannot be "
-                                                                  "encrypted")
-                                                       .arg(loneAt));
+    QString Empty() const {
+        return Encrypting() ? QStringLiteral("the input is empty: there is no text to encrypt")
+                            : QStringLiteral("the input is empty: there is no hex text to decrypt");
+    }
+
+    // The password's bytes; false, reported, when it can make no key.
+    bool KeyOf(const QString& name, const QString& consequence, std::string& key) {
+        qsizetype detail = 0;
+        const KeyFault fault = PasswordKey(password, key, &detail);
+        if (fault == KeyFault::None) return true;
+        Report(WithName(name, KeyFaultMessage(fault, detail, consequence)));
         return false;
     }
 
-    // The input as "&Load Quelvane" reads it; false when it holds no hex text.
-    static bool HexOf(Input& in, const QString& name, std::string& joined, std::string_view& hex, QString* error) {
-        hex = HexFileText(in.Bytes(), joined);
-        if (!IsBlankHexText(hex)) return true;
-        *error = WithName(name, QStringLiteral("the input is empty: there is no hex text to decrypt"));
+    // Where a result goes: the target file, written beside it and put in
+    // place once produce is done, or standard output as it comes.
+    bool WriteOut(const QString& target, const std::function<bool(FileSink&)>& produce, QString* error) {
+        if (!target.isEmpty())
+            return WriteFileAtomically(target, produce, error, args.force ? Existing::Replace : Existing::Refuse);
+        StandardOutput out;
+        if (produce(out)) return true;
+        if (error) *error = out.Error();
         return false;
     }
 
-    bool Decrypt(std::string_view hex, const QString& name, QByteArray& text, QString* error) {
-        HexDecryption result;
-        QString failure;
-        if (!DecryptHexBytes(password, hex, result, &failure)) {
-            *error = WithName(name, failure);
-            return false;
-        }
-        if (result.wrongPassword) {
-            *error = WithName(name, QStringLiteral("wrong password or damaged ciphertext"));
-            return false;
-        }
-        text = std::move(result.text);
-        return true;
-    }
-
-    // Encrypts or decrypts one input into target, or standard output when
-    // target is empty. The password is asked once the input proved usable.
-    int Transform(const QString& input, const QString& name, const QString& target) {
+    // A text file's payload, or with --binary the input's bytes as they are,
+    // read, encrypted, made hex text and written out a piece at a time. The
+    // password is asked once the input proved usable.
+    int Encrypt(const Input& in, const QString& name, const QString& target) {
+        const ByteSource* source = &in.Source();
+        TextFileLayout layout;
         QString error;
-        Input in;
-        if (!in.Read(input, &error)) return Report(error), kFailed;
-        bool written = false;
-        if (Encrypting()) {
-            if (args.binary ? in.Bytes().isEmpty() : IsEmptyTextFile(in.Bytes())) {
-                Report(WithName(name, QStringLiteral("the input is empty: there is no text to encrypt")));
+        if (!args.binary && !ScanTextFile(*source, layout, &error)) return Report(WithName(name, error)), kFailed;
+        if (args.binary ? source->Size() == 0 : layout.empty) return Report(WithName(name, Empty())), kFailed;
+        // UTF-16, or a text starting with the mark's characters: through memory, as the window takes it.
+        const bool whole = !args.binary && layout.form == TextFileLayout::Form::Whole;
+        MemorySink file, payload;
+        if (whole) {
+            file.bytes.resize(source->Size());
+            errno = 0;
+            if (!source->Read(0, file.bytes.data(), file.bytes.size())) {
+                Report(WithName(name, errno ? QStringLiteral("the input cannot be read: %1").arg(qt_error_string(errno))
+                                            : QStringLiteral("the input changed while it was read")));
                 return kFailed;
             }
-            if (!args.binary && TextFileHoldsNul(in.Bytes())) {
-                Report(WithName(name, QStringLiteral("the input holds a NUL byte, so it is no text: --binary "
-                                                     "encrypts any file's bytes as they are")));
+            layout.nul = TextFileHoldsNul(file.bytes);
+        }
+        if (!args.binary && layout.nul) {
+            Report(WithName(name, QStringLiteral("the input holds a NUL byte, so it is no text: --binary "
+                                                 "encrypts any file's bytes as they are")));
+            return kFailed;
+        }
+        if (!FitsAFrame(args.binary || whole ? source->Size() : layout.payloadSize, &error))
+            return Report(WithName(name, error)), kFailed;
+        if (const int status = AskPassword()) return status;
+        std::string key;
+        const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
+        if (!KeyOf(name, QStringLiteral("it cannot be used as the key"), key)) return kFailed;
+        std::optional<MemorySource> memory;
+        if (whole) {
+            QString loneAt;
+            if (!PutPayloadOfTextFile(file.bytes, payload, &loneAt)) {
+                Report(WithName(name, QStringLiteral("%1 holds half of a character (a lone surrogate), which has no "
+                                                     "UTF-8 form, so the text cannot be encrypted")
+                                          .arg(loneAt)));
                 return kFailed;
             }
-            if (const int status = AskPassword()) return status;
-            QByteArray hex;
-            if (!EncryptFile(in, name, hex, &error)) return Report(error), kFailed;
-            in.Release();
-            written = target.isEmpty() ? WriteHexToStandardOutput(hex, &error)
-                                       : WriteHexFile(target, hex, &error, args.force);
-        } else {
-            std::string joined;
-            std::string_view hex;
-            QByteArray text;
-            if (!HexOf(in, name, joined, hex, &error)) return Report(error), kFailed;
-            if (const int status = AskPassword()) return status;
-            if (!Decrypt(hex, name, text, &error)) return Report(error), kFailed;
-            in.Release();
-            joined = std::string();
-            if (!args.binary) {
-                // The text as a UTF-8 file with LF line breaks, whichever form it was encrypted in.
-                if (text.contains('\0')) {
-                    WipeBytes(text);
-                    Report(WithName(name, QStringLiteral("the decrypted bytes hold a NUL byte, so they are no text: "
-                                                         "--binary writes them as they are")));
-                    return kFailed;
-                }
-                Collect utf8;
-                PutUtf8TextOfPayload(text, utf8);
-                WipeBytes(text);
-                text = std::move(utf8.bytes);
+            WipeBytes(file.bytes);
+            source = &memory.emplace(payload.bytes);
+        }
+        const TextFileLayout* text = args.binary || whole ? nullptr : &layout;
+        QString failure;
+        const bool written = WriteOut(
+            target,
+            [&](FileSink& out) {
+                // On standard output one line end follows the hex text; a file holds the digits alone.
+                return EncryptToHex(*source, text, key, out, &failure) && (!target.isEmpty() || out.Put("\n", 1));
+            },
+            &error);
+        if (!failure.isEmpty()) return Report(WithName(name, failure)), kFailed;
+        if (!written) return Report(target.isEmpty() ? error : WithName(name, error)), kFailed;
+        return kDone;
+    }
+
+    // Hex text decrypted a piece at a time. A file is put in place only once
+    // the frame and the end marker checked out; standard output is given the
+    // text only after a first reading proved it whole.
+    int Decrypt(const Input& in, const QString& name, const QString& target) {
+        const ByteSource& source = in.Source();
+        QString error;
+        bool blank = true;
+        if (!IsBlankHexFile(source, blank, &error)) return Report(WithName(name, error)), kFailed;
+        if (blank) return Report(WithName(name, Empty())), kFailed;
+        if (const int status = AskPassword()) return status;
+        std::string key;
+        const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
+        if (!KeyOf(name, QStringLiteral("no text can have been encrypted with it"), key)) return kFailed;
+
+        HexDecryptionOptions options;
+        options.text = !args.binary;
+        HexDecryptionResult result;
+        QString failure;
+        bool decrypted = true, written = true, misread = false;
+        const auto produce = [&](FileSink& out) {
+            decrypted = DecryptHex(source, key, options, &out, result, &failure);
+            misread = decrypted && result.readAsUtf8 != result.utf8;
+            return decrypted && !result.wrongPassword && !result.nul && !misread;
+        };
+        if (target.isEmpty()) {
+            // Standard output keeps what it is given: judged whole first.
+            decrypted = DecryptHex(source, key, options, nullptr, result, &failure);
+            options.utf8 = result.utf8;
+        }
+        if (decrypted && !result.wrongPassword && !result.nul) {
+            written = WriteOut(target, produce, &error);
+            // A text read as UTF-8 that turns out to be none is read again as byte text.
+            if (!written && misread && !result.wrongPassword && !result.nul) {
+                options.utf8 = result.utf8;
+                written = WriteOut(target, produce, &error);
             }
-            written = target.isEmpty()
-                          ? WriteStandardOutput(text, &error)
-                          : SaveFileAtomically(target, text, &error, args.force ? Existing::Replace : Existing::Refuse);
-            WipeBytes(text);
+        }
+        if (!failure.isEmpty()) return Report(WithName(name, failure)), kFailed;
+        if (decrypted && result.wrongPassword) {
+            Report(WithName(name, QStringLiteral("wrong password or damaged ciphertext")));
+            return kFailed;
+        }
+        if (decrypted && result.nul) {
+            Report(WithName(name, QStringLiteral("the decrypted bytes hold a NUL byte, so they are no text: "
+                                                 "--binary writes them as they are")));
+            return kFailed;
         }
         if (!written) return Report(target.isEmpty() ? error : WithName(name, error)), kFailed;
         return kDone;
+    }
+
+    // Encrypts or decrypts one input into target, or standard output when
+    // target is empty.
+    int Transform(const QString& input, const QString& name, const QString& target) {
+        QString error;
+        Input in;
+        if (!in.Open(input, folder, &error)) return Report(error), kFailed;
+        return Encrypting() ? Encrypt(in, name, target) : Decrypt(in, name, target);
     }
 
     int Single() {
@@ -281,7 +315,7 @@ private:
 
     const Arguments& args;
     QString password;
-    TextCipher road;
+    TemporaryFolder folder;  // where standard input and pipes are kept
 };
 
 }  // namespace

@@ -2,18 +2,16 @@
 #include "cli/Streams.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
-#include <array>
 #include <cerrno>
-#include <cstring>
-#include <limits>
+#include <vector>
 
+#include "cipher/SecureWipe.h"
 #include "core/QtByteText.h"
+#include "core/TemporaryFolder.h"
 #include "core/TextFiles.h"
 
 namespace quelvane::cli {
@@ -21,6 +19,8 @@ namespace quelvane::cli {
 namespace {
 
 constexpr qsizetype kChunk = 256 * 1024;
+// Standard input or a pipe, kept while a command reads it.
+const QString kKeptName = QStringLiteral("StandardInput$$$");
 
 bool Fail(QString* error, const QString& message) {
     if (error) *error = message;
@@ -45,99 +45,107 @@ QString OutputError(int code) {
     return QStringLiteral("cannot write to standard output: %1").arg(qt_error_string(code));
 }
 
-// Everything the descriptor gives until its end. The buffer doubles when
-// full, and the one it leaves is overwritten first.
-bool ReadAll(int fd, const QString& name, QByteArray& bytes, QString* error) {
-    struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    QByteArray buffer(qMax<qsizetype>(kChunk, regular ? static_cast<qsizetype>(info.st_size) + 1 : 0),
-                      Qt::Uninitialized);
-    qsizetype size = 0;
-    for (;;) {
-        if (size == buffer.size()) {
-            QByteArray bigger(2 * size, Qt::Uninitialized);
-            std::memcpy(bigger.data(), buffer.constData(), static_cast<std::size_t>(size));
-            WipeBytes(buffer);
-            buffer = std::move(bigger);
-        }
-        const ssize_t n = ::read(fd, buffer.data() + size, static_cast<std::size_t>(buffer.size() - size));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int code = errno;
-            WipeBytes(buffer);
-            return Fail(error, QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(code)));
-        }
-        if (n == 0) break;
-        size += n;
-    }
-    buffer.truncate(size);
-    bytes = std::move(buffer);
-    return true;
-}
-
 }  // namespace
 
 QString InputName(const QString& input) {
     return input.isEmpty() || input == QLatin1String("-") ? QStringLiteral("standard input") : input;
 }
 
-Input::~Input() { Release(); }
-
-void Input::Release() {
-    WipeBytes(bytes);  // only lets a mapping go
-    if (map) ::munmap(map, mapped);
-    map = nullptr;
-    mapped = 0;
+Input::~Input() {
+    source.reset();
+    if (fd >= 0) ::close(fd);
+    if (!kept.isEmpty()) QFile::remove(kept);
+    WipeBytes(bytes);
 }
 
-bool Input::Read(const QString& input, QString* error) {
-    Release();
-    if (input.isEmpty() || input == QLatin1String("-"))
-        return ReadAll(STDIN_FILENO, QStringLiteral("standard input"), bytes, error);
-    // A regular file is mapped: no copy, and no fresh memory to fault in. A
-    // pipe (a process substitution) is read to its end like standard input.
-    // Anything else takes the core's read, which also words every failure.
-    const int fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+bool Input::Open(const QString& input, TemporaryFolder& folder, QString* error) {
+    if (input.isEmpty() || input == QLatin1String("-")) {
+        // A file given as standard input is read where it is, from where it stands.
+        struct stat info {};
+        const off_t at = ::lseek(STDIN_FILENO, 0, SEEK_CUR);
+        if (::fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode) && at >= 0 && info.st_size > at) {
+            source = std::make_unique<FileSource>(STDIN_FILENO, at, info.st_size - at);
+            return true;
+        }
+        return Keep(STDIN_FILENO, QStringLiteral("standard input"), folder, error);
+    }
+    fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         struct stat info {};
         const bool known = ::fstat(fd, &info) == 0;
-        if (known && S_ISFIFO(info.st_mode)) {
-            const bool read = ReadAll(fd, input, bytes, error);
-            ::close(fd);
-            return read;
+        if (known && S_ISREG(info.st_mode) && info.st_size > 0) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+            source = std::make_unique<FileSource>(fd, 0, info.st_size);
+            return true;
         }
-        if (known && S_ISREG(info.st_mode) && info.st_size > 0 &&
-            info.st_size < std::numeric_limits<qsizetype>::max() / 4) {
-            void* p = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            if (p != MAP_FAILED) {
-                map = p;
-                mapped = static_cast<std::size_t>(info.st_size);
-                ::madvise(map, mapped, MADV_SEQUENTIAL);
-                bytes = QByteArray::fromRawData(static_cast<const char*>(map), static_cast<qsizetype>(mapped));
-            }
-        }
+        // A pipe (a process substitution) is read to its end like standard input.
+        const bool pipe = known && S_ISFIFO(info.st_mode);
+        const bool kept = pipe && Keep(fd, input, folder, error);
+        if (pipe) return kept;
         ::close(fd);
-        if (map) return true;
+        fd = -1;
     }
-    return ReadWholeFile(input, bytes, error);
+    // Anything else takes the core's read, which also words every failure;
+    // what it reads (an empty file, a pseudo-file) is small.
+    if (!ReadWholeFile(input, bytes, error)) return false;
+    source = std::make_unique<MemorySource>(bytes);
+    return true;
 }
+
+// Reads from to its end into the kept file, written as every file is
+// written, then reads that.
+bool Input::Keep(int from, const QString& name, TemporaryFolder& folder, QString* error) {
+    QString path, reason;
+    if (!folder.Path(path, &reason))
+        return Fail(error, QStringLiteral("Cannot keep %1 in a private temporary folder (%2)").arg(name, reason));
+    static QString registered;  // the folder whose kept file a signal removes
+    if (registered != path) {
+        folder.RemoveOnSignal(kKeptName);
+        registered = path;
+    }
+    kept = path + u'/' + kKeptName;
+    int code = 0;
+    QString writeError;
+    const bool written = WriteFileAtomically(
+        kept,
+        [&](FileSink& out) {
+            std::vector<char> chunk(kChunk);
+            bool put = true;
+            for (;;) {
+                const ssize_t n = ::read(from, chunk.data(), chunk.size());
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) code = errno;
+                if (n <= 0 || !(put = out.Put(chunk.data(), n))) break;
+            }
+            SecureWipe(chunk.data(), chunk.size());
+            return put && code == 0;
+        },
+        &writeError);
+    if (code != 0) return Fail(error, QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(code)));
+    if (!written) return Fail(error, writeError);
+    const int keptFd = ::open(QFile::encodeName(kept).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    struct stat info {};
+    if (keptFd < 0 || ::fstat(keptFd, &info) != 0) {
+        const int failure = errno;
+        if (keptFd >= 0) ::close(keptFd);
+        return Fail(error, QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(failure)));
+    }
+    if (fd >= 0) ::close(fd);
+    fd = keptFd;
+    source = std::make_unique<FileSource>(fd, 0, info.st_size);
+    return true;
+}
+
+bool StandardOutput::Put(const char* data, qsizetype size) {
+    return code == 0 && WriteAll(STDOUT_FILENO, data, size, &code);
+}
+
+QString StandardOutput::Error() const { return OutputError(code); }
 
 bool WriteStandardOutput(QByteArrayView bytes, QString* error) {
     int code = 0;
     if (!WriteAll(STDOUT_FILENO, bytes.data(), bytes.size(), &code)) return Fail(error, OutputError(code));
     return true;
-}
-
-bool WriteHexToStandardOutput(QByteArrayView hex, QString* error) {
-    int code = 0;
-    const bool written =
-        WriteAll(STDOUT_FILENO, hex.data(), hex.size(), &code) && WriteAll(STDOUT_FILENO, "\n", 1, &code);
-    if (!written) return Fail(error, OutputError(code));
-    return true;
-}
-
-bool WriteHexFile(const QString& path, QByteArrayView hex, QString* error, bool replace) {
-    return SaveFileAtomically(path, hex, error, replace ? Existing::Replace : Existing::Refuse);
 }
 
 bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error, bool replace) {

@@ -5,12 +5,23 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <memory>
+
+#include "core/FileSink.h"
+#include "core/StreamCipher.h"
+
+namespace quelvane {
+class TemporaryFolder;
+}
 
 namespace quelvane::cli {
 
-// What a file of INPUT or standard input ("-") holds, whole. A regular file
-// is mapped, not copied; the bytes then stay valid while the Input lives. A
-// copy is overwritten when it is let go.
+// A file of INPUT or standard input ("-"), read by position, a piece at a
+// time. A regular file is read where it is. A pipe, a terminal or standard
+// input of any other kind is read to its end first, into a file of the
+// run's private folder (owner-only, memory-backed where there is such
+// storage, removed with the Input or by a signal). Anything else (a folder,
+// a device) takes the core's whole-file read, which words the failure.
 class Input {
 public:
     Input() = default;
@@ -18,27 +29,33 @@ public:
     Input(const Input&) = delete;
     Input& operator=(const Input&) = delete;
 
-    bool Read(const QString& input, QString* error);
-    QByteArray& Bytes() { return bytes; }
-    // Lets the bytes go, overwriting those of a copy (a mapping is the file itself).
-    void Release();
+    bool Open(const QString& input, TemporaryFolder& folder, QString* error);
+    const ByteSource& Source() const { return *source; }
 
 private:
-    QByteArray bytes;
-    void* map = nullptr;
-    std::size_t mapped = 0;
+    bool Keep(int from, const QString& name, TemporaryFolder& folder, QString* error);
+
+    int fd = -1;  // ours to close
+    QString kept;  // the file of the private folder, ours to remove
+    QByteArray bytes;  // what the core's read gave
+    std::unique_ptr<ByteSource> source;
 };
 
 // The name messages give an INPUT.
 QString InputName(const QString& input);
 
-bool WriteStandardOutput(QByteArrayView bytes, QString* error);
+// Standard output as a sink; a failure leaves its words in Error().
+class StandardOutput : public FileSink {
+public:
+    bool Put(const char* data, qsizetype size) override;
+    using FileSink::Put;
+    QString Error() const;
 
-// Hex text, all ASCII, as one byte per character: on standard output with one
-// line end after it; in a file with nothing after it, as "&Save Quelvane"
-// writes it.
-bool WriteHexToStandardOutput(QByteArrayView hex, QString* error);
-bool WriteHexFile(const QString& path, QByteArrayView hex, QString* error, bool replace);
+private:
+    int code = 0;
+};
+
+bool WriteStandardOutput(QByteArrayView bytes, QString* error);
 
 // Writes bytes to path atomically and owner-only (read and write for the
 // owner, nothing for others), also when it replaces a file (only with replace).

@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "core/HexDecryption.h"
 
-#include <cstdint>
 #include <cstring>
-#include <vector>
+#include <utility>
 
 #include "cipher/HexText.h"
 #include "cipher/SecureWipe.h"
-#include "cipher/clsBlowfish.h"
 #include "core/FieldReader.h"
 #include "core/Payload.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
-#include "core/TextCipher.h"
+#include "core/StreamCipher.h"
 
 namespace quelvane {
 
@@ -60,6 +58,102 @@ std::string_view HexFileText(QByteArrayView bytes, std::string& joined) {
     return joined;
 }
 
+std::size_t HexFileDecoder::Put(QByteArrayView piece, char* out) {
+    std::size_t n = 0;
+    if (start == Start::Open) {
+        while (headSize < 3 && !piece.isEmpty()) {
+            head[headSize++] = piece.front();
+            piece = piece.sliced(1);
+        }
+        if (headSize < 3) return 0;
+        const QByteArrayView first(head, 3);
+        if (first.startsWith("\xFF\xFE") || first.startsWith("\xFE\xFF")) {
+            start = first[0] == '\xFF' ? Start::Utf16LE : Start::Utf16BE;
+            unitByte = static_cast<unsigned char>(head[2]);
+        } else {
+            start = Start::Plain;
+            if (first != "\xEF\xBB\xBF") n = Decode(first, out);
+        }
+    }
+    if (start == Start::Plain) return n + Decode(piece, out + n);
+    // UTF-16: only ASCII matters to the pair rule; any other unit stays
+    // something that is no digit, no blank and no delimiter.
+    narrowed.clear();
+    for (const char b : piece) {
+        if (unitByte < 0) {
+            unitByte = static_cast<unsigned char>(b);
+            continue;
+        }
+        const unsigned second = static_cast<unsigned char>(b);
+        const unsigned unit = start == Start::Utf16LE ? unitByte | second << 8 : unsigned(unitByte) << 8 | second;
+        narrowed += static_cast<char>(unit < 0x80 ? unit : 0xFF);
+        unitByte = -1;
+    }
+    return n + Decode(narrowed, out + n);
+}
+
+std::size_t HexFileDecoder::Finish(char* out) {
+    std::size_t n = 0;
+    if (start == Start::Open) {
+        // Fewer than three bytes in all.
+        const QByteArrayView first(head, headSize);
+        start = Start::Plain;
+        if (!(headSize == 2 && (first == "\xFF\xFE" || first == "\xFE\xFF"))) n = Decode(first, out);
+    }
+    return n + pairs.Finish(out + n);
+}
+
+std::size_t HexFileDecoder::Decode(QByteArrayView text, char* out) {
+    const QByteArrayView hex = Joined(text);
+    return pairs.Put(hex.data(), static_cast<std::size_t>(hex.size()), out);
+}
+
+// The fields joined as JoinFields joins them, less what the pair rule skips
+// anyway: blanks and line breaks may stay, commas and quotes that delimit go.
+QByteArrayView HexFileDecoder::Joined(QByteArrayView text) {
+    if (!file) return text;  // hex text as HexFileText gives it
+    const bool delimited = !text.isEmpty() && (std::memchr(text.data(), ',', std::size_t(text.size())) ||
+                                               std::memchr(text.data(), '"', std::size_t(text.size())));
+    if (!delimited) {
+        // Everything stays; only where a field would start matters later.
+        if (field == Field::Quoted) return text;
+        for (qsizetype i = text.size(); i > 0; --i) {
+            const char c = text[i - 1];
+            if (c == ' ' || c == '\t') continue;
+            field = c == '\r' || c == '\n' ? Field::Start : Field::Unquoted;
+            break;
+        }
+        return text;
+    }
+    joined.clear();
+    for (const char c : text) {
+        switch (field) {
+            case Field::Start:
+                if (c == '"') {
+                    field = Field::Quoted;
+                    continue;
+                }
+                if (c == ',') continue;
+                if (c != ' ' && c != '\t' && c != '\r' && c != '\n') field = Field::Unquoted;
+                break;
+            case Field::Unquoted:
+                if (c == ',' || c == '\r' || c == '\n') {
+                    field = Field::Start;
+                    if (c == ',') continue;
+                }
+                break;
+            case Field::Quoted:
+                if (c == '"') {
+                    field = Field::Unquoted;
+                    continue;
+                }
+                break;
+        }
+        joined += c;
+    }
+    return joined;
+}
+
 bool IsBlankHexText(std::string_view hexText) { return hexText.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
 bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecryption& result, QString* error) {
@@ -69,26 +163,20 @@ bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecry
     const KeyFault fault = PasswordKey(password, key, &detail);
     if (fault != KeyFault::None)
         return Fail(error, KeyFaultMessage(fault, detail, QStringLiteral("no text can have been encrypted with it")));
-    if (key.empty()) return Fail(error, QStringLiteral("The password is empty."));
-
-    std::vector<std::uint8_t> data;
-    {
-        const std::string cipherText = hextext::Decode(hexText);
-        data.assign(cipherText.begin(), cipherText.end());
-    }
-    const auto cipherSize = static_cast<qint64>(data.size());
-    {
-        clsBlowfish cipher;  // fresh tables for every decryption, as the window's
-        cipher.DecryptByte(data, key);
-    }
+    // The command line's stream over the text in memory, read as hex text.
+    MemorySink text;
+    HexDecryptionResult judged;
+    HexDecryptionOptions options;
+    options.fileRules = false;
+    const bool decrypted = DecryptHex(MemorySource(QByteArrayView(hexText.data(), qsizetype(hexText.size()))), key,
+                                      options, &text, judged, error);
     SecureWipe(key);
-    const QByteArrayView plain(data.data(), static_cast<qsizetype>(data.size()));
-    if (TextCipher::IsWholeText(cipherSize, plain))
-        result.text = plain.chopped(3).toByteArray();
-    else
-        result.wrongPassword = true;
-    SecureWipe(data);
     ScrubStack();
+    if (!decrypted) return false;
+    if (judged.wrongPassword)
+        result.wrongPassword = true;
+    else
+        std::swap(result.text, text.bytes);
     return true;
 }
 

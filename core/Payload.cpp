@@ -125,8 +125,58 @@ bool PutConverted(const unsigned char* p, std::size_t n, Convert convert, Chunks
             chunks.Byte(static_cast<char>(bytetext::ToByte(code).value_or('?')));
         i += len;
     }
-    return chunks.Flush();
+    return true;
 }
+
+// Counts of a piece of a text file, for its payload's size.
+struct Counts {
+    qint64 cr = 0, lf = 0, crlf = 0;
+    qint64 continuation = 0;  // bytes 0x80 to 0xBF: of a multi-byte sequence, in UTF-8
+    qint64 separators = 0;  // U+2028 and U+2029 in UTF-8
+    bool nul = false;
+};
+
+bool SeparatorAt(const unsigned char* p, std::size_t i, std::size_t n) {
+    return i + 2 < n && p[i + 1] == 0x80 && (p[i + 2] == 0xA8 || p[i + 2] == 0xA9);
+}
+
+void Count(const unsigned char* p, std::size_t n, Counts& c) {
+    std::size_t i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
+    const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0)), e2 = _mm_set1_epi8(static_cast<char>(0xE2));
+    unsigned crBefore = 0;  // a CR ended the last sixteen bytes
+    unsigned nuls = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const auto cr = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, crs)));
+        const auto lf = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, lfs)));
+        c.cr += std::popcount(cr);
+        c.lf += std::popcount(lf);
+        c.crlf += std::popcount(((cr << 1) | crBefore) & lf);
+        crBefore = cr >> 15;
+        // Signed: 0x80 to 0xBF are the bytes below 0xC0.
+        c.continuation += std::popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(x, lead))));
+        nuls |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, zero)));
+        for (auto at = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, e2))); at; at &= at - 1)
+            c.separators += SeparatorAt(p, i + static_cast<std::size_t>(std::countr_zero(at)), n);
+    }
+    c.nul = c.nul || nuls != 0;
+#endif
+    for (; i < n; ++i) {
+        const unsigned char b = p[i];
+        c.cr += b == '\r';
+        c.lf += b == '\n';
+        c.crlf += b == '\n' && i > 0 && p[i - 1] == '\r';
+        c.continuation += b >= 0x80 && b < 0xC0;
+        c.nul = c.nul || b == 0;
+        c.separators += b == 0xE2 && SeparatorAt(p, i, n);
+    }
+}
+
+bool IsMark(const unsigned char* p) { return p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF; }
+
+bool IsUtf16Mark(const unsigned char* p) { return (p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF); }
 
 // A text file's text as its payload, through memory: for the rare files
 // that take that way.
@@ -202,11 +252,152 @@ QString PayloadToWorkText(QByteArrayView payload) {
 }
 
 bool PutUtf8TextOfPayload(QByteArrayView payload, FileSink& out) {
-    Chunks chunks(out);
-    const bool utf8 = ReadsAsUtf8(payload);
-    const unsigned char* p = Bytes(payload) + (utf8 ? 3 : 0);
-    const std::size_t n = static_cast<std::size_t>(payload.size()) - (utf8 ? 3 : 0);
+    Utf8TextOfPayload text(ReadsAsUtf8(payload), out);
+    return text.Put(payload) && text.Finish();
+}
+
+bool PutPayloadOfTextFile(QByteArrayView file, FileSink& out, QString* loneAt) {
+    TextFileScan scan(file.size());
+    scan.Put(file);
+    const TextFileLayout layout = scan.Layout();
+    if (layout.form == TextFileLayout::Form::Whole) {
+        QString text = DecodeTextFile(file.toByteArray());  // rare: through the work text
+        return PutPayloadOfText(text, out, loneAt);
+    }
+    TextFileConversion conversion(layout, out);
+    return conversion.Put(file) && conversion.Finish();
+}
+
+qsizetype TextPieceEnd(QByteArrayView bytes) {
+    const unsigned char* p = Bytes(bytes);
+    // The last byte always starts the next piece: it may be a CR before an
+    // LF, or begin a sequence. Before it, the start of its sequence.
+    qsizetype end = bytes.size() - 1;
+    for (int k = 0; k < 3 && end > 0 && (p[end] & 0xC0) == 0x80; ++k) --end;
+    if (end > 0 && p[end - 1] == '\r') --end;
+    return qMax<qsizetype>(end, 0);
+}
+
+void TextFileScan::Put(QByteArrayView piece) {
+    const unsigned char* p = Bytes(piece);
+    const auto n = static_cast<std::size_t>(piece.size());
+    for (qint64 k = seen; k < qint64(sizeof head) && k - seen < qint64(n); ++k) head[k] = piece[k - seen];
+    const std::size_t skip = seen == 0 && n >= 3 && IsMark(p) ? 3 : 0;
+    if (valid) {
+        utf8::Scan part;
+        valid = utf8::IsValid(p + skip, n - skip, &part);
+        scan.nonAscii = scan.nonAscii || part.nonAscii;
+        scan.byteText = scan.byteText && part.byteText;
+    }
+    Counts counts;
+    Count(p, n, counts);
+    cr += counts.cr;
+    lf += counts.lf;
+    crlf += counts.crlf;
+    continuation += counts.continuation;
+    separators += counts.separators;
+    nul = nul || counts.nul;
+    seen += qint64(n);
+}
+
+void TextFileScan::Join(const TextFileScan& next) {
+    for (qint64 k = seen; k < qint64(sizeof head) && k < next.seen; ++k) head[k] = next.head[k];
+    valid = valid && next.valid;
+    scan.nonAscii = scan.nonAscii || next.scan.nonAscii;
+    scan.byteText = scan.byteText && next.scan.byteText;
+    cr += next.cr;
+    lf += next.lf;
+    crlf += next.crlf;
+    continuation += next.continuation;
+    separators += next.separators;
+    nul = nul || next.nul;
+    seen = next.seen;
+}
+
+TextFileLayout TextFileScan::Layout() const {
+    // The forms PutPayloadOfTextFile tells apart, in its order.
+    using Form = TextFileLayout::Form;
+    const auto* h = reinterpret_cast<const unsigned char*>(head);
+    const bool mark = size >= 3 && IsMark(h);
+    TextFileLayout layout;
+    layout.empty = size == 0 || (size == 3 && mark) || (size == 2 && IsUtf16Mark(h));
+    layout.nul = nul;
+    if (!mark && size >= 2 && size % 2 == 0 && IsUtf16Mark(h)) {
+        layout.form = Form::Whole;
+        return layout;
+    }
+    // A lone CR or LF takes a byte more as CR LF.
+    const qint64 breaks = cr + lf - 2 * crlf;
+    layout.skip = mark ? 3 : 0;
+    const qint64 text = size - layout.skip;
+    if (!valid || !(mark || scan.nonAscii)) {
+        layout.form = Form::ByteText;
+        layout.skip = 0;
+        layout.payloadSize = size + breaks;
+    } else if (!scan.byteText) {
+        layout.form = Form::Utf8;
+        layout.payloadSize = 3 + text + breaks - separators;  // a separator's three bytes as CR LF
+    } else if (size - layout.skip >= 6 && QByteArrayView(head + layout.skip, 6) == "\xC3\xAF\xC2\xBB\xC2\xBF") {
+        layout.form = Form::Whole;  // the characters of the mark at its start: the rest decides the form
+    } else {
+        // A sequence is one byte, a separator two; the mark's own bytes are left out.
+        layout.form = Form::Utf8ToByteText;
+        layout.payloadSize = text + breaks - (continuation - (mark ? 2 : 0)) + separators;
+    }
+    return layout;
+}
+
+struct TextFileConversion::Buffer {
+    explicit Buffer(FileSink& out) : chunks(out) {}
+    Chunks chunks;
+    bool markDue = false;
+};
+
+TextFileConversion::TextFileConversion(const TextFileLayout& layout, FileSink& out)
+    : buffer(std::make_unique<Buffer>(out)), form(layout.form), skip(layout.skip) {
+    buffer->markDue = form == TextFileLayout::Form::Utf8;
+}
+
+TextFileConversion::~TextFileConversion() = default;
+
+bool TextFileConversion::Put(QByteArrayView piece) {
+    Chunks& chunks = buffer->chunks;
+    if (buffer->markDue) {
+        chunks.Bytes(Bytes(kUtf8Mark), 3);
+        buffer->markDue = false;
+    }
+    const qsizetype left = qMin<qint64>(skip, piece.size());
+    skip -= left;
+    piece = piece.sliced(left);
+    const Convert convert = form == TextFileLayout::Form::ByteText ? Convert::ByteText
+                            : form == TextFileLayout::Form::Utf8   ? Convert::Utf8
+                                                                   : Convert::Utf8ToByteText;
+    return PutConverted(Bytes(piece), static_cast<std::size_t>(piece.size()), convert, chunks);
+}
+
+bool TextFileConversion::Finish() { return buffer->chunks.Flush(); }
+
+struct Utf8TextOfPayload::Buffer {
+    explicit Buffer(FileSink& out) : chunks(out) {}
+    Chunks chunks;
+};
+
+Utf8TextOfPayload::Utf8TextOfPayload(bool isUtf8, FileSink& out)
+    : buffer(std::make_unique<Buffer>(out)), utf8(isUtf8), markLeft(isUtf8 ? 3 : 0) {}
+
+Utf8TextOfPayload::~Utf8TextOfPayload() = default;
+
+bool Utf8TextOfPayload::Put(QByteArrayView piece) {
+    Chunks& chunks = buffer->chunks;
+    const qsizetype mark = qMin(markLeft, piece.size());
+    markLeft -= mark;
+    const unsigned char* p = Bytes(piece) + mark;
+    const std::size_t n = static_cast<std::size_t>(piece.size() - mark);
     std::size_t i = 0;
+    if (afterCr && n > 0) {
+        if (p[0] == '\n') i = 1;
+        afterCr = false;
+    }
     while (i < n) {
         if (!chunks.Room()) return false;
         i = PlainRun(p, i, n, !utf8, chunks);
@@ -215,6 +406,7 @@ bool PutUtf8TextOfPayload(QByteArrayView payload, FileSink& out) {
         const unsigned char c = p[i];
         if (c == '\r') {
             chunks.Byte('\n');  // CR LF and a lone CR alike
+            afterCr = i + 1 == n;
             i += (i + 1 < n && p[i + 1] == '\n') ? 2 : 1;
         } else if (c < 0x80 || utf8) {
             chunks.Byte(static_cast<char>(c));
@@ -231,34 +423,10 @@ bool PutUtf8TextOfPayload(QByteArrayView payload, FileSink& out) {
             ++i;
         }
     }
-    return chunks.Flush();
+    return true;
 }
 
-bool PutPayloadOfTextFile(QByteArrayView file, FileSink& out, QString* loneAt) {
-    const unsigned char* p = Bytes(file);
-    const auto n = static_cast<std::size_t>(file.size());
-    Chunks chunks(out);
-    // The forms DecodeTextFile tells apart, in its order.
-    const bool mark = file.startsWith(kUtf8Mark);
-    if (!mark && n >= 2 && n % 2 == 0 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
-        QString text = DecodeTextFile(file.toByteArray());  // UTF-16 is rare: through the work text
-        return PutPayloadOfText(text, out, loneAt);
-    }
-    const std::size_t skip = mark ? 3 : 0;
-    utf8::Scan scan;
-    if (!utf8::IsValid(p + skip, n - skip, &scan) || !(mark || scan.nonAscii))
-        return PutConverted(p, n, Convert::ByteText, chunks);
-    if (!scan.byteText) {
-        chunks.Bytes(Bytes(kUtf8Mark), 3);
-        return PutConverted(p + skip, n - skip, Convert::Utf8, chunks);
-    }
-    // The characters of the mark at its start: the rest decides the form.
-    if (file.sliced(qsizetype(skip)).startsWith("\xC3\xAF\xC2\xBB\xC2\xBF")) {
-        QString text = DecodeTextFile(file.toByteArray());
-        return PutPayloadOfText(text, out, loneAt);
-    }
-    return PutConverted(p + skip, n - skip, Convert::Utf8ToByteText, chunks);
-}
+bool Utf8TextOfPayload::Finish() { return buffer->chunks.Flush(); }
 
 KeyFault PasswordKey(QStringView password, std::string& key, qsizetype* detail) {
     QByteArray bytes;

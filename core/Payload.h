@@ -12,9 +12,11 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <memory>
 #include <string>
 
 #include "core/FileSink.h"
+#include "core/Utf8.h"
 
 namespace quelvane {
 
@@ -59,6 +61,87 @@ bool PutUtf8TextOfPayload(QByteArrayView payload, FileSink& out);
 // or the text holds a lone surrogate half: then *loneAt (when given) is its
 // place, "line L, column C".
 bool PutPayloadOfTextFile(QByteArrayView file, FileSink& out, QString* loneAt = nullptr);
+
+// --- The same, a piece at a time, for files too large to hold -------------
+
+// Where a piece of a text file read in pieces may end, so that no UTF-8
+// sequence and no CR LF is split: how much of bytes to take (at least
+// bytes.size() - 5); the rest starts the next piece. The file's last piece
+// is taken whole.
+qsizetype TextPieceEnd(QByteArrayView bytes);
+
+// What PutPayloadOfTextFile makes of a text file, found by one pass over it.
+struct TextFileLayout {
+    enum class Form {
+        ByteText,  // the bytes as they are, line breaks as CR LF
+        Utf8ToByteText,  // valid UTF-8 whose every character has a byte
+        Utf8,  // the mark, then the UTF-8 as it is
+        Whole,  // UTF-16, or a text starting with the mark's characters: taken whole
+    };
+    Form form = Form::ByteText;
+    qint64 skip = 0;  // the byte-order mark's bytes, left out
+    qint64 payloadSize = 0;  // not for Whole
+    bool empty = false;  // no character (IsEmptyTextFile)
+    bool nul = false;  // a NUL byte (TextFileHoldsNul; not for UTF-16)
+};
+
+// Looks at a text file's pieces, in order and cut by TextPieceEnd, for its
+// layout. Two scans of the two halves of a file (the second constructed at
+// its offset) may run at once and be joined.
+class TextFileScan {
+public:
+    explicit TextFileScan(qint64 fileSize, qint64 offset = 0) : size(fileSize), seen(offset) {}
+    void Put(QByteArrayView piece);
+    // Takes in the scan of the pieces that follow this one's.
+    void Join(const TextFileScan& next);
+    TextFileLayout Layout() const;
+
+private:
+    qint64 size, seen;
+    char head[9] = {};  // the file's first bytes
+    bool valid = true;  // UTF-8 after a mark
+    utf8::Scan scan;
+    qint64 cr = 0, lf = 0, crlf = 0, continuation = 0, separators = 0;
+    bool nul = false;
+};
+
+// Converts a text file's pieces (cut as for the scan) into the payload its
+// layout (not Whole) tells, into out: together what PutPayloadOfTextFile puts.
+class TextFileConversion {
+public:
+    TextFileConversion(const TextFileLayout& layout, FileSink& out);
+    ~TextFileConversion();
+    TextFileConversion(const TextFileConversion&) = delete;
+    TextFileConversion& operator=(const TextFileConversion&) = delete;
+    // False once out failed.
+    bool Put(QByteArrayView piece);
+    bool Finish();
+
+private:
+    struct Buffer;
+    std::unique_ptr<Buffer> buffer;
+    TextFileLayout::Form form;
+    qint64 skip;
+};
+
+// PutUtf8TextOfPayload a piece at a time, cut anywhere; utf8 is
+// ReadsAsUtf8 of the whole payload.
+class Utf8TextOfPayload {
+public:
+    Utf8TextOfPayload(bool utf8, FileSink& out);
+    ~Utf8TextOfPayload();
+    Utf8TextOfPayload(const Utf8TextOfPayload&) = delete;
+    Utf8TextOfPayload& operator=(const Utf8TextOfPayload&) = delete;
+    bool Put(QByteArrayView piece);
+    bool Finish();
+
+private:
+    struct Buffer;
+    std::unique_ptr<Buffer> buffer;
+    bool utf8;
+    qsizetype markLeft;  // bytes of the mark still to leave out
+    bool afterCr = false;  // a CR ended the last piece: an LF starting this one went with it
+};
 
 enum class KeyFault { None, LoneSurrogate, TooLong };
 

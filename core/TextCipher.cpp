@@ -186,8 +186,12 @@ bool TextCipher::IsCiphertext(QStringView text) {
 }
 
 bool TextCipher::IsWholeText(qint64 cipherSize, QByteArrayView plain) {
-    return cipherSize >= 0 && clsBlowfish::SizeDescriptorFits(static_cast<std::size_t>(cipherSize), plain.size()) &&
-           plain.endsWith(QByteArrayView("\xFE\r\n", 3));
+    return IsWholeText(cipherSize, plain.size(), plain);
+}
+
+bool TextCipher::IsWholeText(qint64 cipherSize, qint64 plainSize, QByteArrayView plainEnd) {
+    return cipherSize >= 0 && clsBlowfish::SizeDescriptorFits(static_cast<std::size_t>(cipherSize), plainSize) &&
+           plainEnd.endsWith(QByteArrayView("\xFE\r\n", 3));
 }
 
 bool TextCipher::Prepare(const QString& purpose, QString* error) {

@@ -80,6 +80,9 @@ public:
     // cipherSize bytes are a whole text when the frame's size descriptor
     // was valid and they end in the marker and CR LF.
     static bool IsWholeText(qint64 cipherSize, QByteArrayView plain);
+    // The same for decrypted bytes not held whole: their size and their
+    // last bytes (three at least, where there are as many).
+    static bool IsWholeText(qint64 cipherSize, qint64 plainSize, QByteArrayView plainEnd);
 
 private:
     template <class Hex>

@@ -47,6 +47,33 @@ bool IsValid(const unsigned char* p, std::size_t n, Scan* scan) {
     return true;
 }
 
+void Validator::Put(const unsigned char* p, std::size_t n) {
+    if (!valid) return;
+    std::size_t i = 0;
+    if (carried > 0) {
+        const std::size_t need = carry[0] >= 0xF0 ? 4 : carry[0] >= 0xE0 ? 3 : 2;
+        while (carried < need && i < n) carry[carried++] = p[i++];
+        if (carried < need) return;
+        char32_t code = 0;
+        valid = Sequence(carry, 0, need, &code) == need;
+        carried = 0;
+        if (!valid) return;
+    }
+    // A sequence begun in the last three bytes and not ended waits for the next piece.
+    std::size_t end = n;
+    for (std::size_t k = n; k > i && n - k < 3;) {
+        const unsigned char c = p[--k];
+        if (c < 0x80) break;
+        if (c >= 0xC0) {
+            if (k + (c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2) > n) end = k;
+            break;
+        }
+    }
+    valid = IsValid(p + i, end - i);
+    if (valid)
+        while (end < n) carry[carried++] = p[end++];
+}
+
 bool Decode(const unsigned char* p, std::size_t n, QString& text, bool* nonAscii, bool* carriageReturn) {
     text = QString(static_cast<qsizetype>(n), Qt::Uninitialized);  // never more units than bytes
     auto* out = reinterpret_cast<char16_t*>(text.data());

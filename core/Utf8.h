@@ -48,6 +48,19 @@ struct Scan {
 // True when p holds valid UTF-8; *scan tells what it holds.
 bool IsValid(const unsigned char* p, std::size_t n, Scan* scan = nullptr);
 
+// IsValid over pieces cut anywhere, a sequence split between two included:
+// at the end, the verdict IsValid gives the whole.
+class Validator {
+public:
+    void Put(const unsigned char* p, std::size_t n);
+    bool Valid() const { return valid && carried == 0; }
+
+private:
+    unsigned char carry[4] = {};  // a sequence the last piece began
+    std::size_t carried = 0;
+    bool valid = true;
+};
+
 // Decoded in one pass, checked as IsValid checks it. False on the first
 // invalid sequence (text is then unspecified). *nonAscii and *carriageReturn
 // tell whether a multi-byte sequence or a CR was seen.

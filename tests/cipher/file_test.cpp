@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "cipher/SafeFile.h"
 #include "cipher/clsBlowfish.h"
 
 namespace fs = std::filesystem;
@@ -272,6 +273,43 @@ TEST_F(Files, AWriteThatFailsHalfwayLeavesTheOldOutputWhole) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Read(out), "old");
     EXPECT_EQ(Entries(), 2u);  // no half-written temporary file
+}
+
+// A large file is flushed in parts while it is written: it is whole once
+// committed, gone when abandoned or when a write fails past the first part.
+TEST_F(Files, ALargeFileFlushedInPartsIsWholeOrNothing) {
+    constexpr std::size_t kPart = 1 << 20, kParts = 40;
+    const auto writeAll = [&](quelvane::safefile::AtomicFile& file) {
+        std::string part(kPart, '\0');
+        for (std::size_t k = 0; k < kParts; ++k) {
+            std::fill(part.begin(), part.end(), static_cast<char>('a' + k % 26));
+            if (!file.Write(part.data(), part.size())) return false;
+        }
+        return true;
+    };
+    quelvane::safefile::AtomicFile kept, dropped;
+    ASSERT_TRUE(kept.Open((dir / "kept").string(), quelvane::safefile::Existing::Refuse).ok());
+    ASSERT_TRUE(writeAll(kept));
+    ASSERT_TRUE(kept.Commit().ok());
+    const std::string content = Read(dir / "kept");
+    ASSERT_EQ(content.size(), kPart * kParts);
+    EXPECT_EQ(content[kPart * 17], 'r');
+    EXPECT_EQ(content.back(), 'n');
+    ASSERT_TRUE(dropped.Open((dir / "dropped").string(), quelvane::safefile::Existing::Refuse).ok());
+    ASSERT_TRUE(writeAll(dropped));
+    dropped.Abandon();
+    EXPECT_EQ(Entries(), 1u);
+
+    const int status = InChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{24 << 20, 24 << 20};  // past the first part flushed
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+        quelvane::safefile::AtomicFile file;
+        if (!file.Open((dir / "limited").string(), quelvane::safefile::Existing::Refuse).ok()) return 4;
+        return writeAll(file) || file.Commit().ok() ? 1 : 0;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Entries(), 1u);
 }
 
 #endif

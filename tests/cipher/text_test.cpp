@@ -159,3 +159,25 @@ TEST(HexText, AgreesWithThePlainRuleOnRandomMixtures) {
         }
     }
 }
+
+// Cut anywhere, between a pair's digits and inside runs of blanks too, and
+// long enough for the 32-digit chunks.
+TEST(HexText, PiecesDecodeAsTheWholeText) {
+    std::mt19937 rng(17);
+    const std::u16string alphabet = u"0123456789abcdefABCDEF0123456789ABCDEF \t\r\n-G\u20AC";
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text(rng() % 200, u'0');
+        for (auto& ch : text) ch = alphabet[rng() % (round % 2 ? alphabet.size() : 22)];
+        hx::PairDecoder decoder;
+        std::string out(text.size() + 2, '\0');
+        std::size_t n = 0;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t size = std::min<std::size_t>(text.size() - at, rng() % 40);
+            n += decoder.Put(text.data() + at, size, out.data() + n);
+            at += size;
+        }
+        n += decoder.Finish(out.data() + n);
+        out.resize(n);
+        ASSERT_EQ(out, PlainDecode(text));
+    }
+}

@@ -6,6 +6,7 @@ implementation in tools/ checks the ciphertext apart from the C++ code.
 
 Run by ctest with QUELVANE_CLI, QUELVANE_ROAD and QUELVANE_SOURCE set.
 """
+import codecs
 import fcntl
 import os
 import random
@@ -113,7 +114,11 @@ GAPS = "\x81\x8d\x8f\x90\x9d"  # Windows-1252 leaves them undefined: they stand 
 
 
 def cp1252_text(data):
-    return "".join(chr(b) if chr(b) in GAPS else bytes([b]).decode("cp1252") for b in data)
+    return data.decode("cp1252", errors="gaps")
+
+
+# The code page's gaps read as the C1 controls they stand for.
+codecs.register_error("gaps", lambda e: (e.object[e.start:e.end].decode("latin-1"), e.end))
 
 
 def cp1252_bytes(text):
@@ -619,6 +624,159 @@ class Terminal(Case):
         shown = self.shown.decode()
         self.assertRegex(shown, "^[\x20-\x7e\u241e\u241f\u2421]{448}\r\n$")
         self.assertTrue(any(s in shown for s in "\u241e\u241f\u2421"))
+
+
+MIB = 1024 * 1024
+PIECE = 256 * 1024  # a frame's and a text's piece in the program; four frame pieces are in flight
+HEX_PIECE = 2 * MIB  # hex text read at a time when decrypting
+
+
+def frame_size(payload):
+    """The ciphertext's bytes for a payload, the end marker and the frame's 12 bytes included."""
+    return (payload + 3 + 12 + 7) // 8 * 8
+
+
+def text_across(size, cuts, rnd, utf8=True):
+    """A text of size bytes whose line breaks and characters beyond ASCII straddle the given offsets."""
+    words = [b"caf\xc3\xa9", b"\xe2\x82\xac", b"plain", b"x"] if utf8 else [b"caf\xe9", b"\x80", b"plain", b"x"]
+    odd = b"\xc3\xa9\r\n\xe2\x82\xac\r" if utf8 else b"\xe9\r\n\x80\r"
+    cuts = sorted((c for c in cuts if len(odd) <= c < size), reverse=True)
+    out = bytearray()
+    while len(out) < size - len(odd) * len(cuts):
+        out += b" ".join(rnd.choice(words) for _ in range(rnd.randrange(1, 12))) + rnd.choice([b"\n", b"\r\n", b"\r"])
+    del out[size - len(odd) * len(cuts):]
+    while out and out[-1] >= 0x80:  # never end inside a character
+        out[-1:] = b"."
+    for cut in cuts:  # from the last, so the earlier ones stay where they are
+        at = cut - rnd.randrange(1, len(odd))
+        while utf8 and at < len(out) and out[at] & 0xC0 == 0x80:
+            at -= 1
+        out[at:at] = odd
+    return bytes(out)
+
+
+class Streams(Case):
+    """Inputs across the program's pieces: read, converted, chained and written out a piece at a time."""
+
+    def test_bytes_round_trip_across_the_pieces(self):
+        rnd = random.Random(31)
+        # Payloads whose frame ends just before, at and after a frame piece, the ring of four, a hex piece.
+        ends = [PIECE, 4 * PIECE, HEX_PIECE // 2]
+        sizes = [end - 15 + d for end in ends for d in (-8, -1, 0, 1)] + [HEX_PIECE + 9]
+        for size in sizes:
+            with self.subTest(size=size):
+                data = rnd.randbytes(size)
+                self.write("b.bin", data)
+                self.cli("encrypt", "--binary", "--password-file", self.key, "--output", "b.QvH", "--force", "b.bin")
+                self.assertEqual(os.path.getsize(self.path("b.QvH")), 2 * frame_size(size))
+                out, _ = self.cli("decrypt", "--binary", "--password-file", self.key, "b.QvH")
+                self.assertEqual(out, data)
+
+    def test_texts_round_trip_across_the_pieces(self):
+        rnd = random.Random(32)
+        # Text pieces, and a text large enough to be scanned in two halves (split near its middle).
+        for size, utf8 in [(PIECE + 1, True), (4 * PIECE - 2, False), (2 * HEX_PIECE + 3, True),
+                           (2 * HEX_PIECE + 1, False)]:
+            with self.subTest(size=size, utf8=utf8):
+                data = text_across(size, [k * PIECE for k in range(1, 17)] + [size // 2 - d for d in range(9)],
+                                   rnd, utf8)
+                self.write("t.txt", data)
+                self.cli("encrypt", "--password-file", self.key, "--output", "t.QvH", "--force", "t.txt")
+                self.assertEqual(file_text(self.road("decrypt", self.key, "t.QvH")), file_text(data))
+                self.cli("decrypt", "--password-file", self.key, "--output", "back.txt", "--force", "t.QvH")
+                self.assertEqual(self.read("back.txt"), cli_text(data))
+                hex_text = self.read("t.QvH")
+                wrapped = b"\r\n".join(hex_text[i:i + 76] for i in range(0, len(hex_text), 76))  # read as loaded
+                out, _ = self.cli("decrypt", "--password-file", self.key, stdin=wrapped)
+                self.assertEqual(out, cli_text(data))
+
+    def test_a_bad_end_of_a_long_ciphertext_writes_nothing(self):
+        data = text_across(3 * HEX_PIECE // 2, [], random.Random(33))
+        self.write("t.txt", data)
+        self.write("nul.txt", data + b"\x00")
+        self.cli("encrypt", "--password-file", self.key, "--output", "good.QvH", "t.txt")
+        self.cli("encrypt", "--binary", "--password-file", self.key, "--output", "nul.QvH", "nul.txt")
+        good = self.read("good.QvH")
+        other = self.write("other.QvP", b"correct horsE")
+        cases = [  # name, hex, password file, message
+            ("end marker", good[:-5] + (b"1" if good[-5:-4] == b"0" else b"0") + good[-4:], self.key, WRONG),
+            ("a block short", good[:-16], self.key, WRONG),
+            ("wrong password", good, other, WRONG),
+            ("a NUL at the end", self.read("nul.QvH"), self.key, "NUL"),
+        ]
+        before = sorted(os.listdir(self.dir))
+        for name, hex_text, key, message in cases:
+            with self.subTest(name):
+                self.write("bad.QvH", hex_text)
+                self.failure("decrypt", "--password-file", key, "bad.QvH", message=message)
+                self.failure("decrypt", "--password-file", key, stdin=hex_text, message=message)
+                self.failure("decrypt", "--password-file", key, "--output", "out.TxT", "bad.QvH", message=message)
+                self.assertEqual(sorted(os.listdir(self.dir)), sorted(before + ["bad.QvH"]))
+
+    def test_a_payload_starting_with_the_mark_is_read_as_what_follows_it(self):
+        # Read as UTF-8 when the rest is UTF-8, else as byte text: a second reading when the first guessed wrong.
+        for payload, text in [(MARK + "\u00e9 \u4e16\r\n".encode(), "\u00e9 \u4e16\n"),
+                              (MARK + b"\xe9 caf\xe9\r\n", "\u00ef\u00bb\u00bf\u00e9 caf\u00e9\n")]:
+            with self.subTest(payload=payload):
+                self.write("p.bin", payload)
+                self.cli("encrypt", "--binary", "--password-file", self.key, "--output", "p.QvH", "--force", "p.bin")
+                self.cli("decrypt", "--password-file", self.key, "--output", "p.txt", "--force", "p.QvH")
+                self.assertEqual(self.read("p.txt"), text.encode())
+                out, _ = self.cli("decrypt", "--password-file", self.key, "p.QvH")
+                self.assertEqual(out, text.encode())
+
+    def test_a_file_too_large_for_a_frame_is_refused_before_the_password(self):
+        with open(self.path("huge.bin"), "wb") as f:
+            f.truncate(2**31 - 22)  # sparse: a payload and its end marker one byte past what a frame describes
+        self.failure("encrypt", "--binary", "--output", "huge.QvH", "huge.bin", message="the input is too large")
+        self.assertFalse(os.path.exists(self.path("huge.QvH")))
+
+    def test_standard_input_is_kept_privately_and_a_signal_removes_it(self):
+        runtime = os.path.join(self.dir, "runtime")
+        os.mkdir(runtime, 0o700)
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
+        proc = subprocess.Popen([CLI, "encrypt", "--password-file", self.key], stdin=subprocess.PIPE,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env, start_new_session=True)
+        self.addCleanup(proc.stdin.close)
+        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+        proc.stdin.write(b"a secret line\n" * 1000)
+        proc.stdin.flush()
+        deadline = time.monotonic() + 20
+        while not any("StandardInput" in name for _, _, names in os.walk(runtime) for name in names):
+            self.assertLess(time.monotonic(), deadline, "standard input was not kept in the private folder")
+            time.sleep(0.01)
+        folder = next(os.path.join(runtime, d) for d in os.listdir(runtime) if d.startswith("Quelvane-"))
+        self.assertEqual(stat.S_IMODE(os.stat(folder).st_mode), 0o700)
+        proc.send_signal(signal.SIGTERM)
+        proc.wait(timeout=20)
+        self.assertEqual(proc.returncode, -signal.SIGTERM)
+        self.assertEqual(os.listdir(runtime), [])
+
+    def test_memory_stays_below_the_input(self):
+        size = 64 * MIB
+        part = text_across(MIB, [], random.Random(34))
+        with open(self.path("big.txt"), "wb") as f:
+            for _ in range(size // MIB):
+                f.write(part)
+        try:  # Linux carries the spawning process's peak across exec: ours is brought down to what it holds
+            with open("/proc/self/clear_refs", "w") as f:
+                f.write("5")
+        except OSError:
+            self.skipTest("the peak memory of this process cannot be reset")
+
+        def peak(*args):
+            proc = subprocess.Popen(args, cwd=self.dir, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            _, status, usage = os.wait4(proc.pid, 0)
+            proc.returncode = os.waitstatus_to_exitcode(status)
+            self.assertEqual(proc.returncode, 0, args)
+            return usage.ru_maxrss * 1024
+
+        floor = peak("true")  # what this process lends every child
+        for args in [("encrypt", "--output", "big.QvH", "big.txt"), ("decrypt", "--output", "back.txt", "big.QvH"),
+                     ("decrypt", "big.QvH")]:
+            with self.subTest(args[0]):
+                self.assertLess(peak(CLI, args[0], "--password-file", self.key, *args[1:]), floor + size // 2,
+                                "peak memory grows with the input")
 
 
 SCAN = """

@@ -133,6 +133,43 @@ TEST_F(Decryption, ReadsAHexFileAsTheHexLoadDoes) {
     }
 }
 
+// The same reading a piece at a time, cut anywhere: in a unit of UTF-16, a
+// mark, a quoted field or between a pair's digits.
+TEST(HexFileDecoder, PiecesReadAsTheWholeFile) {
+    std::mt19937 random(8);
+    const QByteArray alphabet("0123456789ABCDEFabcdef0123456789  \t\r\n,\"xG\xE9");
+    const QByteArray starts[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF", "\"", "\xEF\xBB"};
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes = starts[random() % std::size(starts)];
+        const bool wide = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+        for (int i = random() % 120; i > 0; --i) {
+            const char c = alphabet[random() % (round % 3 ? alphabet.size() : 22)];
+            if (wide)
+                bytes += bytes.startsWith("\xFF") ? QByteArray(1, c) + char(random() % 3)
+                                                  : char(random() % 3) + QByteArray(1, c);
+            else
+                bytes += c;
+        }
+        if (wide && random() % 4 == 0) bytes += '7';  // an odd byte at the end
+        for (const bool fileRules : {true, false}) {
+            std::string joined;
+            const std::string expected =
+                fileRules ? hextext::Decode(HexFileText(bytes, joined)) : hextext::Decode(bytes.toStdString());
+            HexFileDecoder decoder(fileRules);
+            std::string out(bytes.size() + 8, '\0');
+            std::size_t n = 0;
+            for (qsizetype at = 0; at < bytes.size();) {
+                const qsizetype size = qMin<qsizetype>(bytes.size() - at, random() % 9);
+                n += decoder.Put(QByteArrayView(bytes).sliced(at, size), out.data() + n);
+                at += size;
+            }
+            n += decoder.Finish(out.data() + n);
+            out.resize(n);
+            ASSERT_EQ(out, expected) << fileRules << " " << bytes.toHex().toStdString();
+        }
+    }
+}
+
 TEST_F(Decryption, DropsAByteOrderMark) {
     const std::string expected = "\xAB\xCD\x01";
     for (const QByteArray& file : {QByteArray("\xEF\xBB\xBF"

@@ -163,17 +163,17 @@ TEST(DecodeTextFile, Utf8AcrossTheFastRunsAgreesWithQt) {
     }
 }
 
-// The payload the command line encrypts straight from a file is the one the
-// window encrypts after loading it: every form, line break and gap of the code
-// page, characters beyond it, and sizes across the chunks and the sixteen-byte runs.
-TEST(PayloadOfTextFile, SameAsLoadingItIntoTheBox) {
-    struct Collect : FileSink {
-        QByteArray bytes;
-        bool Put(const char* data, qsizetype size) override {
-            bytes.append(data, size);
-            return true;
-        }
-    };
+struct Collect : FileSink {
+    QByteArray bytes;
+    bool Put(const char* data, qsizetype size) override {
+        bytes.append(data, size);
+        return true;
+    }
+};
+
+// A text file of every form, line break and gap of the code page, characters
+// beyond it, and sizes across the chunks and the sixteen-byte runs.
+QByteArray RandomTextFile(std::mt19937& random) {
     const QByteArray pieces[] = {"abc",
                                  " ",
                                  "\r\n",
@@ -189,12 +189,19 @@ TEST(PayloadOfTextFile, SameAsLoadingItIntoTheBox) {
                                  QByteArray(70, 'x'),
                                  QByteArray(20000, 'y')};
     const QByteArray starts[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+    QByteArray file = starts[random() % std::size(starts)];
+    const int count = int(random() % 12);
+    for (int i = 0; i < count; ++i) file += pieces[random() % std::size(pieces)];
+    if (file.size() % 2 && random() % 2) file += 'z';  // even sizes for the UTF-16 marks too
+    return file;
+}
+
+// The payload the command line encrypts straight from a file is the one the
+// window encrypts after loading it.
+TEST(PayloadOfTextFile, SameAsLoadingItIntoTheBox) {
     std::mt19937 random(9);
     for (int round = 0; round < 600; ++round) {
-        QByteArray file = starts[random() % std::size(starts)];
-        const int count = int(random() % 12);
-        for (int i = 0; i < count; ++i) file += pieces[random() % std::size(pieces)];
-        if (file.size() % 2 && random() % 2) file += 'z';  // even sizes for the UTF-16 marks too
+        QByteArray file = RandomTextFile(random);
 
         QString text = DecodeTextFile(file);
         text.replace(QChar::LineSeparator, u'\n').replace(QChar::ParagraphSeparator, u'\n');
@@ -208,6 +215,89 @@ TEST(PayloadOfTextFile, SameAsLoadingItIntoTheBox) {
             ASSERT_EQ(got.bytes, expected) << file.left(200).toHex().toStdString();
         }
         ASSERT_EQ(IsEmptyTextFile(file), text.isEmpty());
+    }
+}
+
+// Pieces of random sizes, cut where TextPieceEnd says; the last whole.
+template <class Take>
+void InPieces(QByteArrayView file, std::mt19937& random, Take take) {
+    for (qsizetype at = 0; at < file.size();) {
+        QByteArrayView piece = file.sliced(at, qMin<qsizetype>(file.size() - at, 6 + random() % 300));
+        if (at + piece.size() < file.size()) piece = piece.first(TextPieceEnd(piece));
+        take(piece);
+        at += piece.size();
+    }
+}
+
+// A file read in pieces, scanned by one scan or by two joined, has the
+// payload PutPayloadOfTextFile puts, of the size the scan found.
+TEST(PayloadOfTextFile, InPiecesAsWhole) {
+    std::mt19937 random(10);
+    const QByteArray extras[] = {"", QByteArray(1, '\0'), "\xE2\x80\xA9\r", "\xC3\xAF\xC2\xBB\xC2\xBF"};
+    for (int round = 0; round < 600; ++round) {
+        QByteArray file = RandomTextFile(random);
+        const QByteArray& extra = extras[random() % std::size(extras)];
+        file.insert(random() % (file.size() + 1), extra);
+        Collect whole;
+        const bool representable = PutPayloadOfTextFile(file, whole);
+
+        TextFileScan scan(file.size());
+        InPieces(file, random, [&](QByteArrayView piece) { scan.Put(piece); });
+        const qsizetype half = file.size() > 40 ? TextPieceEnd(QByteArrayView(file).first(file.size() / 2)) : 0;
+        TextFileScan first(file.size()), second(file.size(), half);
+        first.Put(QByteArrayView(file).first(half));
+        InPieces(QByteArrayView(file).sliced(half), random, [&](QByteArrayView piece) { second.Put(piece); });
+        first.Join(second);
+        const TextFileLayout layout = scan.Layout(), joined = first.Layout();
+        ASSERT_EQ(layout.form, joined.form);
+        EXPECT_EQ(layout.empty, IsEmptyTextFile(file));
+        if (layout.form == TextFileLayout::Form::Whole) continue;
+        ASSERT_TRUE(representable);
+        EXPECT_EQ(layout.nul, TextFileHoldsNul(file));
+        EXPECT_EQ(joined.nul, layout.nul);
+        ASSERT_EQ(layout.payloadSize, whole.bytes.size()) << file.left(200).toHex().toStdString();
+        EXPECT_EQ(joined.payloadSize, layout.payloadSize);
+
+        Collect pieces;
+        TextFileConversion conversion(layout, pieces);
+        InPieces(file, random, [&](QByteArrayView piece) { ASSERT_TRUE(conversion.Put(piece)); });
+        ASSERT_TRUE(conversion.Finish());
+        ASSERT_EQ(pieces.bytes, whole.bytes) << file.left(200).toHex().toStdString();
+    }
+}
+
+// The decrypted payload's UTF-8, and its check, cut anywhere.
+TEST(PayloadOfTextFile, Utf8TextInPiecesAsWhole) {
+    std::mt19937 random(12);
+    const QByteArray parts[] = {"ab",
+                                "\r",
+                                "\n",
+                                "\r\n",
+                                "\xE9",
+                                "\xC3\xA9",
+                                "\xF0\x9F\x98\x80",
+                                "\xE2\x82",
+                                "\xEF\xBB\xBF",
+                                QByteArray(40, 'q')};
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray payload = round % 2 ? QByteArray(kUtf8Mark.data(), 3) : QByteArray();
+        for (int i = random() % 12; i > 0; --i) payload += parts[random() % std::size(parts)];
+        const bool utf8 = ReadsAsUtf8(payload);
+        Collect whole, pieces;
+        ASSERT_TRUE(PutUtf8TextOfPayload(payload, whole));
+        Utf8TextOfPayload text(utf8, pieces);
+        utf8::Validator validator;
+        for (qsizetype at = 0; at < payload.size();) {
+            const qsizetype size = qMin<qsizetype>(payload.size() - at, random() % 5);
+            ASSERT_TRUE(text.Put(QByteArrayView(payload).sliced(at, size)));
+            validator.Put(reinterpret_cast<const unsigned char*>(payload.constData()) + at, std::size_t(size));
+            at += size;
+        }
+        ASSERT_TRUE(text.Finish());
+        EXPECT_EQ(pieces.bytes, whole.bytes) << payload.toHex().toStdString();
+        EXPECT_EQ(validator.Valid(), utf8::IsValid(reinterpret_cast<const unsigned char*>(payload.constData()),
+                                                   std::size_t(payload.size())))
+            << payload.toHex().toStdString();
     }
 }
 
