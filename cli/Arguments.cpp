@@ -1,138 +1,265 @@
 // SPDX-License-Identifier: MIT
 #include "cli/Arguments.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRegularExpression>
+
 namespace quelvane::cli {
 
 namespace {
+
+QString Tr(const char* text) { return QCoreApplication::translate("quelvane::cli", text); }
 
 bool Fail(QString* error, const QString& message) {
     if (error) *error = message;
     return false;
 }
 
-}  // namespace
+// Every option of the program, and the commands that take it.
+struct Option {
+    const char* name;
+    const char* valueName;  // nullptr: a switch
+    const char* description;
+    bool encrypt, decrypt, generate;
+};
 
-QString UsageText() {
-    return QStringLiteral(
-        "Usage: quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
-        "       quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
-        "       quelvane-cli encrypt|decrypt [--password-file FILE] --output-dir DIR [--force] [--binary] INPUT...\n"
-        "       quelvane-cli generate [--output FILE] [--force] [LENGTH]\n"
-        "\n"
-        "encrypt   reads a text (UTF-8, else Windows-1252; any line breaks) in any\n"
-        "          language and writes it as Quelvane hex ciphertext, as the window's\n"
-        "          \"&Quelvane\" makes it. A file holding a NUL byte is no text: see --binary.\n"
-        "decrypt   reads Quelvane hex ciphertext and writes the text that was encrypted\n"
-        "          as UTF-8 with LF line breaks (a text of CR LF lines comes back with LF).\n"
-        "generate  makes a random password of LENGTH characters (3 to 448, default 112)\n"
-        "          from the characters with codes 30 to 127.\n"
-        "\n"
-        "INPUT is a file, or standard input when absent or \"-\".\n"
-        "  --password-file FILE  the password: the text of a password file (.QvP);\n"
-        "                        without it the password is asked on the terminal\n"
-        "  --output FILE         write the result to FILE, only once it is complete\n"
-        "  --output-dir DIR      write each INPUT to DIR under its own name, with the\n"
-        "                        suffix .QvH (encrypt) or .TxT (decrypt)\n"
-        "  --force               replace files that exist; never without it\n"
-        "  --binary              encrypt any file's bytes exactly as they are (an image,\n"
-        "                        an archive), and decrypt to exactly the bytes encrypted\n"
-        "  -h, --help            show this text\n"
-        "  --version             show the version\n"
-        "\n"
-        "Exit status: 0 done, 1 a file or the password failed, 2 a usage error.\n");
+constexpr Option kOptions[] = {
+    {"password-file", QT_TRANSLATE_NOOP("quelvane::cli", "FILE"),
+     QT_TRANSLATE_NOOP("quelvane::cli",
+                       "The password: the text of a password file (.QvP). Without it the password is "
+                       "asked on the terminal."),
+     true, true, false},
+    {"output", QT_TRANSLATE_NOOP("quelvane::cli", "FILE"),
+     QT_TRANSLATE_NOOP("quelvane::cli", "Write the result to FILE, only once it is complete."), true, true, true},
+    {"output-dir", QT_TRANSLATE_NOOP("quelvane::cli", "DIR"),
+     QT_TRANSLATE_NOOP("quelvane::cli",
+                       "Write each INPUT to DIR under its own name, with the suffix .QvH (encrypt) "
+                       "or .TxT (decrypt)."),
+     true, true, false},
+    {"force", nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Replace files that exist; never without it."), true, true,
+     true},
+    {"binary", nullptr,
+     QT_TRANSLATE_NOOP("quelvane::cli",
+                       "Encrypt any file's bytes exactly as they are (an image, an archive), and "
+                       "decrypt to exactly the bytes encrypted."),
+     true, true, false},
+};
+
+bool Takes(const Option& option, Command command) {
+    return command == Command::Encrypt   ? option.encrypt
+           : command == Command::Decrypt ? option.decrypt
+                                         : option.generate;
 }
+
+std::optional<Command> CommandNamed(const QString& name) {
+    if (name == QLatin1String("encrypt")) return Command::Encrypt;
+    if (name == QLatin1String("decrypt")) return Command::Decrypt;
+    if (name == QLatin1String("generate")) return Command::Generate;
+    return std::nullopt;
+}
+
+// "-" is standard input and "-5" a (refused) LENGTH: operands, not options.
+bool IsOption(const QString& arg) {
+    static const QRegularExpression operand(QStringLiteral("^-($|[0-9.])"));
+    return arg.startsWith(u'-') && !operand.match(arg).hasMatch();
+}
+
+// The command: the first operand before "--".
+std::optional<QString> CommandWord(const QStringList& args, qsizetype& at) {
+    for (at = 0; at < args.size(); ++at) {
+        if (args[at] == QLatin1String("--")) break;
+        if (IsOption(args[at])) {
+            // The value of an option that takes one is no command.
+            const QString name = args[at].mid(2);
+            for (const Option& option : kOptions)
+                if (option.valueName && name == QLatin1String(option.name)) ++at;
+            continue;
+        }
+        return args[at];
+    }
+    return std::nullopt;
+}
+
+class Parser {
+public:
+    explicit Parser(std::optional<Command> command) : command(command) {
+        parser.setApplicationDescription(Description());
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addHelpOption();
+        parser.addVersionOption();
+        for (const Option& option : kOptions) {
+            if (command && !Takes(option, *command)) continue;
+            QCommandLineOption added(QString::fromLatin1(option.name), Tr(option.description));
+            if (option.valueName) added.setValueName(Tr(option.valueName));
+            parser.addOption(added);
+        }
+        if (!command) {
+            parser.addPositionalArgument(QStringLiteral("command"), Tr("encrypt, decrypt or generate"),
+                                         QStringLiteral("encrypt|decrypt|generate"));
+        } else if (*command == Command::Generate) {
+            parser.addPositionalArgument(QStringLiteral("generate"), Tr("Makes a random password."));
+            parser.addPositionalArgument(Tr("LENGTH"), Tr("Its length: 3 to 448 characters, default 112."),
+                                         Tr("[LENGTH]"));
+        } else {
+            const bool encrypting = *command == Command::Encrypt;
+            parser.addPositionalArgument(
+                QString::fromLatin1(encrypting ? "encrypt" : "decrypt"),
+                encrypting ? Tr("Encrypts texts into hex ciphertext.") : Tr("Decrypts hex ciphertext into texts."));
+            parser.addPositionalArgument(Tr("INPUT"), Tr("A file, or standard input when absent or \"-\"."),
+                                         Tr("[INPUT...]"));
+        }
+    }
+
+    QString Description() const {
+        QString text;
+        if (!command) {
+            text =
+                Tr("Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random "
+                   "passwords.\n\n"
+                   "  quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
+                   "  quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
+                   "  quelvane-cli encrypt|decrypt --output-dir DIR [--password-file FILE] [--force] [--binary] "
+                   "INPUT...\n"
+                   "  quelvane-cli generate [--output FILE] [--force] [LENGTH]\n\n"
+                   "\"quelvane-cli COMMAND --help\" tells more of a command.");
+        } else if (*command == Command::Encrypt) {
+            text =
+                Tr("Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and writes it as "
+                   "Quelvane hex ciphertext, as the window's \"&Quelvane\" makes it. A file holding a NUL byte is "
+                   "no text: --binary encrypts it.");
+        } else if (*command == Command::Decrypt) {
+            text =
+                Tr("Reads Quelvane hex ciphertext and writes the text that was encrypted, as UTF-8 with LF line "
+                   "breaks (a text of CR LF lines comes back with LF); with --binary, the bytes exactly.");
+        } else {
+            text =
+                Tr("Makes a random password of LENGTH characters from the characters with codes 30 to 127, drawn "
+                   "from the system's secure source.");
+        }
+        return text;
+    }
+
+    QString HelpText() const {
+        return parser.helpText() + u'\n' +
+               Tr("Exit status: 0 done, 1 a file or the password failed, 2 a usage error.") + u'\n';
+    }
+
+    QCommandLineParser parser;
+    std::optional<Command> command;
+};
+
+// The options on the line, for messages in our own words.
+QStringList OptionNames(const QStringList& args) {
+    QStringList names;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--")) break;
+        if (IsOption(arg)) names << arg.section(u'=', 0, 0);
+    }
+    return names;
+}
+
+bool CheckOptions(const Parser& p, const QStringList& args, QString* error) {
+    const QCommandLineParser& parser = p.parser;
+    for (const QString& name : parser.unknownOptionNames()) {
+        const QString dashed = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        for (const Option& option : kOptions)
+            if (name == QLatin1String(option.name) && p.command)
+                return Fail(error, Tr("%1 takes no %2")
+                                       .arg(QString::fromLatin1(p.command == Command::Generate  ? "generate"
+                                                                : p.command == Command::Encrypt ? "encrypt"
+                                                                                                : "decrypt"),
+                                            dashed));
+        return Fail(error, Tr("unknown option %1").arg(dashed));  // the name only: never a value glued to it
+    }
+    for (const Option& option : kOptions) {
+        const QString name = QString::fromLatin1(option.name);
+        if (!parser.optionNames().contains(name)) continue;
+        const QString dashed = QStringLiteral("--") + name;
+        if (option.valueName && parser.values(name).size() > 1) return Fail(error, Tr("%1 is given twice").arg(dashed));
+        if (option.valueName && parser.value(name).isEmpty()) return Fail(error, Tr("%1 needs a value").arg(dashed));
+    }
+    // A value option last on the line: Qt's words would say so less plainly.
+    const QStringList names = OptionNames(args);
+    if (!names.isEmpty() && args.last().section(u'=', 0, 0) == names.last())
+        for (const Option& option : kOptions)
+            if (option.valueName && names.last() == QStringLiteral("--") + QLatin1String(option.name) &&
+                !args.last().contains(u'='))
+                return Fail(error, Tr("%1 needs a value").arg(names.last()));
+    return true;
+}
+
+}  // namespace
 
 bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
     out = Arguments();
-    // --help and --version win over everything else on the line.
-    for (const QString& arg : args) {
-        if (arg == QLatin1String("--")) break;
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            out.help = true;
-            return true;
-        }
-        if (arg == QLatin1String("--version")) {
-            out.version = true;
-            return true;
-        }
-    }
+    qsizetype at = 0;
+    const std::optional<QString> word = CommandWord(args, at);
+    const std::optional<Command> command = word ? CommandNamed(*word) : std::nullopt;
 
-    bool haveCommand = false;
+    // The command word is taken out; "-5" and such go after "--", where the
+    // parser takes them as operands.
+    QStringList line{QStringLiteral("quelvane-cli")};
     QStringList operands;
     bool optionsEnd = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
+        if (i == at && word) continue;
         const QString& arg = args[i];
-        // "-" is standard input and "-5" a (refused) LENGTH, not options.
-        const bool option =
-            !optionsEnd && arg.size() > 1 && arg.startsWith(u'-') && !arg.at(1).isDigit() && arg.at(1) != u'.';
-        if (!option) {
-            if (!haveCommand) {
-                if (arg == QLatin1String("encrypt"))
-                    out.command = Command::Encrypt;
-                else if (arg == QLatin1String("decrypt"))
-                    out.command = Command::Decrypt;
-                else if (arg == QLatin1String("generate"))
-                    out.command = Command::Generate;
-                else
-                    return Fail(error,
-                                QStringLiteral("unknown command \"%1\" (encrypt, decrypt or generate)").arg(arg));
-                haveCommand = true;
-            } else {
-                operands << arg;
-            }
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
+        if (!optionsEnd && arg == QLatin1String("--")) {
             optionsEnd = true;
             continue;
         }
-        // The name only: a value glued on with "=" is never repeated in a message.
-        const qsizetype eq = arg.indexOf(u'=');
-        const QString name = eq < 0 ? arg : arg.left(eq);
-        std::optional<QString>* target = nullptr;
-        if (name == QLatin1String("--password-file"))
-            target = &out.passwordFile;
-        else if (name == QLatin1String("--output"))
-            target = &out.output;
-        else if (name == QLatin1String("--output-dir"))
-            target = &out.outputDir;
-        if (name == QLatin1String("--force") || name == QLatin1String("--binary")) {
-            if (eq >= 0) return Fail(error, QStringLiteral("%1 takes no value").arg(name));
-            (name == QLatin1String("--force") ? out.force : out.binary) = true;
-            continue;
-        }
-        if (!target) return Fail(error, QStringLiteral("unknown option %1").arg(name));
-        if (target->has_value()) return Fail(error, QStringLiteral("%1 is given twice").arg(name));
-        QString value;
-        if (eq >= 0) {
-            value = arg.mid(eq + 1);
-        } else {
-            if (i + 1 >= args.size()) return Fail(error, QStringLiteral("%1 needs a value").arg(name));
-            value = args[++i];
-        }
-        if (value.isEmpty()) return Fail(error, QStringLiteral("%1 needs a value").arg(name));
-        *target = value;
+        if (optionsEnd || (arg.startsWith(u'-') && !IsOption(arg)))
+            operands << arg;
+        else
+            line << arg;
     }
+    if (!operands.isEmpty()) line << QStringLiteral("--") << operands;
 
-    if (!haveCommand) return Fail(error, QStringLiteral("no command given (encrypt, decrypt or generate)"));
-    if (out.output && out.outputDir) return Fail(error, QStringLiteral("--output and --output-dir exclude each other"));
-
-    if (out.command == Command::Generate) {
-        if (out.passwordFile) return Fail(error, QStringLiteral("generate takes no --password-file"));
-        if (out.outputDir) return Fail(error, QStringLiteral("generate takes no --output-dir"));
-        if (out.binary) return Fail(error, QStringLiteral("generate takes no --binary"));
-        if (operands.size() > 1) return Fail(error, QStringLiteral("generate takes one LENGTH at most"));
-        if (!operands.isEmpty()) out.length = operands.first();
+    Parser p(command);
+    const bool parsed = p.parser.parse(line);
+    // --help and --version win over everything else on the line.
+    if (p.parser.isSet(QStringLiteral("help")) || p.parser.isSet(QStringLiteral("help-all"))) {
+        out.help = true;
+        out.helpText = p.HelpText();
         return true;
     }
+    if (p.parser.isSet(QStringLiteral("version"))) {
+        out.version = true;
+        return true;
+    }
+    if (!word) return Fail(error, Tr("no command given (encrypt, decrypt or generate)"));
+    if (!command) return Fail(error, Tr("unknown command \"%1\" (encrypt, decrypt or generate)").arg(*word));
+    if (!CheckOptions(p, args, error)) return false;
+    if (!parsed) return Fail(error, p.parser.errorText());
 
-    out.inputs = operands;
-    const bool fromStdin = operands.isEmpty() || operands.contains(QStringLiteral("-"));
+    const QCommandLineParser& parser = p.parser;
+    const auto value = [&](const char* name) -> std::optional<QString> {
+        const QString option = QString::fromLatin1(name);
+        if (!parser.optionNames().contains(option)) return std::nullopt;
+        return parser.value(option);
+    };
+    out.command = *command;
+    out.passwordFile = value("password-file");
+    out.output = value("output");
+    out.outputDir = value("output-dir");
+    out.force = parser.isSet(QStringLiteral("force"));
+    out.binary = out.command != Command::Generate && parser.isSet(QStringLiteral("binary"));
+    const QStringList positional = parser.positionalArguments();
+
+    if (out.output && out.outputDir) return Fail(error, Tr("--output and --output-dir exclude each other"));
+    if (out.command == Command::Generate) {
+        if (positional.size() > 1) return Fail(error, Tr("generate takes one LENGTH at most"));
+        if (!positional.isEmpty()) out.length = positional.first();
+        return true;
+    }
+    out.inputs = positional;
+    const bool fromStdin = positional.isEmpty() || positional.contains(QStringLiteral("-"));
     if (out.outputDir) {
-        if (fromStdin)
-            return Fail(error, QStringLiteral("--output-dir needs INPUT files: standard input has no name to write"));
-    } else if (operands.size() > 1) {
-        return Fail(error, QStringLiteral("several INPUT files need --output-dir DIR"));
+        if (fromStdin) return Fail(error, Tr("--output-dir needs INPUT files: standard input has no name to write"));
+    } else if (positional.size() > 1) {
+        return Fail(error, Tr("several INPUT files need --output-dir DIR"));
     }
     return true;
 }

@@ -12,6 +12,7 @@ enum class Command { Encrypt, Decrypt, Generate };
 
 struct Arguments {
     bool help = false;
+    QString helpText;  // of the command named, or of the program
     bool version = false;
     Command command = Command::Encrypt;
     std::optional<QString> passwordFile;
@@ -23,11 +24,9 @@ struct Arguments {
     QString length;  // generate's LENGTH, "" for the default
 };
 
-// Parses the arguments after the program's name. False with *error, a
-// one-line message, for a usage error.
+// Parses the arguments after the program's name, on QCommandLineParser
+// (which makes the help); messages in the program's own words. False with
+// *error, a one-line message, for a usage error. Needs a QCoreApplication.
 bool ParseArguments(const QStringList& args, Arguments& out, QString* error);
-
-// The --help text.
-QString UsageText();
 
 }  // namespace quelvane::cli

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // quelvane-cli: the window's encryption, decryption and password generator
 // for scripts and stored files.
+#include <QCoreApplication>
 #include <QStringList>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "cli/Commands.h"
 #include "core/Platform.h"
 #include "core/TemporaryFolder.h"
+#include "core/Translations.h"
 
 namespace {
 
@@ -35,17 +37,21 @@ void Print(FILE* to, const QString& text) {
 
 int main(int argc, char** argv) {
     Harden();
-    QStringList args;
-    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quelvane-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUELVANE_VERSION));
+    quelvane::InstallTranslations();
+    const QStringList args = QCoreApplication::arguments().mid(1);
 
     quelvane::cli::Arguments parsed;
     QString error;
     if (!quelvane::cli::ParseArguments(args, parsed, &error)) {
-        Print(stderr, QStringLiteral("quelvane-cli: %1\nTry \"quelvane-cli --help\".\n").arg(error));
+        Print(stderr, QCoreApplication::translate("quelvane::cli", "quelvane-cli: %1\nTry \"quelvane-cli --help\".\n")
+                          .arg(error));
         return quelvane::cli::kUsage;
     }
     if (parsed.help) {
-        Print(stdout, quelvane::cli::UsageText());
+        Print(stdout, parsed.helpText);
         return std::fflush(stdout) == 0 ? quelvane::cli::kDone : quelvane::cli::kFailed;
     }
     if (parsed.version) {

@@ -428,6 +428,16 @@ class Usage(Case):
         self.write("t.txt", b"text")
         self.failure("encrypt", "t.txt", message="no password", status=2)
 
+    def test_each_command_tells_its_own_options(self):
+        for command, has, lacks in [("encrypt", b"--binary", b"LENGTH"), ("decrypt", b"--output-dir", b"LENGTH"),
+                                    ("generate", b"LENGTH", b"--password-file")]:
+            with self.subTest(command=command):
+                out, _ = self.cli(command, "--help")
+                self.assertIn(has, out)
+                self.assertNotIn(lacks, out)
+        self.failure("encrypt", "--force=yes", message="--force", status=2)
+        self.failure("--output", "x", "generate", "--output", "y", message="given twice", status=2)
+
     def test_help_and_version(self):
         out, _ = self.cli("--help")
         self.assertIn(b"quelvane-cli encrypt", out)

@@ -1,0 +1,38 @@
+# SPDX-License-Identifier: MIT
+# bash completion for quelvane-cli: its commands, each command's options, and
+# file names where a file is wanted (a folder for --output-dir).
+
+_quelvane_cli() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
+    local command= i word
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        word=${COMP_WORDS[i]}
+        case $word in
+            --password-file|--output|--output-dir) ((i++)) ;;
+            encrypt|decrypt|generate) command=$word; break ;;
+        esac
+    done
+    local IFS=$'\n'
+    case $prev in
+        --password-file|--output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --output-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+    esac
+    local options
+    case $command in
+        encrypt|decrypt) options='--password-file --output --output-dir --force --binary --help' ;;
+        generate) options='--output --force --help' ;;
+        *)
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W $'--help\n--version' -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W $'encrypt\ndecrypt\ngenerate' -- "$cur"))
+            fi
+            return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "${options// /$'\n'}" -- "$cur"))
+    elif [[ $command != generate ]]; then
+        COMPREPLY=($(compgen -f -- "$cur"))
+    fi
+}
+complete -o filenames -F _quelvane_cli quelvane-cli
