@@ -96,54 +96,67 @@ public:
             parser.addOption(added);
         }
         if (!command) {
-            parser.addPositionalArgument(QStringLiteral("command"), Tr("encrypt, decrypt or generate"),
+            parser.addPositionalArgument(QStringLiteral("command"),
+                                         QCoreApplication::translate("quelvane::cli", "encrypt, decrypt or generate"),
                                          QStringLiteral("encrypt|decrypt|generate"));
         } else if (*command == Command::Generate) {
-            parser.addPositionalArgument(QStringLiteral("generate"), Tr("Makes a random password."));
-            parser.addPositionalArgument(Tr("LENGTH"), Tr("Its length: 3 to 448 characters, default 112."),
-                                         Tr("[LENGTH]"));
+            parser.addPositionalArgument(QStringLiteral("generate"),
+                                         QCoreApplication::translate("quelvane::cli", "Makes a random password."));
+            parser.addPositionalArgument(
+                QCoreApplication::translate("quelvane::cli", "LENGTH"),
+                QCoreApplication::translate("quelvane::cli", "Its length: 3 to 448 characters, default 112."),
+                QCoreApplication::translate("quelvane::cli", "[LENGTH]"));
         } else {
             const bool encrypting = *command == Command::Encrypt;
             parser.addPositionalArgument(
                 QString::fromLatin1(encrypting ? "encrypt" : "decrypt"),
-                encrypting ? Tr("Encrypts texts into hex ciphertext.") : Tr("Decrypts hex ciphertext into texts."));
-            parser.addPositionalArgument(Tr("INPUT"), Tr("A file, or standard input when absent or \"-\"."),
-                                         Tr("[INPUT...]"));
+                encrypting ? QCoreApplication::translate("quelvane::cli", "Encrypts texts into hex ciphertext.")
+                           : QCoreApplication::translate("quelvane::cli", "Decrypts hex ciphertext into texts."));
+            parser.addPositionalArgument(
+                QCoreApplication::translate("quelvane::cli", "INPUT"),
+                QCoreApplication::translate("quelvane::cli", "A file, or standard input when absent or \"-\"."),
+                QCoreApplication::translate("quelvane::cli", "[INPUT...]"));
         }
     }
 
     QString Description() const {
         QString text;
         if (!command) {
-            text =
-                Tr("Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random "
-                   "passwords.\n\n"
-                   "  quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
-                   "  quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
-                   "  quelvane-cli encrypt|decrypt --output-dir DIR [--password-file FILE] [--force] [--binary] "
-                   "INPUT...\n"
-                   "  quelvane-cli generate [--output FILE] [--force] [LENGTH]\n\n"
-                   "\"quelvane-cli COMMAND --help\" tells more of a command.");
+            text = QCoreApplication::translate(
+                "quelvane::cli",
+                "Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random "
+                "passwords.\n\n"
+                "  quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
+                "  quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
+                "  quelvane-cli encrypt|decrypt --output-dir DIR [--password-file FILE] [--force] [--binary] "
+                "INPUT...\n"
+                "  quelvane-cli generate [--output FILE] [--force] [LENGTH]\n\n"
+                "\"quelvane-cli COMMAND --help\" tells more of a command.");
         } else if (*command == Command::Encrypt) {
-            text =
-                Tr("Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and writes it as "
-                   "Quelvane hex ciphertext, as the window's \"&Quelvane\" makes it. A file holding a NUL byte is "
-                   "no text: --binary encrypts it.");
+            text = QCoreApplication::translate(
+                "quelvane::cli",
+                "Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and writes it as "
+                "Quelvane hex ciphertext, as the window's \"&Quelvane\" makes it. A file holding a NUL byte is "
+                "no text: --binary encrypts it.");
         } else if (*command == Command::Decrypt) {
-            text =
-                Tr("Reads Quelvane hex ciphertext and writes the text that was encrypted, as UTF-8 with LF line "
-                   "breaks (a text of CR LF lines comes back with LF); with --binary, the bytes exactly.");
+            text = QCoreApplication::translate(
+                "quelvane::cli",
+                "Reads Quelvane hex ciphertext and writes the text that was encrypted, as UTF-8 with LF line "
+                "breaks (a text of CR LF lines comes back with LF); with --binary, the bytes exactly.");
         } else {
-            text =
-                Tr("Makes a random password of LENGTH characters from the characters with codes 30 to 127, drawn "
-                   "from the system's secure source.");
+            text = QCoreApplication::translate(
+                "quelvane::cli",
+                "Makes a random password of LENGTH characters from the characters with codes 30 to 127, drawn "
+                "from the system's secure source.");
         }
         return text;
     }
 
     QString HelpText() const {
         return parser.helpText() + u'\n' +
-               Tr("Exit status: 0 done, 1 a file or the password failed, 2 a usage error.") + u'\n';
+               QCoreApplication::translate("quelvane::cli",
+                                           "Exit status: 0 done, 1 a file or the password failed, 2 a usage error.") +
+               u'\n';
     }
 
     QCommandLineParser parser;
@@ -166,19 +179,22 @@ bool CheckOptions(const Parser& p, const QStringList& args, QString* error) {
         const QString dashed = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
         for (const Option& option : kOptions)
             if (name == QLatin1String(option.name) && p.command)
-                return Fail(error, Tr("%1 takes no %2")
+                return Fail(error, QCoreApplication::translate("quelvane::cli", "%1 takes no %2")
                                        .arg(QString::fromLatin1(p.command == Command::Generate  ? "generate"
                                                                 : p.command == Command::Encrypt ? "encrypt"
                                                                                                 : "decrypt"),
                                             dashed));
-        return Fail(error, Tr("unknown option %1").arg(dashed));  // the name only: never a value glued to it
+        return Fail(error, QCoreApplication::translate("quelvane::cli", "unknown option %1")
+                               .arg(dashed));  // the name only: never a value glued to it
     }
     for (const Option& option : kOptions) {
         const QString name = QString::fromLatin1(option.name);
         if (!parser.optionNames().contains(name)) continue;
         const QString dashed = QStringLiteral("--") + name;
-        if (option.valueName && parser.values(name).size() > 1) return Fail(error, Tr("%1 is given twice").arg(dashed));
-        if (option.valueName && parser.value(name).isEmpty()) return Fail(error, Tr("%1 needs a value").arg(dashed));
+        if (option.valueName && parser.values(name).size() > 1)
+            return Fail(error, QCoreApplication::translate("quelvane::cli", "%1 is given twice").arg(dashed));
+        if (option.valueName && parser.value(name).isEmpty())
+            return Fail(error, QCoreApplication::translate("quelvane::cli", "%1 needs a value").arg(dashed));
     }
     // A value option last on the line: Qt's words would say so less plainly.
     const QStringList names = OptionNames(args);
@@ -186,7 +202,7 @@ bool CheckOptions(const Parser& p, const QStringList& args, QString* error) {
         for (const Option& option : kOptions)
             if (option.valueName && names.last() == QStringLiteral("--") + QLatin1String(option.name) &&
                 !args.last().contains(u'='))
-                return Fail(error, Tr("%1 needs a value").arg(names.last()));
+                return Fail(error, QCoreApplication::translate("quelvane::cli", "%1 needs a value").arg(names.last()));
     return true;
 }
 
@@ -229,8 +245,13 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
         out.version = true;
         return true;
     }
-    if (!word) return Fail(error, Tr("no command given (encrypt, decrypt or generate)"));
-    if (!command) return Fail(error, Tr("unknown command \"%1\" (encrypt, decrypt or generate)").arg(*word));
+    if (!word)
+        return Fail(error,
+                    QCoreApplication::translate("quelvane::cli", "no command given (encrypt, decrypt or generate)"));
+    if (!command)
+        return Fail(
+            error, QCoreApplication::translate("quelvane::cli", "unknown command \"%1\" (encrypt, decrypt or generate)")
+                       .arg(*word));
     if (!CheckOptions(p, args, error)) return false;
     if (!parsed) return Fail(error, p.parser.errorText());
 
@@ -248,18 +269,24 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
     out.binary = out.command != Command::Generate && parser.isSet(QStringLiteral("binary"));
     const QStringList positional = parser.positionalArguments();
 
-    if (out.output && out.outputDir) return Fail(error, Tr("--output and --output-dir exclude each other"));
+    if (out.output && out.outputDir)
+        return Fail(error,
+                    QCoreApplication::translate("quelvane::cli", "--output and --output-dir exclude each other"));
     if (out.command == Command::Generate) {
-        if (positional.size() > 1) return Fail(error, Tr("generate takes one LENGTH at most"));
+        if (positional.size() > 1)
+            return Fail(error, QCoreApplication::translate("quelvane::cli", "generate takes one LENGTH at most"));
         if (!positional.isEmpty()) out.length = positional.first();
         return true;
     }
     out.inputs = positional;
     const bool fromStdin = positional.isEmpty() || positional.contains(QStringLiteral("-"));
     if (out.outputDir) {
-        if (fromStdin) return Fail(error, Tr("--output-dir needs INPUT files: standard input has no name to write"));
+        if (fromStdin)
+            return Fail(error,
+                        QCoreApplication::translate(
+                            "quelvane::cli", "--output-dir needs INPUT files: standard input has no name to write"));
     } else if (positional.size() > 1) {
-        return Fail(error, Tr("several INPUT files need --output-dir DIR"));
+        return Fail(error, QCoreApplication::translate("quelvane::cli", "several INPUT files need --output-dir DIR"));
     }
     return true;
 }

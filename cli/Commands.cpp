@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cli/Commands.h"
 
+#include <QCoreApplication>
+
 #include <unistd.h>
 
 #include <QDir>
@@ -45,7 +47,7 @@ QString WithName(const QString& name, const QString& message) { return name + QS
 bool MayWrite(const QString& path, bool force, QString* error) {
     const QFileInfo info(path);
     if (force || !info.exists() || info.isDir()) return true;
-    *error = QStringLiteral("%1 exists; --force replaces it").arg(path);
+    *error = QCoreApplication::translate("quelvane::cli", "%1 exists; --force replaces it").arg(path);
     return false;
 }
 
@@ -76,8 +78,10 @@ private:
     }
 
     QString Empty() const {
-        return Encrypting() ? QStringLiteral("the input is empty: there is no text to encrypt")
-                            : QStringLiteral("the input is empty: there is no hex text to decrypt");
+        return Encrypting()
+                   ? QCoreApplication::translate("quelvane::cli", "the input is empty: there is no text to encrypt")
+                   : QCoreApplication::translate("quelvane::cli",
+                                                 "the input is empty: there is no hex text to decrypt");
     }
 
     // The password's bytes; false, reported, when it can make no key.
@@ -116,15 +120,18 @@ private:
             file.bytes.resize(source->Size());
             errno = 0;
             if (!source->Read(0, file.bytes.data(), file.bytes.size())) {
-                Report(WithName(name, errno ? QStringLiteral("the input cannot be read: %1").arg(qt_error_string(errno))
-                                            : QStringLiteral("the input changed while it was read")));
+                Report(WithName(
+                    name, errno ? QCoreApplication::translate("quelvane::cli", "the input cannot be read: %1")
+                                      .arg(qt_error_string(errno))
+                                : QCoreApplication::translate("quelvane::cli", "the input changed while it was read")));
                 return kFailed;
             }
             layout.nul = TextFileHoldsNul(file.bytes);
         }
         if (!args.binary && layout.nul) {
-            Report(WithName(name, QStringLiteral("the input holds a NUL byte, so it is no text: --binary "
-                                                 "encrypts any file's bytes as they are")));
+            Report(WithName(name, QCoreApplication::translate("quelvane::cli",
+                                                              "the input holds a NUL byte, so it is no text: --binary "
+                                                              "encrypts any file's bytes as they are")));
             return kFailed;
         }
         if (!FitsAFrame(args.binary || whole ? source->Size() : layout.payloadSize, &error))
@@ -132,14 +139,17 @@ private:
         if (const int status = AskPassword()) return status;
         std::string key;
         const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
-        if (!KeyOf(name, QStringLiteral("it cannot be used as the key"), key)) return kFailed;
+        if (!KeyOf(name, QCoreApplication::translate("quelvane::cli", "it cannot be used as the key"), key))
+            return kFailed;
         std::optional<MemorySource> memory;
         if (whole) {
             QString loneAt;
             if (!PutPayloadOfTextFile(file.bytes, payload, &loneAt)) {
-                Report(WithName(name, QStringLiteral("%1 holds half of a character (a lone surrogate), which has no "
-                                                     "UTF-8 form, so the text cannot be encrypted")
-                                          .arg(loneAt)));
+                Report(WithName(
+                    name, QCoreApplication::translate("quelvane::cli",
+                                                      "%1 holds half of a character (a lone surrogate), which has no "
+                                                      "UTF-8 form, so the text cannot be encrypted")
+                              .arg(loneAt)));
                 return kFailed;
             }
             WipeBytes(file.bytes);
@@ -171,7 +181,8 @@ private:
         if (const int status = AskPassword()) return status;
         std::string key;
         const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
-        if (!KeyOf(name, QStringLiteral("no text can have been encrypted with it"), key)) return kFailed;
+        if (!KeyOf(name, QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
+            return kFailed;
 
         HexDecryptionOptions options;
         options.text = !args.binary;
@@ -198,12 +209,15 @@ private:
         }
         if (!failure.isEmpty()) return Report(WithName(name, failure)), kFailed;
         if (decrypted && result.wrongPassword) {
-            Report(WithName(name, QStringLiteral("wrong password or damaged ciphertext")));
+            Report(
+                WithName(name, QCoreApplication::translate("quelvane::cli", "wrong password or damaged ciphertext")));
             return kFailed;
         }
         if (decrypted && result.nul) {
-            Report(WithName(name, QStringLiteral("the decrypted bytes hold a NUL byte, so they are no text: "
-                                                 "--binary writes them as they are")));
+            Report(
+                WithName(name, QCoreApplication::translate("quelvane::cli",
+                                                           "the decrypted bytes hold a NUL byte, so they are no text: "
+                                                           "--binary writes them as they are")));
             return kFailed;
         }
         if (!written) return Report(target.isEmpty() ? error : WithName(name, error)), kFailed;
@@ -228,7 +242,9 @@ private:
 
     int Batch() {
         if (!QFileInfo(*args.outputDir).isDir()) {
-            Report(QStringLiteral("%1 is not a folder: --output-dir needs one that exists").arg(*args.outputDir));
+            Report(
+                QCoreApplication::translate("quelvane::cli", "%1 is not a folder: --output-dir needs one that exists")
+                    .arg(*args.outputDir));
             return kFailed;
         }
         if (const int status = AskPassword()) return status;
@@ -239,7 +255,9 @@ private:
             const QString key = QFileInfo(target).absoluteFilePath();
             QString error;
             if (targets.contains(key)) {
-                Report(WithName(input, QStringLiteral("another INPUT of this run goes to %1 already").arg(target)));
+                Report(WithName(
+                    input, QCoreApplication::translate("quelvane::cli", "another INPUT of this run goes to %1 already")
+                               .arg(target)));
                 allDone = false;
                 continue;
             }
@@ -258,7 +276,8 @@ private:
         const QString answer = args.length.isEmpty() ? QString::number(kDefaultLength) : args.length;
         const std::optional<double> number = ReadNumber(answer);
         if (!number || *number < 3 || *number > kPasswordMax) {
-            Report(QStringLiteral("LENGTH must be a number from 3 to 448, not \"%1\"").arg(answer));
+            Report(QCoreApplication::translate("quelvane::cli", "LENGTH must be a number from 3 to 448, not \"%1\"")
+                       .arg(answer));
             return kUsage;
         }
         QString error;
@@ -307,9 +326,10 @@ private:
         const bool written = WriteStandardOutput(bytes, error);
         WipeBytes(bytes);
         if (written && control)
-            Report(
-                QStringLiteral("the password holds control characters, shown as \u241E (30), \u241F (31) and "
-                               "\u2421 (127), which a terminal cannot take: keep it with --output FILE"));
+            Report(QCoreApplication::translate(
+                "quelvane::cli",
+                "the password holds control characters, shown as \u241E (30), \u241F (31) and "
+                "\u2421 (127), which a terminal cannot take: keep it with --output FILE"));
         return written;
     }
 

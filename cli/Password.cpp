@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cli/Password.h"
 
+#include <QCoreApplication>
+
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -115,7 +117,9 @@ bool LineToPassword(std::string& line, QString& password, QString* error) {
     SecureWipe(line);
     if (password.contains(QChar(0))) {
         WipeString(password);
-        return Fail(error, QStringLiteral("the password typed holds a NUL character, which a password cannot hold"));
+        return Fail(error,
+                    QCoreApplication::translate(
+                        "quelvane::cli", "the password typed holds a NUL character, which a password cannot hold"));
     }
     return true;
 }
@@ -136,13 +140,15 @@ public:
         bool read = false;
         {
             NoEcho quiet(fd);
-            if (!quiet.ok) return Fail(error, QStringLiteral("the terminal cannot hide what is typed"));
+            if (!quiet.ok)
+                return Fail(error,
+                            QCoreApplication::translate("quelvane::cli", "the terminal cannot hide what is typed"));
             WriteAll(fd, prompt);
             read = ReadLine(fd, line);
         }
         if (!read) {
             SecureWipe(line);
-            return Fail(error, QStringLiteral("no password was read from the terminal"));
+            return Fail(error, QCoreApplication::translate("quelvane::cli", "no password was read from the terminal"));
         }
         return LineToPassword(line, password, error);
     }
@@ -166,11 +172,13 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
         if (!LoadPasswordFile(*passwordFile, password, &length, error)) return PasswordStatus::Failed;
         QStringList notes;
         if (length > kPasswordMax)
-            notes << QStringLiteral("%1 holds %2 characters; the password is its first 448, as in the window")
+            notes << QCoreApplication::translate(
+                         "quelvane::cli", "%1 holds %2 characters; the password is its first 448, as in the window")
                          .arg(ShownName(*passwordFile), QString::number(length));
         // Editors end a file with a line break unasked; in a password file it is part of the password.
         if (password.endsWith(u'\n') || password.endsWith(u'\r'))
-            notes << QStringLiteral(
+            notes << QCoreApplication::translate(
+                         "quelvane::cli",
                          "%1 ends with a line break, which is part of the password; a password file "
                          "made with an editor may hold one it was not meant to")
                          .arg(ShownName(*passwordFile));
@@ -178,7 +186,9 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
     } else {
         Terminal terminal;
         if (!terminal.Usable()) {
-            Fail(error, QStringLiteral("no password: give --password-file FILE, or run on a terminal to be asked"));
+            Fail(error,
+                 QCoreApplication::translate(
+                     "quelvane::cli", "no password: give --password-file FILE, or run on a terminal to be asked"));
             return PasswordStatus::Usage;
         }
         if (!terminal.Ask("Password: ", password, error)) return PasswordStatus::Failed;
@@ -192,14 +202,15 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
             WipeString(again);
             if (!same) {
                 WipeString(password);
-                Fail(error, QStringLiteral("the two passwords typed differ"));
+                Fail(error, QCoreApplication::translate("quelvane::cli", "the two passwords typed differ"));
                 return PasswordStatus::Failed;
             }
         }
         // As the password box takes a pasted password: the first 448 characters.
         if (password.size() > kPasswordMax) {
             if (warning)
-                *warning = QStringLiteral(
+                *warning = QCoreApplication::translate(
+                               "quelvane::cli",
                                "the password typed has %1 characters; the password is its first 448, as "
                                "in the window")
                                .arg(password.size());
@@ -210,8 +221,10 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
     if (password.isEmpty()) {
         Fail(error,
              passwordFile
-                 ? QStringLiteral("%1 is empty: a password needs one character at least").arg(ShownName(*passwordFile))
-                 : QStringLiteral("the password is empty: a password needs one character at least"));
+                 ? QCoreApplication::translate("quelvane::cli", "%1 is empty: a password needs one character at least")
+                       .arg(ShownName(*passwordFile))
+                 : QCoreApplication::translate("quelvane::cli",
+                                               "the password is empty: a password needs one character at least"));
         return PasswordStatus::Failed;
     }
     std::string key;
@@ -220,13 +233,17 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
     SecureWipe(key);
     if (fault == KeyFault::None) return PasswordStatus::Ok;
     WipeString(password);
-    Fail(error, fault == KeyFault::TooLong
-                    ? QStringLiteral("the password takes %1 bytes as a key (UTF-8, as it holds characters beyond "
-                                     "Windows-1252), but a key holds at most 448 bytes")
-                          .arg(detail)
-                    : QStringLiteral("character %1 of the password is half of a character (a lone surrogate), which "
-                                     "has no UTF-8 form, so it cannot be the key")
-                          .arg(detail));
+    Fail(error,
+         fault == KeyFault::TooLong
+             ? QCoreApplication::translate("quelvane::cli",
+                                           "the password takes %1 bytes as a key (UTF-8, as it holds characters beyond "
+                                           "Windows-1252), but a key holds at most 448 bytes")
+                   .arg(detail)
+             : QCoreApplication::translate(
+                   "quelvane::cli",
+                   "character %1 of the password is half of a character (a lone surrogate), which "
+                   "has no UTF-8 form, so it cannot be the key")
+                   .arg(detail));
     return PasswordStatus::Failed;
 }
 

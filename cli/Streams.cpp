@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cli/Streams.h"
 
+#include <QCoreApplication>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,13 +44,16 @@ bool WriteAll(int fd, const char* data, qsizetype size, int* code) {
 }
 
 QString OutputError(int code) {
-    return QStringLiteral("cannot write to standard output: %1").arg(qt_error_string(code));
+    return QCoreApplication::translate("quelvane::cli", "cannot write to standard output: %1")
+        .arg(qt_error_string(code));
 }
 
 }  // namespace
 
 QString InputName(const QString& input) {
-    return input.isEmpty() || input == QLatin1String("-") ? QStringLiteral("standard input") : input;
+    return input.isEmpty() || input == QLatin1String("-")
+               ? QCoreApplication::translate("quelvane::cli", "standard input")
+               : input;
 }
 
 Input::~Input() {
@@ -67,7 +72,7 @@ bool Input::Open(const QString& input, TemporaryFolder& folder, QString* error) 
             source = std::make_unique<FileSource>(STDIN_FILENO, at, info.st_size - at);
             return true;
         }
-        return Keep(STDIN_FILENO, QStringLiteral("standard input"), folder, error);
+        return Keep(STDIN_FILENO, QCoreApplication::translate("quelvane::cli", "standard input"), folder, error);
     }
     fd = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
@@ -97,7 +102,9 @@ bool Input::Open(const QString& input, TemporaryFolder& folder, QString* error) 
 bool Input::Keep(int from, const QString& name, TemporaryFolder& folder, QString* error) {
     QString path, reason;
     if (!folder.Path(path, &reason))
-        return Fail(error, QStringLiteral("Cannot keep %1 in a private temporary folder (%2)").arg(name, reason));
+        return Fail(error,
+                    QCoreApplication::translate("quelvane::cli", "Cannot keep %1 in a private temporary folder (%2)")
+                        .arg(name, reason));
     static QString registered;  // the folder whose kept file a signal removes
     if (registered != path) {
         folder.RemoveOnSignal(kKeptName);
@@ -121,14 +128,18 @@ bool Input::Keep(int from, const QString& name, TemporaryFolder& folder, QString
             return put && code == 0;
         },
         &writeError);
-    if (code != 0) return Fail(error, QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(code)));
+    if (code != 0)
+        return Fail(
+            error, QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2").arg(name, qt_error_string(code)));
     if (!written) return Fail(error, writeError);
     const int keptFd = ::open(QFile::encodeName(kept).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     struct stat info {};
     if (keptFd < 0 || ::fstat(keptFd, &info) != 0) {
         const int failure = errno;
         if (keptFd >= 0) ::close(keptFd);
-        return Fail(error, QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(failure)));
+        return Fail(
+            error,
+            QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2").arg(name, qt_error_string(failure)));
     }
     if (fd >= 0) ::close(fd);
     fd = keptFd;

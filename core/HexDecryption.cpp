@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/HexDecryption.h"
 
+#include <QCoreApplication>
+
 #include <cstring>
 #include <utility>
 
@@ -162,7 +164,9 @@ bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecry
     qsizetype detail = 0;
     const KeyFault fault = PasswordKey(password, key, &detail);
     if (fault != KeyFault::None)
-        return Fail(error, KeyFaultMessage(fault, detail, QStringLiteral("no text can have been encrypted with it")));
+        return Fail(error, KeyFaultMessage(fault, detail,
+                                           QCoreApplication::translate("quelvane::TextCipher",
+                                                                       "no text can have been encrypted with it")));
     // The command line's stream over the text in memory, read as hex text.
     MemorySink text;
     HexDecryptionResult judged;

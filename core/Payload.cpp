@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/Payload.h"
 
+#include <QCoreApplication>
+
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -455,13 +457,15 @@ KeyFault PasswordKey(QStringView password, std::string& key, qsizetype* detail) 
 
 QString KeyFaultMessage(KeyFault fault, qsizetype detail, const QString& consequence) {
     if (fault == KeyFault::LoneSurrogate)
-        return QStringLiteral(
+        return QCoreApplication::translate(
+                   "quelvane::TextCipher",
                    "The password's character number %1 is half of a character (a lone surrogate), which has no "
-                   "UTF-8 form, so %2. Nothing was changed.")
+                   "UTF-8 form, so %2.")
             .arg(QString::number(detail), consequence);
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "quelvane::TextCipher",
                "The password takes %1 bytes as a key (in UTF-8, as it holds characters beyond Windows-1252); a key "
-               "holds at most 448 bytes, so %2. Nothing was changed.")
+               "holds at most 448 bytes, so %2.")
         .arg(QString::number(detail), consequence);
 }
 

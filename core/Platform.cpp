@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/Platform.h"
 
+#include <QCoreApplication>
+
 #include <QStringList>
 #include <QtGlobal>
 
@@ -64,17 +66,20 @@ bool ProtectProcessMemory(QString* error) {
     // Hard limit too, so nothing we start can raise it again.
     const struct rlimit none = {0, 0};
     if (::setrlimit(RLIMIT_CORE, &none) != 0)
-        failed << QStringLiteral("core files stay allowed (%1)").arg(qt_error_string(errno));
+        failed << QCoreApplication::translate("quelvane::Platform", "core files stay allowed (%1)")
+                      .arg(qt_error_string(errno));
 #endif
 #if defined(Q_OS_LINUX)
     // Not dumpable: no core file whatever the limit, /proc/<pid>/mem and
     // ptrace closed to the user's other processes.
     if (::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
-        failed << QStringLiteral("other processes may still attach (%1)").arg(qt_error_string(errno));
+        failed << QCoreApplication::translate("quelvane::Platform", "other processes may still attach (%1)")
+                      .arg(qt_error_string(errno));
 #endif
     if (failed.isEmpty()) return true;
     if (error)
-        *error = QStringLiteral("Cannot protect the program's memory: %1.").arg(failed.join(QStringLiteral("; ")));
+        *error = QCoreApplication::translate("quelvane::Platform", "Cannot protect the program's memory: %1.")
+                     .arg(failed.join(QStringLiteral("; ")));
     return false;
 }
 

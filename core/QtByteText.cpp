@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/QtByteText.h"
 
+#include <QCoreApplication>
+
 #include <bit>
 #include <cstdint>
 #if defined(__SSE2__) || defined(_M_X64)
@@ -152,7 +154,7 @@ qsizetype CharacterNumber(QStringView text, qsizetype i) {
 QString PlaceInText(QStringView text, qsizetype i) {
     const QStringView before = text.first(i);
     const qsizetype lineStart = before.lastIndexOf(u'\n') + 1;
-    return QStringLiteral("line %1, column %2")
+    return QCoreApplication::translate("quelvane::TextFiles", "line %1, column %2")
         .arg(QString::number(before.count(u'\n') + 1),
              QString::number(CharacterNumber(text.sliced(lineStart), i - lineStart)));
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/StreamCipher.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -37,8 +39,9 @@ bool Fail(QString* error, const QString& message) {
 // Why a read failed: the system's reason, or the input ending before the
 // size it had (0).
 QString ReadFailure(int code) {
-    if (code == 0) return QStringLiteral("the input changed while it was read");
-    return QStringLiteral("the input cannot be read: %1").arg(qt_error_string(code));
+    if (code == 0) return QCoreApplication::translate("quelvane::TextCipher", "the input changed while it was read");
+    return QCoreApplication::translate("quelvane::TextCipher", "the input cannot be read: %1")
+        .arg(qt_error_string(code));
 }
 
 // Memory that may hold plaintext: wiped when it goes.
@@ -304,15 +307,17 @@ bool FitsAFrame(qint64 payloadSize, QString* error) {
         (void)clsBlowfish::FrameSize(static_cast<std::size_t>(payloadSize + kMarker.size()));
         return true;
     } catch (const std::length_error&) {
-        return Fail(error, QStringLiteral("the input is too large: a text of at most 2 GiB less 23 bytes can be "
-                                          "encrypted (%1 bytes)")
-                               .arg(payloadSize));
+        return Fail(error,
+                    QCoreApplication::translate("quelvane::TextCipher",
+                                                "the input is too large: a text of at most 2 GiB less 23 bytes can be "
+                                                "encrypted (%1 bytes)")
+                        .arg(payloadSize));
     }
 }
 
 bool EncryptToHex(const ByteSource& in, const TextFileLayout* text, std::string_view key, FileSink& out, QString* error,
                   const StreamPieces& pieces) {
-    if (key.empty()) return Fail(error, QStringLiteral("The password is empty."));
+    if (key.empty()) return Fail(error, QCoreApplication::translate("quelvane::TextCipher", "The password is empty."));
     const qint64 payload = (text ? text->payloadSize : in.Size()) + kMarker.size();
     if (!FitsAFrame(payload - kMarker.size(), error)) return false;
     const std::size_t frameSize = clsBlowfish::FrameSize(static_cast<std::size_t>(payload));
@@ -594,7 +599,7 @@ bool IsBlankHexFile(const ByteSource& in, bool& blank, QString* error) {
 bool DecryptHex(const ByteSource& in, std::string_view key, const HexDecryptionOptions& options, FileSink* out,
                 HexDecryptionResult& result, QString* error, const StreamPieces& pieces) {
     result = HexDecryptionResult();
-    if (key.empty()) return Fail(error, QStringLiteral("The password is empty."));
+    if (key.empty()) return Fail(error, QCoreApplication::translate("quelvane::TextCipher", "The password is empty."));
     clsBlowfish cipher;
     const clsBlowfish::ChainDecryptor decryptor(cipher, key);
     // Two hex digits a byte at most: a longer frame is no frame of this input.

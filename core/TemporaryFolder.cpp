@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/TemporaryFolder.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -88,7 +90,9 @@ bool Mark(const QString& path, QString* error) {
     const bool written = fd >= 0 && ::write(fd, kMarkText.data(), kMarkText.size()) == kMarkText.size();
     const int code = errno;
     if (fd >= 0) ::close(fd);
-    if (!written && error) *error = QStringLiteral("cannot mark %1: %2").arg(path, qt_error_string(code));
+    if (!written && error)
+        *error = QCoreApplication::translate("quelvane::TemporaryFolder", "cannot mark %1: %2")
+                     .arg(path, qt_error_string(code));
     return written;
 }
 
@@ -100,7 +104,9 @@ bool Lock(const QString& path, int& fd, QString* error) {
     const int code = errno;
     if (fd >= 0) ::close(fd);
     fd = -1;
-    if (error) *error = QStringLiteral("cannot lock %1: %2").arg(path, qt_error_string(code));
+    if (error)
+        *error = QCoreApplication::translate("quelvane::TemporaryFolder", "cannot lock %1: %2")
+                     .arg(path, qt_error_string(code));
     return false;
 }
 

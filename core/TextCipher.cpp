@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/TextCipher.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,7 +39,8 @@ std::filesystem::path FsPath(const QString& path) {
 }
 
 QString LoneSurrogateMessage(QStringView text, qsizetype at) {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "quelvane::TextCipher",
                "The work text holds half of a character (a lone surrogate, U+%1) at %2, which has no UTF-8 form, "
                "so the text cannot be encrypted. Nothing was changed.")
         .arg(QString::number(text[at].unicode(), 16).toUpper(), PlaceInText(text, at));
@@ -65,7 +68,8 @@ QString WriteFailureCause(const QString& folder, qint64 needed, int code) {
 }
 
 QString WriteFailureMessage(const QString& what, const QString& folder, const QString& cause) {
-    return QStringLiteral("%1 (the temporary file in %2 could not be written%3). Nothing was changed.")
+    return QCoreApplication::translate("quelvane::TextCipher",
+                                       "%1 (the temporary file in %2 could not be written%3). Nothing was changed.")
         .arg(what, folder, cause.isEmpty() ? QString() : QStringLiteral(": ") + cause);
 }
 
@@ -78,7 +82,9 @@ struct Key {
 bool KeyOf(const QString& password, Key& key, const QString& consequence, QString* error) {
     qsizetype detail = 0;
     const KeyFault fault = PasswordKey(password, key.bytes, &detail);
-    if (fault != KeyFault::None) return Fail(error, KeyFaultMessage(fault, detail, consequence));
+    if (fault != KeyFault::None)
+        return Fail(error, QCoreApplication::translate("quelvane::TextCipher", "%1 Nothing was changed.")
+                               .arg(KeyFaultMessage(fault, detail, consequence)));
     return true;
 }
 
@@ -197,9 +203,10 @@ bool TextCipher::IsWholeText(qint64 cipherSize, qint64 plainSize, QByteArrayView
 bool TextCipher::Prepare(const QString& purpose, QString* error) {
     QString path, reason;
     if (!folder.Path(path, &reason))
-        return Fail(error,
-                    QStringLiteral("Cannot make a private temporary folder for the %1 (%2). Nothing was changed.")
-                        .arg(purpose, reason));
+        return Fail(error, QCoreApplication::translate(
+                               "quelvane::TextCipher",
+                               "Cannot make a private temporary folder for the %1 (%2). Nothing was changed.")
+                               .arg(purpose, reason));
     if (folderPath != path) {
         folder.RemoveOnSignal(QStringLiteral("DumpSTempFile$$$"));
         folder.RemoveOnSignal(QStringLiteral("DumpDTempFile$$$"));
@@ -261,8 +268,10 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
     using Ch = std::conditional_t<std::is_same_v<Hex, QString>, char16_t, char>;
     FreshCipherAfter fresh(cipher);
     Key key;
-    if (!KeyOf(password, key, QStringLiteral("it cannot be used as the key"), error)) return false;
-    if (!Prepare(QStringLiteral("encryption"), error)) return false;
+    if (!KeyOf(password, key, QCoreApplication::translate("quelvane::TextCipher", "it cannot be used as the key"),
+               error))
+        return false;
+    if (!Prepare(QCoreApplication::translate("quelvane::TextCipher", "encryption"), error)) return false;
     Temporaries temporaries(source, destination);
 
     // The text, then the end marker and CR LF.
@@ -278,7 +287,9 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
             return true;
         },
         &writeError);
-    if (!written && !writeError.isEmpty()) return Fail(error, writeError + QStringLiteral(". Nothing was changed."));
+    if (!written && !writeError.isEmpty())
+        return Fail(error,
+                    QCoreApplication::translate("quelvane::TextCipher", "%1. Nothing was changed.").arg(writeError));
     if (!written) return Fail(error, QString());  // the writer gave up, for its own reason
 
     // The hex text's string is made now and its pages touched on another
@@ -312,9 +323,9 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
     }
     QFile::remove(source);
     if (!shown)
-        return Fail(error,
-                    WriteFailureMessage(QStringLiteral("The text could not be encrypted"), folderPath,
-                                        encrypted ? QString() : WriteFailureCause(folderPath, cipherSize, code)));
+        return Fail(error, WriteFailureMessage(
+                               QCoreApplication::translate("quelvane::TextCipher", "The text could not be encrypted"),
+                               folderPath, encrypted ? QString() : WriteFailureCause(folderPath, cipherSize, code)));
     hex = std::move(out);
     return true;
 }
@@ -322,8 +333,10 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
 bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryption& result, QString* error) {
     FreshCipherAfter fresh(cipher);
     Key key;
-    if (!KeyOf(password, key, QStringLiteral("no text can have been encrypted with it"), error)) return false;
-    if (!Prepare(QStringLiteral("decryption"), error)) return false;
+    if (!KeyOf(password, key,
+               QCoreApplication::translate("quelvane::TextCipher", "no text can have been encrypted with it"), error))
+        return false;
+    if (!Prepare(QCoreApplication::translate("quelvane::TextCipher", "decryption"), error)) return false;
     Temporaries temporaries(source, destination);
 
     // A byte-order mark, as pasted from a file some editor wrote, is no part of the hex text.
@@ -335,7 +348,8 @@ bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryptio
         cipherSize = static_cast<qint64>(bytes.size());
         QString reason;
         if (!SaveFileAtomically(source, QByteArrayView(bytes.data(), cipherSize), &reason))
-            return Fail(error, reason + QStringLiteral(". Nothing was changed."));
+            return Fail(error,
+                        QCoreApplication::translate("quelvane::TextCipher", "%1. Nothing was changed.").arg(reason));
     }
 
     cipher = std::make_unique<clsBlowfish>();
@@ -347,8 +361,9 @@ bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryptio
     // An empty ciphertext decrypts to nothing and is judged like a wrong
     // password; any other failure is the temporary folder's.
     if (!decrypted && cipherSize > 0)
-        return Fail(error, WriteFailureMessage(QStringLiteral("The hex text could not be decrypted"), folderPath,
-                                               WriteFailureCause(folderPath, cipherSize, code)));
+        return Fail(error, WriteFailureMessage(QCoreApplication::translate("quelvane::TextCipher",
+                                                                           "The hex text could not be decrypted"),
+                                               folderPath, WriteFailureCause(folderPath, cipherSize, code)));
 
     QByteArray plain;
     {

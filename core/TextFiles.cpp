@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/TextFiles.h"
 
+#include <QCoreApplication>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -33,11 +35,11 @@ namespace quelvane {
 namespace {
 
 QString ReadError(const QString& path, const QString& reason) {
-    return QStringLiteral("Cannot read %1: %2").arg(ShownName(path), reason);
+    return QCoreApplication::translate("quelvane::TextFiles", "Cannot read %1: %2").arg(ShownName(path), reason);
 }
 
 QString SaveError(const QString& path, const QString& reason) {
-    return QStringLiteral("Cannot save %1: %2").arg(ShownName(path), reason);
+    return QCoreApplication::translate("quelvane::TextFiles", "Cannot save %1: %2").arg(ShownName(path), reason);
 }
 
 bool Fail(QString* error, const QString& message) {
@@ -122,10 +124,13 @@ QByteArray EncodeUtf16(QStringView text) {
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
     bytes.clear();
     const QFileInfo info(path);
-    if (info.isDir()) return Fail(error, ReadError(path, QStringLiteral("it is a folder, not a file")));
+    if (info.isDir())
+        return Fail(error,
+                    ReadError(path, QCoreApplication::translate("quelvane::TextFiles", "it is a folder, not a file")));
     // A pipe or a device could block or never end: only regular files.
     if (info.exists() && !info.isFile())
-        return Fail(error, ReadError(path, QStringLiteral("it is not a regular file")));
+        return Fail(error,
+                    ReadError(path, QCoreApplication::translate("quelvane::TextFiles", "it is not a regular file")));
     QFile file(path);
     // Unbuffered: Qt's read buffer would be freed with the bytes of a small
     // file still in it, and the file may hold a password or a text.
@@ -157,7 +162,9 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
         }
     } catch (const std::bad_alloc&) {
         bytes = QByteArray();
-        return Fail(error, ReadError(path, QStringLiteral("the file is too large to load (%1 bytes)").arg(size)));
+        return Fail(error, ReadError(path, QCoreApplication::translate("quelvane::TextFiles",
+                                                                       "the file is too large to load (%1 bytes)")
+                                               .arg(size)));
     }
     return true;
 }
@@ -230,13 +237,15 @@ private:
 QString Reason(const safefile::Status& status) {
     switch (status.fault) {
         case safefile::Fault::Link:
-            return QStringLiteral("it is a symbolic link, which Quelvane never writes through or replaces");
+            return QCoreApplication::translate(
+                "quelvane::TextFiles", "it is a symbolic link, which Quelvane never writes through or replaces");
         case safefile::Fault::Folder:
-            return QStringLiteral("a folder of that name exists");
+            return QCoreApplication::translate("quelvane::TextFiles", "a folder of that name exists");
         case safefile::Fault::Special:
-            return QStringLiteral("it is a pipe, a device or a socket, not a regular file, and is never replaced");
+            return QCoreApplication::translate(
+                "quelvane::TextFiles", "it is a pipe, a device or a socket, not a regular file, and is never replaced");
         case safefile::Fault::Exists:
-            return QStringLiteral("a file of that name exists");
+            return QCoreApplication::translate("quelvane::TextFiles", "a file of that name exists");
         case safefile::Fault::System:
         case safefile::Fault::None:
             break;
@@ -335,7 +344,9 @@ bool LoadPasswordFile(const QString& path, QString& password, qsizetype* length,
     // file is no password file.
     if (bytes.contains('\0')) {
         WipeBytes(bytes);
-        return Fail(error, QStringLiteral("%1 holds a NUL byte, which a password cannot hold").arg(ShownName(path)));
+        return Fail(error, QCoreApplication::translate("quelvane::TextFiles",
+                                                       "%1 holds a NUL byte, which a password cannot hold")
+                               .arg(ShownName(path)));
     }
     // The UTF-8 after the mark where the save wrote it so, else a character a byte.
     password = FromMarkedBytes(bytes);

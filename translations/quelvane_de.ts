@@ -71,6 +71,150 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>quelvane::Platform</name>
+    <message>
+        <source>core files stay allowed (%1)</source>
+        <translation>Speicherabzüge (core files) bleiben erlaubt (%1)</translation>
+    </message>
+    <message>
+        <source>other processes may still attach (%1)</source>
+        <translation>andere Prozesse können sich weiterhin anhängen (%1)</translation>
+    </message>
+    <message>
+        <source>Cannot protect the program&apos;s memory: %1.</source>
+        <translation>Der Speicher des Programms lässt sich nicht schützen: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::TemporaryFolder</name>
+    <message>
+        <source>cannot mark %1: %2</source>
+        <translation>%1 lässt sich nicht kennzeichnen: %2</translation>
+    </message>
+    <message>
+        <source>cannot lock %1: %2</source>
+        <translation>%1 lässt sich nicht sperren: %2</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::TextCipher</name>
+    <message>
+        <source>no text can have been encrypted with it</source>
+        <translation>kann damit kein Text verschlüsselt worden sein</translation>
+    </message>
+    <message>
+        <source>the input changed while it was read</source>
+        <translation>die Eingabe hat sich beim Lesen geändert</translation>
+    </message>
+    <message>
+        <source>the input cannot be read: %1</source>
+        <translation>die Eingabe lässt sich nicht lesen: %1</translation>
+    </message>
+    <message>
+        <source>the input is too large: a text of at most 2 GiB less 23 bytes can be encrypted (%1 bytes)</source>
+        <translation>die Eingabe ist zu groß: Verschlüsselt werden kann ein Text von höchstens 2 GiB weniger 23 Bytes (%1 Bytes)</translation>
+    </message>
+    <message>
+        <source>The password is empty.</source>
+        <translation>Das Passwort ist leer.</translation>
+    </message>
+    <message>
+        <source>The work text holds half of a character (a lone surrogate, U+%1) at %2, which has no UTF-8 form, so the text cannot be encrypted. Nothing was changed.</source>
+        <translation>Der Arbeitstext enthält bei %2 ein halbes Zeichen (ein einzelnes Surrogat, U+%1) ohne UTF-8-Form, daher lässt sich der Text nicht verschlüsseln. Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>%1 (the temporary file in %2 could not be written%3). Nothing was changed.</source>
+        <translation>%1 (die temporäre Datei in %2 ließ sich nicht schreiben%3). Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>Cannot make a private temporary folder for the %1 (%2). Nothing was changed.</source>
+        <translation>Für die %1 lässt sich kein privater temporärer Ordner anlegen (%2). Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>it cannot be used as the key</source>
+        <translation>kann es nicht als Schlüssel dienen</translation>
+    </message>
+    <message>
+        <source>The text could not be encrypted</source>
+        <translation>Der Text ließ sich nicht verschlüsseln</translation>
+    </message>
+    <message>
+        <source>The hex text could not be decrypted</source>
+        <translation>Der Hex-Text ließ sich nicht entschlüsseln</translation>
+    </message>
+    <message>
+        <source>The password&apos;s character number %1 is half of a character (a lone surrogate), which has no UTF-8 form, so %2.</source>
+        <translation>Das Zeichen Nummer %1 des Passworts ist ein halbes Zeichen (ein einzelnes Surrogat) ohne UTF-8-Form, daher %2.</translation>
+    </message>
+    <message>
+        <source>The password takes %1 bytes as a key (in UTF-8, as it holds characters beyond Windows-1252); a key holds at most 448 bytes, so %2.</source>
+        <translation>Das Passwort ergibt einen Schlüssel von %1 Bytes (in UTF-8, da es Zeichen außerhalb von Windows-1252 enthält); ein Schlüssel fasst höchstens 448 Bytes, daher %2.</translation>
+    </message>
+    <message>
+        <source>%1 Nothing was changed.</source>
+        <translation>%1 Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>encryption</source>
+        <translation>Verschlüsselung</translation>
+    </message>
+    <message>
+        <source>%1. Nothing was changed.</source>
+        <translation>%1. Es wurde nichts geändert.</translation>
+    </message>
+    <message>
+        <source>decryption</source>
+        <translation>Entschlüsselung</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::TextFiles</name>
+    <message>
+        <source>line %1, column %2</source>
+        <translation>Zeile %1, Spalte %2</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>%1 lässt sich nicht lesen: %2</translation>
+    </message>
+    <message>
+        <source>Cannot save %1: %2</source>
+        <translation>%1 lässt sich nicht speichern: %2</translation>
+    </message>
+    <message>
+        <source>it is a folder, not a file</source>
+        <translation>es ist ein Ordner, keine Datei</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>es ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>the file is too large to load (%1 bytes)</source>
+        <translation>die Datei ist zu groß zum Laden (%1 Bytes)</translation>
+    </message>
+    <message>
+        <source>it is a symbolic link, which Quelvane never writes through or replaces</source>
+        <translation>es ist ein symbolischer Link; Quelvane schreibt nie durch einen Link und ersetzt ihn nie</translation>
+    </message>
+    <message>
+        <source>a folder of that name exists</source>
+        <translation>ein Ordner dieses Namens existiert</translation>
+    </message>
+    <message>
+        <source>it is a pipe, a device or a socket, not a regular file, and is never replaced</source>
+        <translation>es ist eine Pipe, ein Gerät oder ein Socket, keine gewöhnliche Datei, und wird nie ersetzt</translation>
+    </message>
+    <message>
+        <source>a file of that name exists</source>
+        <translation>eine Datei dieses Namens existiert</translation>
+    </message>
+    <message>
+        <source>%1 holds a NUL byte, which a password cannot hold</source>
+        <translation>%1 enthält ein NUL-Byte, das ein Passwort nicht enthalten kann</translation>
+    </message>
+</context>
+<context>
     <name>quelvane::WorkTextEdit</name>
     <message>
         <source>&amp;Undo</source>
@@ -99,6 +243,283 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     <message>
         <source>Work text</source>
         <translation>Arbeitstext</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::cli</name>
+    <message>
+        <source>FILE</source>
+        <translation>DATEI</translation>
+    </message>
+    <message>
+        <source>The password: the text of a password file (.QvP). Without it the password is asked on the terminal.</source>
+        <translation>Das Passwort: der Text einer Passwortdatei (.QvP). Ohne diese Option wird das Passwort am Terminal erfragt.</translation>
+    </message>
+    <message>
+        <source>Write the result to FILE, only once it is complete.</source>
+        <translation>Das Ergebnis nach DATEI schreiben, erst wenn es vollständig ist.</translation>
+    </message>
+    <message>
+        <source>DIR</source>
+        <translation>ORDNER</translation>
+    </message>
+    <message>
+        <source>Write each INPUT to DIR under its own name, with the suffix .QvH (encrypt) or .TxT (decrypt).</source>
+        <translation>Jede EINGABE unter ihrem eigenen Namen nach ORDNER schreiben, mit der Endung .QvH (encrypt) oder .TxT (decrypt).</translation>
+    </message>
+    <message>
+        <source>Replace files that exist; never without it.</source>
+        <translation>Vorhandene Dateien ersetzen; ohne diese Option nie.</translation>
+    </message>
+    <message>
+        <source>Encrypt any file&apos;s bytes exactly as they are (an image, an archive), and decrypt to exactly the bytes encrypted.</source>
+        <translation>Die Bytes jeder Datei genau so verschlüsseln, wie sie sind (ein Bild, ein Archiv), und genau zu den verschlüsselten Bytes entschlüsseln.</translation>
+    </message>
+    <message>
+        <source>encrypt, decrypt or generate</source>
+        <translation>encrypt, decrypt oder generate</translation>
+    </message>
+    <message>
+        <source>Makes a random password.</source>
+        <translation>Erzeugt ein zufälliges Passwort.</translation>
+    </message>
+    <message>
+        <source>LENGTH</source>
+        <translation>LÄNGE</translation>
+    </message>
+    <message>
+        <source>Its length: 3 to 448 characters, default 112.</source>
+        <translation>Seine Länge: 3 bis 448 Zeichen, ohne Angabe 112.</translation>
+    </message>
+    <message>
+        <source>[LENGTH]</source>
+        <translation>[LÄNGE]</translation>
+    </message>
+    <message>
+        <source>Encrypts texts into hex ciphertext.</source>
+        <translation>Verschlüsselt Texte in Hex-Geheimtext.</translation>
+    </message>
+    <message>
+        <source>Decrypts hex ciphertext into texts.</source>
+        <translation>Entschlüsselt Hex-Geheimtext in Texte.</translation>
+    </message>
+    <message>
+        <source>INPUT</source>
+        <translation>EINGABE</translation>
+    </message>
+    <message>
+        <source>A file, or standard input when absent or &quot;-&quot;.</source>
+        <translation>Eine Datei, oder die Standardeingabe, wenn sie fehlt oder &quot;-&quot; ist.</translation>
+    </message>
+    <message>
+        <source>[INPUT...]</source>
+        <translation>[EINGABE...]</translation>
+    </message>
+    <message>
+        <source>Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random passwords.
+
+  quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]
+  quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]
+  quelvane-cli encrypt|decrypt --output-dir DIR [--password-file FILE] [--force] [--binary] INPUT...
+  quelvane-cli generate [--output FILE] [--force] [LENGTH]
+
+&quot;quelvane-cli COMMAND --help&quot; tells more of a command.</source>
+        <translation>Verschlüsselt Texte in Quelvane-Hex-Geheimtext und zurück, wie das Fenster es tut, und erzeugt zufällige Passwörter.
+
+  quelvane-cli encrypt [--password-file DATEI] [--output DATEI] [--force] [--binary] [EINGABE]
+  quelvane-cli decrypt [--password-file DATEI] [--output DATEI] [--force] [--binary] [EINGABE]
+  quelvane-cli encrypt|decrypt --output-dir ORDNER [--password-file DATEI] [--force] [--binary] EINGABE...
+  quelvane-cli generate [--output DATEI] [--force] [LÄNGE]
+
+&quot;quelvane-cli BEFEHL --help&quot; sagt mehr über einen Befehl.</translation>
+    </message>
+    <message>
+        <source>Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and writes it as Quelvane hex ciphertext, as the window&apos;s &quot;&amp;Quelvane&quot; makes it. A file holding a NUL byte is no text: --binary encrypts it.</source>
+        <translation>Liest einen Text in jeder Sprache (UTF-8, sonst Windows-1252; beliebige Zeilenumbrüche) und schreibt ihn als Quelvane-Hex-Geheimtext, wie ihn &quot;&amp;Quelvane&quot; im Fenster erzeugt. Eine Datei mit einem NUL-Byte ist kein Text: --binary verschlüsselt sie.</translation>
+    </message>
+    <message>
+        <source>Reads Quelvane hex ciphertext and writes the text that was encrypted, as UTF-8 with LF line breaks (a text of CR LF lines comes back with LF); with --binary, the bytes exactly.</source>
+        <translation>Liest Quelvane-Hex-Geheimtext und schreibt den verschlüsselten Text als UTF-8 mit LF-Zeilenumbrüchen (ein Text mit CR-LF-Zeilen kommt mit LF zurück); mit --binary genau die Bytes.</translation>
+    </message>
+    <message>
+        <source>Makes a random password of LENGTH characters from the characters with codes 30 to 127, drawn from the system&apos;s secure source.</source>
+        <translation>Erzeugt ein zufälliges Passwort aus LÄNGE Zeichen mit den Codes 30 bis 127, gezogen aus der sicheren Zufallsquelle des Systems.</translation>
+    </message>
+    <message>
+        <source>Exit status: 0 done, 1 a file or the password failed, 2 a usage error.</source>
+        <translation>Rückgabewert: 0 erledigt, 1 eine Datei oder das Passwort hat versagt, 2 ein Aufruffehler.</translation>
+    </message>
+    <message>
+        <source>%1 takes no %2</source>
+        <translation>%1 nimmt kein %2</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>unbekannte Option %1</translation>
+    </message>
+    <message>
+        <source>%1 is given twice</source>
+        <translation>%1 ist doppelt angegeben</translation>
+    </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation>%1 braucht einen Wert</translation>
+    </message>
+    <message>
+        <source>no command given (encrypt, decrypt or generate)</source>
+        <translation>kein Befehl angegeben (encrypt, decrypt oder generate)</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot; (encrypt, decrypt or generate)</source>
+        <translation>unbekannter Befehl &quot;%1&quot; (encrypt, decrypt oder generate)</translation>
+    </message>
+    <message>
+        <source>--output and --output-dir exclude each other</source>
+        <translation>--output und --output-dir schließen einander aus</translation>
+    </message>
+    <message>
+        <source>generate takes one LENGTH at most</source>
+        <translation>generate nimmt höchstens eine LÄNGE</translation>
+    </message>
+    <message>
+        <source>--output-dir needs INPUT files: standard input has no name to write</source>
+        <translation>--output-dir braucht EINGABE-Dateien: die Standardeingabe hat keinen Namen zum Schreiben</translation>
+    </message>
+    <message>
+        <source>several INPUT files need --output-dir DIR</source>
+        <translation>mehrere EINGABE-Dateien brauchen --output-dir ORDNER</translation>
+    </message>
+    <message>
+        <source>%1 exists; --force replaces it</source>
+        <translation>%1 existiert; --force ersetzt es</translation>
+    </message>
+    <message>
+        <source>the input is empty: there is no text to encrypt</source>
+        <translation>die Eingabe ist leer: es gibt keinen Text zu verschlüsseln</translation>
+    </message>
+    <message>
+        <source>the input is empty: there is no hex text to decrypt</source>
+        <translation>die Eingabe ist leer: es gibt keinen Hex-Text zu entschlüsseln</translation>
+    </message>
+    <message>
+        <source>the input cannot be read: %1</source>
+        <translation>die Eingabe lässt sich nicht lesen: %1</translation>
+    </message>
+    <message>
+        <source>the input changed while it was read</source>
+        <translation>die Eingabe hat sich beim Lesen geändert</translation>
+    </message>
+    <message>
+        <source>the input holds a NUL byte, so it is no text: --binary encrypts any file&apos;s bytes as they are</source>
+        <translation>die Eingabe enthält ein NUL-Byte, ist also kein Text: --binary verschlüsselt die Bytes jeder Datei, wie sie sind</translation>
+    </message>
+    <message>
+        <source>it cannot be used as the key</source>
+        <translation>kann es nicht als Schlüssel dienen</translation>
+    </message>
+    <message>
+        <source>%1 holds half of a character (a lone surrogate), which has no UTF-8 form, so the text cannot be encrypted</source>
+        <translation>%1 enthält ein halbes Zeichen (ein einzelnes Surrogat) ohne UTF-8-Form, daher lässt sich der Text nicht verschlüsseln</translation>
+    </message>
+    <message>
+        <source>no text can have been encrypted with it</source>
+        <translation>kann damit kein Text verschlüsselt worden sein</translation>
+    </message>
+    <message>
+        <source>wrong password or damaged ciphertext</source>
+        <translation>falsches Passwort oder beschädigter Geheimtext</translation>
+    </message>
+    <message>
+        <source>the decrypted bytes hold a NUL byte, so they are no text: --binary writes them as they are</source>
+        <translation>die entschlüsselten Bytes enthalten ein NUL-Byte, sind also kein Text: --binary schreibt sie, wie sie sind</translation>
+    </message>
+    <message>
+        <source>%1 is not a folder: --output-dir needs one that exists</source>
+        <translation>%1 ist kein Ordner: --output-dir braucht einen vorhandenen</translation>
+    </message>
+    <message>
+        <source>another INPUT of this run goes to %1 already</source>
+        <translation>eine andere EINGABE dieses Aufrufs geht schon nach %1</translation>
+    </message>
+    <message>
+        <source>LENGTH must be a number from 3 to 448, not &quot;%1&quot;</source>
+        <translation>LÄNGE muss eine Zahl von 3 bis 448 sein, nicht &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>the password holds control characters, shown as ␞ (30), ␟ (31) and ␡ (127), which a terminal cannot take: keep it with --output FILE</source>
+        <translation>das Passwort enthält Steuerzeichen, gezeigt als ␞ (30), ␟ (31) und ␡ (127), die ein Terminal nicht annimmt: bewahren Sie es mit --output DATEI auf</translation>
+    </message>
+    <message>
+        <source>the password typed holds a NUL character, which a password cannot hold</source>
+        <translation>das eingegebene Passwort enthält ein NUL-Zeichen, das ein Passwort nicht enthalten kann</translation>
+    </message>
+    <message>
+        <source>the terminal cannot hide what is typed</source>
+        <translation>das Terminal kann die Eingabe nicht verbergen</translation>
+    </message>
+    <message>
+        <source>no password was read from the terminal</source>
+        <translation>vom Terminal wurde kein Passwort gelesen</translation>
+    </message>
+    <message>
+        <source>%1 holds %2 characters; the password is its first 448, as in the window</source>
+        <translation>%1 enthält %2 Zeichen; das Passwort sind die ersten 448, wie im Fenster</translation>
+    </message>
+    <message>
+        <source>%1 ends with a line break, which is part of the password; a password file made with an editor may hold one it was not meant to</source>
+        <translation>%1 endet mit einem Zeilenumbruch, der zum Passwort gehört; eine mit einem Editor erstellte Passwortdatei kann einen ungewollten enthalten</translation>
+    </message>
+    <message>
+        <source>no password: give --password-file FILE, or run on a terminal to be asked</source>
+        <translation>kein Passwort: geben Sie --password-file DATEI an, oder starten Sie am Terminal, um gefragt zu werden</translation>
+    </message>
+    <message>
+        <source>the two passwords typed differ</source>
+        <translation>die beiden eingegebenen Passwörter unterscheiden sich</translation>
+    </message>
+    <message>
+        <source>the password typed has %1 characters; the password is its first 448, as in the window</source>
+        <translation>das eingegebene Passwort hat %1 Zeichen; das Passwort sind die ersten 448, wie im Fenster</translation>
+    </message>
+    <message>
+        <source>%1 is empty: a password needs one character at least</source>
+        <translation>%1 ist leer: ein Passwort braucht mindestens ein Zeichen</translation>
+    </message>
+    <message>
+        <source>the password is empty: a password needs one character at least</source>
+        <translation>das Passwort ist leer: ein Passwort braucht mindestens ein Zeichen</translation>
+    </message>
+    <message>
+        <source>the password takes %1 bytes as a key (UTF-8, as it holds characters beyond Windows-1252), but a key holds at most 448 bytes</source>
+        <translation>das Passwort ergibt einen Schlüssel von %1 Bytes (UTF-8, da es Zeichen außerhalb von Windows-1252 enthält), ein Schlüssel fasst aber höchstens 448 Bytes</translation>
+    </message>
+    <message>
+        <source>character %1 of the password is half of a character (a lone surrogate), which has no UTF-8 form, so it cannot be the key</source>
+        <translation>Zeichen %1 des Passworts ist ein halbes Zeichen (ein einzelnes Surrogat) ohne UTF-8-Form, daher kann es nicht der Schlüssel sein</translation>
+    </message>
+    <message>
+        <source>cannot write to standard output: %1</source>
+        <translation>in die Standardausgabe lässt sich nicht schreiben: %1</translation>
+    </message>
+    <message>
+        <source>standard input</source>
+        <translation>Standardeingabe</translation>
+    </message>
+    <message>
+        <source>Cannot keep %1 in a private temporary folder (%2)</source>
+        <translation>%1 lässt sich nicht in einem privaten temporären Ordner ablegen (%2)</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2</source>
+        <translation>%1 lässt sich nicht lesen: %2</translation>
+    </message>
+    <message>
+        <source>quelvane-cli: %1
+Try &quot;quelvane-cli --help&quot;.
+</source>
+        <translation>quelvane-cli: %1
+Mehr dazu unter &quot;quelvane-cli --help&quot;.
+</translation>
     </message>
 </context>
 <context>

@@ -438,6 +438,17 @@ class Usage(Case):
         self.failure("encrypt", "--force=yes", message="--force", status=2)
         self.failure("--output", "x", "generate", "--output", "y", message="given twice", status=2)
 
+    def test_german_where_the_system_speaks_it(self):
+        german = dict(os.environ, LANGUAGE="de", LANG="de_DE.UTF-8")
+        for args, status, stream, text in [(("--help",), 0, "stdout", "Verschlüsselt Texte"),
+                                           (("encrypt", "--bogus"), 2, "stderr", "unbekannte Option --bogus"),
+                                           (("encrypt", "missing.txt"), 1, "stderr", "lässt sich nicht lesen")]:
+            with self.subTest(args=args):
+                done = subprocess.run([CLI, *args], capture_output=True, cwd=self.dir, env=german, timeout=60,
+                                      start_new_session=True, stdin=subprocess.DEVNULL)
+                self.assertEqual(done.returncode, status)
+                self.assertIn(text, getattr(done, stream).decode())
+
     def test_help_and_version(self):
         out, _ = self.cli("--help")
         self.assertIn(b"quelvane-cli encrypt", out)
