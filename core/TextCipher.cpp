@@ -221,14 +221,6 @@ bool TextCipher::Encrypt(const QString& password, QStringView workText, QString&
     return EncryptAs(password, workText, hex, error);
 }
 
-bool TextCipher::Encrypt(const QString& password, QStringView workText, QByteArray& hex, QString* error) {
-    return EncryptAs(password, workText, hex, error);
-}
-
-bool TextCipher::EncryptPlain(const QString& password, const PlainWriter& writePlain, QByteArray& hex, QString* error) {
-    return EncryptFrom(password, writePlain, hex, error);
-}
-
 template <class Hex>
 bool TextCipher::EncryptAs(const QString& password, QStringView workText, Hex& hex, QString* error) {
     // The text converted a chunk at a time on the way to the file: no whole

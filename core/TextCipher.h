@@ -43,16 +43,9 @@ public:
     // *error, and nothing else done, when the password makes no key, the text
     // holds a lone surrogate half, or a temporary file fails.
     bool Encrypt(const QString& password, QStringView workText, QString& hex, QString* error);
-    // The same hex text as bytes, one a character, for writing out.
-    bool Encrypt(const QString& password, QStringView workText, QByteArray& hex, QString* error);
-
-    // Puts a text's payload (core/Payload.h), or any bytes, into the source
-    // file; false to give up, with its own reason.
+    // Puts a text's payload (core/Payload.h) into the source file; false to
+    // give up, with its own reason.
     using PlainWriter = std::function<bool(FileSink& out)>;
-    // The same way for a text its caller turns into bytes itself, as the
-    // command line does with a text file. When writePlain gives up, false
-    // with *error empty.
-    bool EncryptPlain(const QString& password, const PlainWriter& writePlain, QByteArray& hex, QString* error);
 
     struct Decryption {
         QString text;  // the work text, when the password was right
