@@ -167,13 +167,20 @@ Status AtomicFile::Open(const std::string& path, Existing existing, bool ownerOn
     if (Status found = Inspect(target, existed, mode, group); !found.ok()) return found;
     if (existed && existing == Existing::Refuse) return Failed(Fault::Exists, target);
     if (!existed || ownerOnly) mode = 0600;  // it may hold a password or a text
+    // Named to the cleanup list before it exists: a signal right after the
+    // file is made must find it there.
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
         temp = FreshName(target);
+        slot = cleanup::Add(temp, false);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0 && errno != EEXIST) return Failed(Fault::System, target, errno);
+        if (fd >= 0) break;
+        const int code = errno;
+        cleanup::Drop(slot);  // someone else's name, or none made
+        slot = -1;
+        temp.clear();
+        if (code != EEXIST) return Failed(Fault::System, target, code);
     }
     if (fd < 0) return Failed(Fault::System, target, EEXIST);
-    slot = cleanup::Add(temp, false);
     return {};
 }
 

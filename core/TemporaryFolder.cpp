@@ -197,15 +197,18 @@ bool TemporaryFolder::Path(QString& path, QString* error) {
         if (error) *error = QStringLiteral("%1: %2").arg(where, made->errorString());
         return false;
     }
+    // A signal that ends the process takes the folder with it (its files
+    // first), from the moment it exists.
+    removeOnSignal << safefile::cleanup::Add(QFile::encodeName(made->path()).toStdString(), true)
+                   << safefile::cleanup::Add(QFile::encodeName(made->path() + u'/' + kMarkName).toStdString(), false);
     QFile::setPermissions(made->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // Locked before it is marked: a marked folder without a lock is an abandoned one.
-    if (!Lock(made->path(), lockFd, error) || !Mark(made->path(), error))
+    if (!Lock(made->path(), lockFd, error) || !Mark(made->path(), error)) {
+        Release();
         return false;  // made goes with its destructor
+    }
     dir = std::move(made);
     path = dir->path();
-    // A signal that ends the process takes the folder with it (its files first).
-    RemoveOnSignal(kMarkName);
-    removeOnSignal << safefile::cleanup::Add(QFile::encodeName(path).toStdString(), true);
     return true;
 }
 
