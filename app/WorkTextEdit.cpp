@@ -229,13 +229,38 @@ bool WorkTextEdit::IndexLines() {
     lineStart.assign(1, 0);
     const auto* p = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype n = text.size();
-    for (qsizetype at = NextSpecial(p, 0, n); at < n; at = NextSpecial(p, at + 1, n)) {
-        if (p[at] == u'\n') lineStart.push_back(at + 1);
-        if (p[at] == u'\r' || p[at] == 0x2028 || p[at] == 0x2029) return false;
+    if (fixedPitch) {
+        // One pass: runs of cells at once, and between them a line break, a
+        // character that needs the box's line breaks first, or one measured alone.
+        lineWidth.assign(1, 0);
+        lineSlow.assign(1, 0);
+        for (qsizetype i = 0;;) {
+            const qsizetype at = NextSlow(p, i, n);
+            lineWidth.back() += static_cast<qint64>(at - i) * cellUnits;
+            if (at >= n) break;
+            const char16_t u = p[at];
+            if (u == u'\r' || u == 0x2028 || u == 0x2029) return false;
+            if (u == u'\n') {
+                lineStart.push_back(at + 1);
+                lineWidth.push_back(0);
+                lineSlow.push_back(0);
+                i = at + 1;
+                continue;
+            }
+            const qsizetype units = QChar::isHighSurrogate(u) && at + 1 < n && QChar::isLowSurrogate(p[at + 1]) ? 2 : 1;
+            lineWidth.back() += WidthOf(QStringView(p + at, units));
+            lineSlow.back() += units;
+            i = at + units;
+        }
+    } else {
+        for (qsizetype at = NextSpecial(p, 0, n); at < n; at = NextSpecial(p, at + 1, n)) {
+            if (p[at] == u'\n') lineStart.push_back(at + 1);
+            if (p[at] == u'\r' || p[at] == 0x2028 || p[at] == 0x2029) return false;
+        }
+        lineWidth.assign(lineStart.size(), 0);
+        lineSlow.assign(lineStart.size(), 0);
+        for (qsizetype line = 0; line < lineCount(); ++line) MeasureLine(line);
     }
-    lineWidth.assign(lineStart.size(), 0);
-    lineSlow.assign(lineStart.size(), 0);
-    for (qsizetype line = 0; line < lineCount(); ++line) MeasureLine(line);
     UpdateWidest();
     ForgetLayouts();
     return true;
