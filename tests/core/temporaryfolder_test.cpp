@@ -42,6 +42,26 @@ bool Lockable(const QString& folder) {
     return free;
 }
 
+// A run killed in the middle of a command: its folder stays with the text in it.
+void KilledMidCommand(const QString& place) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TemporaryFolder folder;
+        folder.SetParent(place);
+        QString path;
+        if (folder.Path(path, nullptr)) {
+            QFile text(path + QStringLiteral("/DumpSTempFile$$$"));
+            if (text.open(QIODevice::WriteOnly)) text.write("the plaintext");
+            text.close();
+        }
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+}
+
 class Folder : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(place.isValid()); }
@@ -111,22 +131,7 @@ TEST_F(Folder, OwnerOnlyLockedAndGoneWithItsRun) {
 // A run killed in the middle of a command leaves its folder with the text
 // in it; the next start removes it, and never the folder of a running copy.
 TEST_F(Folder, AStartRemovesWhatKilledRunsLeft) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        TemporaryFolder folder;
-        folder.SetParent(place.path());
-        QString path;
-        if (folder.Path(path, nullptr)) {
-            QFile text(path + QStringLiteral("/DumpSTempFile$$$"));
-            if (text.open(QIODevice::WriteOnly)) text.write("the plaintext");
-            text.close();
-        }
-        ::raise(SIGKILL);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    KilledMidCommand(place.path());
     const QStringList killed = Folders(place.path());
     ASSERT_EQ(killed.size(), 1);
 
@@ -147,17 +152,7 @@ TEST_F(Folder, AStartRemovesWhatKilledRunsLeft) {
 // the user's is never touched, whatever it holds.
 TEST_F(Folder, OnlyOurOwnAbandonedFoldersGo) {
     QDir root(place.path());
-    // A real abandoned folder, whose mark the look-alikes below copy.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        TemporaryFolder folder;
-        folder.SetParent(place.path());
-        QString path;
-        if (folder.Path(path, nullptr)) Spit(path + QStringLiteral("/DumpSTempFile$$$"), "the plaintext");
-        ::raise(SIGKILL);
-    }
-    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    KilledMidCommand(place.path());  // a real abandoned folder, whose mark the look-alikes below copy
     const QStringList made = Folders(place.path());
     ASSERT_EQ(made.size(), 1);
     const QString mark = place.filePath(made[0] + QStringLiteral("/Quelvane.lock"));
