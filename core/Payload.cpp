@@ -131,12 +131,7 @@ bool PutConverted(const unsigned char* p, std::size_t n, Convert convert, Chunks
 }
 
 // Counts of a piece of a text file, for its payload's size.
-struct Counts {
-    qint64 cr = 0, lf = 0, crlf = 0;
-    qint64 continuation = 0;  // bytes 0x80 to 0xBF: of a multi-byte sequence, in UTF-8
-    qint64 separators = 0;  // U+2028 and U+2029 in UTF-8
-    bool nul = false;
-};
+using Counts = TextFileScan::Counts;
 
 bool SeparatorAt(const unsigned char* p, std::size_t i, std::size_t n) {
     return i + 2 < n && p[i + 1] == 0x80 && (p[i + 2] == 0xA8 || p[i + 2] == 0xA9);
@@ -291,14 +286,9 @@ void TextFileScan::Put(QByteArrayView piece) {
         scan.nonAscii = scan.nonAscii || part.nonAscii;
         scan.byteText = scan.byteText && part.byteText;
     }
-    Counts counts;
-    Count(p, n, counts);
-    cr += counts.cr;
-    lf += counts.lf;
-    crlf += counts.crlf;
-    continuation += counts.continuation;
-    separators += counts.separators;
-    nul = nul || counts.nul;
+    Counts more;
+    Count(p, n, more);
+    counts += more;
     seen += qint64(n);
 }
 
@@ -307,12 +297,7 @@ void TextFileScan::Join(const TextFileScan& next) {
     valid = valid && next.valid;
     scan.nonAscii = scan.nonAscii || next.scan.nonAscii;
     scan.byteText = scan.byteText && next.scan.byteText;
-    cr += next.cr;
-    lf += next.lf;
-    crlf += next.crlf;
-    continuation += next.continuation;
-    separators += next.separators;
-    nul = nul || next.nul;
+    counts += next.counts;
     seen = next.seen;
 }
 
@@ -323,13 +308,13 @@ TextFileLayout TextFileScan::Layout() const {
     const bool mark = size >= 3 && IsMark(h);
     TextFileLayout layout;
     layout.empty = size == 0 || (size == 3 && mark) || (size == 2 && IsUtf16Mark(h));
-    layout.nul = nul;
+    layout.nul = counts.nul;
     if (!mark && size >= 2 && size % 2 == 0 && IsUtf16Mark(h)) {
         layout.form = Form::Whole;
         return layout;
     }
     // A lone CR or LF takes a byte more as CR LF.
-    const qint64 breaks = cr + lf - 2 * crlf;
+    const qint64 breaks = counts.cr + counts.lf - 2 * counts.crlf;
     layout.skip = mark ? 3 : 0;
     const qint64 text = size - layout.skip;
     if (!valid || !(mark || scan.nonAscii)) {
@@ -338,13 +323,13 @@ TextFileLayout TextFileScan::Layout() const {
         layout.payloadSize = size + breaks;
     } else if (!scan.byteText) {
         layout.form = Form::Utf8;
-        layout.payloadSize = 3 + text + breaks - separators;  // a separator's three bytes as CR LF
+        layout.payloadSize = 3 + text + breaks - counts.separators;  // a separator's three bytes as CR LF
     } else if (size - layout.skip >= 6 && QByteArrayView(head + layout.skip, 6) == "\xC3\xAF\xC2\xBB\xC2\xBF") {
         layout.form = Form::Whole;  // the characters of the mark at its start: the rest decides the form
     } else {
         // A sequence is one byte, a separator two; the mark's own bytes are left out.
         layout.form = Form::Utf8ToByteText;
-        layout.payloadSize = text + breaks - (continuation - (mark ? 2 : 0)) + separators;
+        layout.payloadSize = text + breaks - (counts.continuation - (mark ? 2 : 0)) + counts.separators;
     }
     return layout;
 }

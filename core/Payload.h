@@ -96,13 +96,26 @@ public:
     void Join(const TextFileScan& next);
     TextFileLayout Layout() const;
 
+    // What the bytes hold, counted a piece at a time and added up.
+    struct Counts {
+        qint64 cr = 0, lf = 0, crlf = 0;
+        qint64 continuation = 0;  // bytes 0x80 to 0xBF: of a multi-byte sequence, in UTF-8
+        qint64 separators = 0;  // U+2028 and U+2029 in UTF-8
+        bool nul = false;
+        Counts& operator+=(const Counts& more) {
+            cr += more.cr, lf += more.lf, crlf += more.crlf;
+            continuation += more.continuation, separators += more.separators;
+            nul = nul || more.nul;
+            return *this;
+        }
+    };
+
 private:
     qint64 size, seen;
     char head[9] = {};  // the file's first bytes
     bool valid = true;  // UTF-8 after a mark
     utf8::Scan scan;
-    qint64 cr = 0, lf = 0, crlf = 0, continuation = 0, separators = 0;
-    bool nul = false;
+    Counts counts;
 };
 
 // Converts a text file's pieces (cut as for the scan) into the payload its
