@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "clsBlowfish.h"
+#include "cipher/clsBlowfish.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,10 +18,10 @@
 #include <cerrno>
 #endif
 
-#include "HexText.h"
-#include "PiWords.h"
-#include "SafeFile.h"
-#include "SecureWipe.h"
+#include "cipher/HexText.h"
+#include "cipher/PiWords.h"
+#include "cipher/SafeFile.h"
+#include "secret/SecureWipe.h"
 
 namespace {
 

@@ -17,7 +17,6 @@
 #include <optional>
 #include <string>
 
-#include "cipher/SecureWipe.h"
 #include "cli/Password.h"
 #include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
@@ -26,6 +25,7 @@
 #include "core/StreamCipher.h"
 #include "core/TemporaryFolder.h"
 #include "core/TextFiles.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane::cli {
 

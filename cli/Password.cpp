@@ -15,11 +15,11 @@
 #include <string>
 
 #include "cipher/SafeFile.h"
-#include "cipher/SecureWipe.h"
 #include "core/PasswordGenerator.h"
 #include "core/Payload.h"
 #include "core/QtByteText.h"
 #include "core/TextFiles.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane::cli {
 

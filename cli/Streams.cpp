@@ -11,10 +11,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "cipher/SecureWipe.h"
 #include "core/QtByteText.h"
 #include "core/TemporaryFolder.h"
 #include "core/TextFiles.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane::cli {
 

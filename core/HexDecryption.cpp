@@ -7,12 +7,12 @@
 #include <utility>
 
 #include "cipher/HexText.h"
-#include "cipher/SecureWipe.h"
 #include "core/FieldReader.h"
 #include "core/Payload.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
 #include "core/StreamCipher.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane {
 

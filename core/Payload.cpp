@@ -12,12 +12,12 @@
 #endif
 
 #include "cipher/ByteText.h"
-#include "cipher/SecureWipe.h"
 #include "core/PasswordGenerator.h"
 #include "core/QtByteText.h"
 #include "core/TextFiles.h"
 #include "core/Utf8.h"
 #include "core/WorkText.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane {
 

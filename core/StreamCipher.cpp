@@ -17,12 +17,12 @@
 #endif
 
 #include "cipher/HexText.h"
-#include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
 #include "core/HexDecryption.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
 #include "core/TextCipher.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane {
 

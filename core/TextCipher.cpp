@@ -20,12 +20,12 @@
 #endif
 
 #include "cipher/HexText.h"
-#include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
 #include "core/Payload.h"
 #include "core/Platform.h"
 #include "core/QtByteText.h"
 #include "core/TextFiles.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane {
 

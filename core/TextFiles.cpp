@@ -21,7 +21,6 @@
 
 #include "cipher/ByteText.h"
 #include "cipher/SafeFile.h"
-#include "cipher/SecureWipe.h"
 #include "core/FieldReader.h"
 #include "core/PasswordGenerator.h"
 #include "core/Payload.h"
@@ -29,6 +28,7 @@
 #include "core/QtByteText.h"
 #include "core/Utf8.h"
 #include "core/WorkText.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane {
 
