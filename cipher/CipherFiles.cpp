@@ -5,8 +5,8 @@
 
 #include "cipher/Frame.h"
 #include "cipher/HexText.h"
-#include "cipher/SafeFile.h"
 #include "cipher/clsBlowfish.h"
+#include "os/SafeFile.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>

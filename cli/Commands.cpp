@@ -20,12 +20,13 @@
 #include "cli/Password.h"
 #include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/StreamCipher.h"
-#include "core/TemporaryFolder.h"
-#include "core/TextFiles.h"
+#include "formats/StreamCipher.h"
 #include "secret/SecureWipe.h"
+#include "system/TemporaryFolder.h"
+#include "system/UserFiles.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
+#include "text/TextFileCodec.h"
 
 namespace quelvane::cli {
 

@@ -11,10 +11,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "core/QtByteText.h"
-#include "core/TemporaryFolder.h"
-#include "core/TextFiles.h"
 #include "secret/SecureWipe.h"
+#include "system/TemporaryFolder.h"
+#include "system/UserFiles.h"
+#include "text/QtByteText.h"
 
 namespace quelvane::cli {
 
