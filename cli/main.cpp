@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 // quelvane-cli: the window's encryption, decryption and password generator
 // for scripts and stored files.
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QStringList>
+
 #include <csignal>
 #include <cstdio>
 
 #include "cipher/SafeFile.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/Progress.h"
 #include "core/Platform.h"
 #include "core/TemporaryFolder.h"
 #include "core/Translations.h"
@@ -58,6 +61,7 @@ int main(int argc, char** argv) {
         Print(stdout, QStringLiteral("quelvane-cli %1\n").arg(QStringLiteral(QUELVANE_VERSION)));
         return std::fflush(stdout) == 0 ? quelvane::cli::kDone : quelvane::cli::kFailed;
     }
+    quelvane::cli::progress::Allow(!parsed.quiet && ::isatty(STDERR_FILENO));
     const int status = quelvane::cli::Run(parsed);
     // Nothing of the text or the password below this frame or in the vector
     // registers, where the dynamic linker would save them at exit.
