@@ -139,7 +139,7 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
         return kFailed;
 
     // Standard output takes two passes: the judging, then the writing.
-    progress::Begin(in.Source().Size() * (target.isEmpty() ? 2 : 1));
+    progress::Begin(in.Source().Size(), target.isEmpty() ? 2 : 1);
     const progress::CountingSource source(in.Source());
     Attempt a = Decrypt(run, source, key, target);
     if (a.decrypted && a.result.wrongPassword && a.failure.isEmpty()) {

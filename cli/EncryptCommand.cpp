@@ -31,7 +31,7 @@ int EncryptInput(Context& run, const Input& in, const QString& name, const QStri
     // a prompt first would be drawn over, so then only the encryption.
     const bool prompts = run.Prompts();
     const qint64 passes = binary || prompts ? 1 : 2;
-    if (!prompts) progress::Begin(in.Source().Size() * passes);
+    if (!prompts) progress::Begin(in.Source().Size(), passes);
     const progress::CountingSource counted(in.Source());
     const ByteSource* source = &counted;
     TextFileLayout layout;
@@ -60,7 +60,7 @@ int EncryptInput(Context& run, const Input& in, const QString& name, const QStri
                                 "they are"));
     if (!FitsAFrame(binary || whole ? source->Size() : layout.payloadSize, &error)) return Failed(name, error);
     if (const int status = run.AskPassword()) return status;
-    if (prompts) progress::Begin(in.Source().Size());
+    if (prompts) progress::Begin(in.Source().Size(), 1);
     std::string key;
     const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
     if (!run.KeyOf(run.Password(), name, QCoreApplication::translate("quelvane::cli", "it cannot be used as the key"),

@@ -21,7 +21,8 @@ std::atomic<bool> gAllowed{false};
 std::atomic<bool> gActive{false};
 std::atomic<qint64> gDone{0};
 std::mutex gDraw;  // one drawer at a time; others skip their turn
-qint64 gTotal = 0;
+qint64 gTotal = 0;  // bytes to read: the input's size times the passes
+qint64 gPasses = 1;
 Clock::time_point gStart, gLast;
 bool gOnLine = false;  // a bar stands on the current line
 
@@ -53,21 +54,24 @@ int Columns() {
 
 // The line as it stands; under gDraw.
 void Draw(bool last) {
-    const qint64 done = qMin(gDone.load(), gTotal);
+    // Shown in the input's bytes: a pass over it is its size.
+    const double done = static_cast<double>(qMin(gDone.load(), gTotal)) / static_cast<double>(gPasses);
+    const double total = static_cast<double>(gTotal) / static_cast<double>(gPasses);
     const double elapsed = std::chrono::duration<double>(Clock::now() - gStart).count();
-    const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
-    const double share = gTotal > 0 ? static_cast<double>(done) / static_cast<double>(gTotal) : 1;
-    QString tail = QStringLiteral(" %1 / %2  %3/s  ").arg(Bytes(done), Bytes(gTotal), Bytes(rate));
+    const double rate = elapsed > 0 ? done / elapsed : 0;
+    const double share = total > 0 ? done / total : 1;
+    QString tail = QStringLiteral(" %1 / %2  %3/s  ").arg(Bytes(done), Bytes(total), Bytes(rate));
     tail += last       ? Duration(elapsed)
-            : rate > 0 ? Duration((gTotal - done) / rate) + QStringLiteral(" left")
+            : rate > 0 ? Duration((total - done) / rate) + QStringLiteral(" left")
                        : QStringLiteral("--:-- left");
     const QString percent = QStringLiteral("%1% [").arg(static_cast<int>(share * 100), 3);
-    const int width = qMax(10, Columns() - 1 - static_cast<int>(percent.size() + tail.size()) - 1);
+    const int columns = Columns();
+    const int width = qMax(10, columns - 2 - static_cast<int>(percent.size() + tail.size()));
     const int filled = static_cast<int>(share * width);
-    QString line = u'\r' + percent + QString(filled, u'#') + QString(width - filled, u'.') + u']' + tail;
-    // Padded to the width, so a shorter line covers a longer one before it.
-    line = line.leftJustified(Columns());
-    line.chop(1);
+    // Padded to the line, so a shorter one covers a longer one before it.
+    QString line =
+        u'\r' +
+        (percent + QString(filled, u'#') + QString(width - filled, u'.') + u']' + tail).leftJustified(columns - 1);
     if (last) line += u'\n';
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
@@ -80,11 +84,12 @@ void Draw(bool last) {
 
 void Allow(bool allowed) { gAllowed = allowed; }
 
-void Begin(qint64 total) {
+void Begin(qint64 size, qint64 passes) {
     const std::lock_guard<std::mutex> hold(gDraw);
-    gActive = gAllowed && total >= kLargeInput;
+    gActive = gAllowed && size >= kLargeInput;
     if (!gActive) return;
-    gTotal = total;
+    gPasses = qMax<qint64>(1, passes);
+    gTotal = size * gPasses;
     gDone = 0;
     gStart = Clock::now();
     Draw(false);

@@ -18,9 +18,9 @@ inline constexpr qint64 kLargeInput = 8 * 1024 * 1024;
 // command is not quiet. Set once at start.
 void Allow(bool allowed);
 
-// Starts a bar for work that reads total bytes (an input's size times the
-// passes over it); nothing when total is small or bars are not allowed.
-void Begin(qint64 total);
+// Starts a bar for work that reads an input of size bytes passes times;
+// nothing when it is small or bars are not allowed.
+void Begin(qint64 size, qint64 passes);
 // Bytes read; from any thread.
 void Advance(qint64 bytes);
 // The bar at its end, and the line closed.
