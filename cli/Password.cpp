@@ -18,6 +18,7 @@
 
 #include "cipher/SafeFile.h"
 #include "cipher/SecureWipe.h"
+#include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
 #include "core/Payload.h"
 #include "core/QtByteText.h"
@@ -172,10 +173,9 @@ bool ReadPasswordBytes(const QString& path, QByteArray& bytes, QString* error) {
             const int code = errno;
             SecureWipe(chunk, sizeof chunk);
             WipeBytes(bytes);
-            return Fail(error, QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2")
-                                   .arg(QCoreApplication::translate("quelvane::cli", "standard input"),
-                                        code == EBADF ? QCoreApplication::translate("quelvane::cli", "it is closed")
-                                                      : qt_error_string(code)));
+            return Fail(error,
+                        QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2")
+                            .arg(QCoreApplication::translate("quelvane::cli", "standard input"), StreamReason(code)));
         }
         if (n == 0) break;
         if (bytes.size() + n > kMost) {

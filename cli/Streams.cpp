@@ -44,11 +44,15 @@ bool WriteAll(int fd, const char* data, qsizetype size, int* code) {
 }
 
 QString OutputError(int code) {
-    return QCoreApplication::translate("quelvane::cli", "cannot write to standard output: %1")
-        .arg(qt_error_string(code));
+    return QCoreApplication::translate("quelvane::cli", "cannot write to standard output: %1").arg(StreamReason(code));
 }
 
 }  // namespace
+
+QString StreamReason(int code) {
+    // A closed stream is held by a placeholder that fails with EBADF.
+    return code == EBADF ? QCoreApplication::translate("quelvane::cli", "it is closed") : qt_error_string(code);
+}
 
 QString InputName(const QString& input) {
     return input.isEmpty() || input == QLatin1String("-")
@@ -129,8 +133,9 @@ bool Input::Keep(int from, const QString& name, TemporaryFolder& folder, QString
         },
         &writeError);
     if (code != 0)
-        return Fail(error, QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2")
-                               .arg(ShownName(name), qt_error_string(code)));
+        return Fail(error,
+                    QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2")
+                        .arg(ShownName(name), from == STDIN_FILENO ? StreamReason(code) : qt_error_string(code)));
     if (!written) return Fail(error, writeError);
     const int keptFd = ::open(QFile::encodeName(kept).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     struct stat info {};

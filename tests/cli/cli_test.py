@@ -381,6 +381,21 @@ class BadInput(Case):
         self.write("empty.QvP", b"")
         self.failure("encrypt", "--password-file", "empty.QvP", "t.txt", message="empty.QvP is empty")
 
+    def test_closed_standard_streams_are_told_as_closed(self):
+        self.write("t.QvH", self.good)
+        for args, closed, message in [
+            (("encrypt", "--password-file", self.key, "t.txt"), 1, "cannot write to standard output: it is closed"),
+            (("decrypt", "--password-file", self.key, "t.QvH"), 1, "cannot write to standard output: it is closed"),
+            (("--help",), 1, "cannot write to standard output: it is closed"),
+            (("encrypt", "--password-file", self.key), 0, "Cannot read standard input: it is closed"),
+            (("encrypt", "--password-file", "-", "t.txt"), 0, "Cannot read standard input: it is closed"),
+        ]:
+            with self.subTest(args=args, closed=closed):
+                done = subprocess.run([CLI, *args], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, cwd=self.dir,
+                                      preexec_fn=lambda: os.close(closed), start_new_session=True, timeout=60)
+                self.assertEqual(done.returncode, 1)
+                self.assertIn(message, done.stderr.decode())
+
     def test_a_long_password_file_keeps_448_characters(self):
         long_key = bytes(random.Random(2).randrange(30, 128) for _ in range(500))
         self.write("long.QvP", long_key)
