@@ -261,8 +261,9 @@ QString HelpText(std::optional<Command> command) {
                         kWidth) +
                 u'\n';
     return text + u'\n' +
-           QCoreApplication::translate("quelvane::cli",
-                                       "Exit status: 0 done, 1 a file or the password failed, 2 a usage error.") +
+           Wrapped(QCoreApplication::translate(
+                       "quelvane::cli", "Exit status: 0 done, 1 a file or the password failed, 2 a usage error."),
+                   0, kWidth) +
            u'\n';
 }
 
