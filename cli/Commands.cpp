@@ -10,7 +10,7 @@
 #include "cli/EncryptCommand.h"
 #include "cli/GenerateCommand.h"
 #include "cli/Streams.h"
-#include "core/QtByteText.h"
+#include "text/QtByteText.h"
 
 namespace quelvane::cli {
 

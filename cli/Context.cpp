@@ -7,9 +7,9 @@
 
 #include "cli/Progress.h"
 #include "cli/Streams.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/TextFiles.h"
+#include "system/UserFiles.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
 
 namespace quelvane::cli {
 

@@ -9,8 +9,8 @@
 
 #include "cli/Arguments.h"
 #include "cli/Password.h"
-#include "core/FileSink.h"
-#include "core/TemporaryFolder.h"
+#include "system/TemporaryFolder.h"
+#include "text/FileSink.h"
 
 namespace quelvane::cli {
 

@@ -11,9 +11,9 @@
 
 #include "cipher/SecureWipe.h"
 #include "cli/Progress.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/StreamCipher.h"
+#include "formats/StreamCipher.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
 
 namespace quelvane::cli {
 

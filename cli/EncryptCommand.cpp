@@ -9,10 +9,11 @@
 
 #include "cipher/SecureWipe.h"
 #include "cli/Progress.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/StreamCipher.h"
-#include "core/TextFiles.h"
+#include "formats/StreamCipher.h"
+#include "system/UserFiles.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
+#include "text/TextFileCodec.h"
 
 namespace quelvane::cli {
 

@@ -11,8 +11,8 @@
 
 #include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
-#include "core/QtByteText.h"
-#include "core/TextFiles.h"
+#include "system/UserFiles.h"
+#include "text/QtByteText.h"
 
 namespace quelvane::cli {
 

@@ -16,14 +16,14 @@
 #include <iterator>
 #include <string>
 
-#include "cipher/SafeFile.h"
 #include "cipher/SecureWipe.h"
 #include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/TextFiles.h"
-#include "core/Utf8.h"
+#include "os/CleanupList.h"
+#include "system/UserFiles.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
+#include "text/Utf8.h"
 
 namespace quelvane::cli {
 

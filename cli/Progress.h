@@ -7,7 +7,7 @@
 #include <QtGlobal>
 #include <memory>
 
-#include "core/StreamCipher.h"
+#include "formats/StreamCipher.h"
 
 namespace quelvane::cli::progress {
 

@@ -11,14 +11,14 @@
 #include <cstdio>
 #include <utility>
 
-#include "cipher/SafeFile.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Progress.h"
 #include "cli/Streams.h"
-#include "core/Platform.h"
-#include "core/TemporaryFolder.h"
 #include "core/Translations.h"
+#include "os/CleanupList.h"
+#include "system/Platform.h"
+#include "system/TemporaryFolder.h"
 
 namespace {
 
