@@ -21,7 +21,7 @@
 #include "cli/Password.h"
 #include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
-#include "formats/StreamCipher.h"
+#include "formats/FormatRegistry.h"
 #include "system/TemporaryFolder.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
@@ -85,10 +85,10 @@ private:
                                                  "the input is empty: there is no hex text to decrypt");
     }
 
-    // The password's bytes; false, reported, when it can make no key.
-    bool KeyOf(const QString& name, const QString& consequence, std::string& key) {
+    // The password's bytes for format; false, reported, when it can make no key.
+    bool KeyOf(const CiphertextFormat& format, const QString& name, const QString& consequence, std::string& key) {
         qsizetype detail = 0;
-        const KeyFault fault = PasswordKey(password, key, &detail);
+        const KeyFault fault = format.Key(password, key, &detail);
         if (fault == KeyFault::None) return true;
         Report(WithName(name, KeyFaultMessage(fault, detail, consequence)));
         return false;
@@ -105,64 +105,27 @@ private:
         return false;
     }
 
-    // A text file's payload, or with --binary the input's bytes as they are,
-    // read, encrypted, made hex text and written out a piece at a time. The
-    // password is asked once the input proved usable.
+    // The input encrypted in the chosen format, read, encrypted and written
+    // out a piece at a time. The password is asked once the input proved usable.
     int Encrypt(const Input& in, const QString& name, const QString& target) {
-        const ByteSource* source = &in.Source();
-        TextFileLayout layout;
+        CiphertextFormat& format = formats.Chosen();
+        const auto encryptor = format.EncryptStream(in.Source(), StreamOptions{!args.binary});
         QString error;
-        if (!args.binary && !ScanTextFile(*source, layout, &error)) return Report(WithName(name, error)), kFailed;
-        if (args.binary ? source->Size() == 0 : layout.empty) return Report(WithName(name, Empty())), kFailed;
-        // UTF-16, or a text starting with the mark's characters: through memory, as the window takes it.
-        const bool whole = !args.binary && layout.form == TextFileLayout::Form::Whole;
-        MemorySink file, payload;
-        if (whole) {
-            file.bytes.resize(source->Size());
-            errno = 0;
-            if (!source->Read(0, file.bytes.data(), file.bytes.size())) {
-                Report(WithName(
-                    name, errno ? QCoreApplication::translate("quelvane::cli", "the input cannot be read: %1")
-                                      .arg(qt_error_string(errno))
-                                : QCoreApplication::translate("quelvane::cli", "the input changed while it was read")));
-                return kFailed;
-            }
-            layout.nul = TextFileHoldsNul(file.bytes);
-        }
-        if (!args.binary && layout.nul) {
-            Report(WithName(name, QCoreApplication::translate("quelvane::cli",
-                                                              "the input holds a NUL byte, so it is no text: --binary "
-                                                              "encrypts any file's bytes as they are")));
-            return kFailed;
-        }
-        if (!FitsAFrame(args.binary || whole ? source->Size() : layout.payloadSize, &error))
-            return Report(WithName(name, error)), kFailed;
+        bool empty = false;
+        if (!encryptor->Inspect(empty, &error)) return Report(WithName(name, error)), kFailed;
+        if (empty) return Report(WithName(name, Empty())), kFailed;
         if (const int status = AskPassword()) return status;
         std::string key;
         const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
-        if (!KeyOf(name, QCoreApplication::translate("quelvane::cli", "it cannot be used as the key"), key))
+        if (!KeyOf(format, name, QCoreApplication::translate("quelvane::cli", "it cannot be used as the key"), key))
             return kFailed;
-        std::optional<MemorySource> memory;
-        if (whole) {
-            QString loneAt;
-            if (!PutPayloadOfTextFile(file.bytes, payload, &loneAt)) {
-                Report(WithName(
-                    name, QCoreApplication::translate("quelvane::cli",
-                                                      "%1 holds half of a character (a lone surrogate), which has no "
-                                                      "UTF-8 form, so the text cannot be encrypted")
-                              .arg(loneAt)));
-                return kFailed;
-            }
-            WipeBytes(file.bytes);
-            source = &memory.emplace(payload.bytes);
-        }
-        const TextFileLayout* text = args.binary || whole ? nullptr : &layout;
+        if (!encryptor->Prepare(key, &error)) return Report(WithName(name, error)), kFailed;
         QString failure;
         const bool written = WriteOut(
             target,
             [&](FileSink& out) {
-                // On standard output one line end follows the hex text; a file holds the digits alone.
-                return EncryptToHex(*source, text, key, out, &failure) && (!target.isEmpty() || out.Put("\n", 1));
+                // On standard output one line end follows the ciphertext; a file holds it alone.
+                return encryptor->Encrypt(out, &failure) && (!target.isEmpty() || out.Put("\n", 1));
             },
             &error);
         if (!failure.isEmpty()) return Report(WithName(name, failure)), kFailed;
@@ -170,43 +133,39 @@ private:
         return kDone;
     }
 
-    // Hex text decrypted a piece at a time. A file is put in place only once
-    // the frame and the end marker checked out; standard output is given the
-    // text only after a first reading proved it whole.
+    // The input decrypted, in the format its first bytes tell, a piece at a
+    // time. A file is put in place only once the decryption checked out;
+    // standard output is given the text only after a first reading proved it.
     int Decrypt(const Input& in, const QString& name, const QString& target) {
         const ByteSource& source = in.Source();
+        QByteArray head;
+        CiphertextFormats::ReadHead(source, head);  // unreadable: the format's own look says why
+        CiphertextFormat& format = formats.Detect(head);
+        const auto decryptor = format.DecryptStream(source, StreamOptions{!args.binary});
         QString error;
         bool blank = true;
-        if (!IsBlankHexFile(source, blank, &error)) return Report(WithName(name, error)), kFailed;
+        if (!decryptor->Inspect(blank, &error)) return Report(WithName(name, error)), kFailed;
         if (blank) return Report(WithName(name, Empty())), kFailed;
         if (const int status = AskPassword()) return status;
         std::string key;
         const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
-        if (!KeyOf(name, QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
+        if (!KeyOf(format, name,
+                   QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
             return kFailed;
 
-        HexDecryptionOptions options;
-        options.text = !args.binary;
-        HexDecryptionResult result;
+        StreamDecryption result;
         QString failure;
-        bool decrypted = true, written = true, misread = false;
+        bool decrypted = true, written = true;
         const auto produce = [&](FileSink& out) {
-            decrypted = DecryptHex(source, key, options, &out, result, &failure);
-            misread = decrypted && result.readAsUtf8 != result.utf8;
-            return decrypted && !result.wrongPassword && !result.nul && !misread;
+            decrypted = decryptor->Decrypt(key, &out, result, &failure);
+            return decrypted && !result.wrongPassword && !result.nul && !result.again;
         };
-        if (target.isEmpty()) {
-            // Standard output keeps what it is given: judged whole first.
-            decrypted = DecryptHex(source, key, options, nullptr, result, &failure);
-            options.utf8 = result.utf8;
-        }
+        // Standard output keeps what it is given: judged whole first.
+        if (target.isEmpty()) decrypted = decryptor->Decrypt(key, nullptr, result, &failure);
         if (decrypted && !result.wrongPassword && !result.nul) {
             written = WriteOut(target, produce, &error);
-            // A text read as UTF-8 that turns out to be none is read again as byte text.
-            if (!written && misread && !result.wrongPassword && !result.nul) {
-                options.utf8 = result.utf8;
+            if (!written && result.again && !result.wrongPassword && !result.nul)
                 written = WriteOut(target, produce, &error);
-            }
         }
         if (!failure.isEmpty()) return Report(WithName(name, failure)), kFailed;
         if (decrypted && result.wrongPassword) {
@@ -337,6 +296,7 @@ private:
     const Arguments& args;
     QString password;
     TemporaryFolder folder;  // where standard input and pipes are kept
+    CiphertextFormats formats;
 };
 
 }  // namespace
