@@ -291,7 +291,7 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
         [&](FileSink& out) {
             CountingSink counted(out);
             const bool plainGiven = writePlain(counted);
-            if (!plainGiven || !counted.Put(QByteArrayView("\xFE\r\n", 3))) return false;
+            if (!plainGiven || !counted.Put(kEndMarker)) return false;
             plainSize = counted.count;
             return true;
         },
