@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cipher/SecureWipe.h"
+#include "system/Fail.h"
 #include "system/UserFiles.h"
 #include "text/FieldReader.h"
 #include "text/Payload.h"
@@ -13,15 +14,6 @@
 #include "text/TextFileCodec.h"
 
 namespace quelvane {
-
-namespace {
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
-
-}  // namespace
 
 bool LoadTextFile(const QString& path, QString& text, QString* error) {
     QByteArray bytes;

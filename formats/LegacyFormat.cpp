@@ -11,17 +11,13 @@
 #include "cipher/SecureWipe.h"
 #include "formats/ByteSource.h"
 #include "formats/StreamCipher.h"
+#include "system/Fail.h"
 #include "text/QtByteText.h"
 #include "text/TextFileCodec.h"
 
 namespace quelvane {
 
 namespace {
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 // Reads through to in and tells progress what was read; a false answer
 // makes every later read fail, so the stream stops at its next piece.

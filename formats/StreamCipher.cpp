@@ -21,6 +21,7 @@
 #include "cipher/clsBlowfish.h"
 #include "formats/HexFile.h"
 #include "formats/LegacyFrame.h"
+#include "system/Fail.h"
 #include "system/Platform.h"
 #include "text/QtByteText.h"
 
@@ -29,11 +30,6 @@ namespace quelvane {
 namespace {
 
 constexpr std::size_t kFrameHeader = 12;
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 // Why a read failed: the system's reason, or the input ending before the
 // size it had (0).

@@ -23,6 +23,7 @@
 #include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
 #include "formats/LegacyFrame.h"
+#include "system/Fail.h"
 #include "system/Platform.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
@@ -33,11 +34,6 @@ namespace quelvane {
 namespace {
 
 constexpr qsizetype kChunk = 64 * 1024;  // fits the caches; big enough for few system calls
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 std::filesystem::path FsPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
