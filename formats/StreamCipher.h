@@ -40,12 +40,12 @@ bool FitsAFrame(qint64 payloadSize, QString* error);
 bool EncryptToHex(const ByteSource& in, const TextFileLayout* text, std::string_view key, FileSink& out, QString* error,
                   const StreamPieces& pieces = {});
 
-// Whether the hex text read from in, as a file (HexFileText), holds nothing
+// Whether the hex text read from in, as a file (HexFileDecoder), holds nothing
 // but blanks and line breaks. False with *error when in cannot be read.
 bool IsBlankHexFile(const ByteSource& in, bool& blank, QString* error);
 
 struct HexDecryptionOptions {
-    bool fileRules = true;  // read as "&Load Quelvane" reads a file (HexFileText), else as hex text
+    bool fileRules = true;  // read as "&Load Quelvane" reads a file (HexFileDecoder), else as hex text
     bool text = false;  // the payload as a UTF-8 text with LF (PutUtf8TextOfPayload), else as it is
     // For a text, whether the payload is read as UTF-8; unset, as its start
     // suggests (HexDecryptionResult::utf8 then tells whether it was right).
