@@ -34,7 +34,7 @@ bool LoadHexFile(const QString& path, QString& hex, QString* error) {
     if (encoding.form == TextFileForm::Utf16LE || encoding.form == TextFileForm::Utf16BE) {
         narrowed = DecodeTextFile(bytes).toUtf8();
         content = narrowed;
-    } else if (content.startsWith("\xEF\xBB\xBF")) {
+    } else if (ByteOrderMark(content).form == TextFileForm::Utf8) {
         content = content.sliced(3);  // also before bytes that are no UTF-8: they are no hex text either way
     }
     std::string joined;

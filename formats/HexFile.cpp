@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "cipher/HexText.h"
-#include "text/FieldReader.h"
+#include "text/TextFileCodec.h"
 
 namespace quelvane {
 
@@ -18,12 +18,13 @@ std::size_t HexFileDecoder::Put(QByteArrayView piece, char* out) {
         }
         if (headSize < 3) return 0;
         const QByteArrayView first(head, 3);
-        if (first.startsWith("\xFF\xFE") || first.startsWith("\xFE\xFF")) {
-            start = first[0] == '\xFF' ? Start::Utf16LE : Start::Utf16BE;
+        const TextFileForm mark = ByteOrderMark(first).form;
+        if (mark == TextFileForm::Utf16LE || mark == TextFileForm::Utf16BE) {
+            start = mark == TextFileForm::Utf16LE ? Start::Utf16LE : Start::Utf16BE;
             unitByte = static_cast<unsigned char>(head[2]);
         } else {
             start = Start::Plain;
-            if (first != "\xEF\xBB\xBF") n = Decode(first, out);
+            if (mark != TextFileForm::Utf8) n = Decode(first, out);
         }
     }
     if (start == Start::Plain) return n + Decode(piece, out + n);
@@ -49,7 +50,7 @@ std::size_t HexFileDecoder::Finish(char* out) {
         // Fewer than three bytes in all.
         const QByteArrayView first(head, headSize);
         start = Start::Plain;
-        if (!(headSize == 2 && (first == "\xFF\xFE" || first == "\xFE\xFF"))) n = Decode(first, out);
+        if (!(headSize == 2 && ByteOrderMark(first).skip == 2)) n = Decode(first, out);
     }
     return n + pairs.Finish(out + n);
 }
