@@ -16,7 +16,7 @@ using namespace quelvane;
 
 TEST(Formats, WhatNoFormatClaimsIsTheLegacyFormat) {
     CiphertextFormats formats;
-    for (const QByteArray head : {QByteArray(), QByteArray("0123456789ABCDEF"), QByteArray(100, '\xFF')})
+    for (const QByteArray& head : {QByteArray(), QByteArray("0123456789ABCDEF"), QByteArray(100, '\xFF')})
         EXPECT_EQ(&formats.Detect(head), &formats.Legacy()) << head.toHex().toStdString();
     EXPECT_EQ(&formats.DetectText(QStringLiteral("  A1B2")), &formats.Legacy());
     EXPECT_EQ(formats.ByName(QStringLiteral("quelvane")), &formats.Legacy());
