@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::size_t kUndoSteps = 500;
 constexpr qsizetype kClusterReach = 256;  // how far back a grapheme cluster is looked for
-constexpr qsizetype kDirectionReach = 4096;  // how far a line's first strong character is looked for
 
 // The index of the first character at or after from that is a control
 // character (below U+0020: line breaks, tabs) or a line or paragraph

@@ -41,6 +41,7 @@ public:
     };
 
     static constexpr unsigned long kTypingPauseMs = 1000;  // a typing step ends after such a pause
+    static constexpr qsizetype kDirectionReach = 4096;  // how far a line's first strong character is looked for
 
     explicit WorkTextDocument(const Measure& measure) : measure(measure) {}
 

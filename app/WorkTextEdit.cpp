@@ -46,6 +46,7 @@ WorkTextEdit::WorkTextEdit(QWidget* parent) : QAbstractScrollArea(parent) {
     font.setPointSizeF(9);
     setFont(font);
     UpdateMetrics();
+    layout.SetViewWidth([this] { return viewport()->width() - 2 * kLeftMargin; });
 }
 
 // --- text -----------------------------------------------------------------------
@@ -334,7 +335,8 @@ void WorkTextEdit::PaintLaid(QPainter& painter, const WorkTextLayout::Laid& laid
     const QTextLine row = laid.layout.lineAt(0);
     painter.setPen(pal.color(QPalette::Text));
     // On the grid's baseline, whatever the fallback faces' heights.
-    laid.layout.draw(&painter, QPointF(kLeftMargin + laid.x - ContentLeft(), top + layout.ascent() - row.ascent()),
+    laid.layout.draw(&painter,
+                     QPointF(kLeftMargin + layout.LeftOf(laid) - ContentLeft(), top + layout.ascent() - row.ascent()),
                      selection);
 }
 
@@ -376,17 +378,22 @@ void WorkTextEdit::paintEvent(QPaintEvent*) {
             }
             lineEndX = kLeftMargin + static_cast<qreal>(end - start - firstCell) * cellWidth;
         } else {
-            // The laid-out parts in view: the whole line, or the chunks of a long one.
+            // The laid-out parts in view: the whole line, or the chunks of a
+            // long one, in the order they stand from left to right.
             const WorkTextLayout::Laid* laid = &layout.LaidAtX(line, left);
-            lineEndX = width;  // unless it is in view
+            const bool backwards = laid->rightToLeft;
             for (;;) {
                 PaintLaid(painter, *laid, top);
-                if (start + laid->to >= end) {
-                    lineEndX = kLeftMargin + laid->x + laid->layout.lineAt(0).naturalTextWidth() - left;
-                    break;
-                }
-                laid = &layout.LaidAt(line, start + laid->to);
-                if (laid->x > left + width) break;
+                if (backwards ? laid->from == 0 : start + laid->to >= end) break;
+                laid = &layout.LaidAt(line, start + (backwards ? laid->from - 1 : laid->to));
+                if (layout.LeftOf(*laid) > left + width) break;
+            }
+            lineEndX = width;  // unless it is in view
+            if (selTo > end && end >= selFrom) {
+                // Where the line's end is: at the left of a right-to-left line.
+                const WorkTextLayout::Laid& last = layout.LaidAt(line, end);
+                const qreal lastLeft = kLeftMargin + layout.LeftOf(last) - left;
+                lineEndX = backwards ? lastLeft - cellWidth / 2 : lastLeft + last.layout.lineAt(0).naturalTextWidth();
             }
         }
         if (selTo > end && end >= selFrom && lineEndX < width)  // the line break

@@ -101,6 +101,10 @@ qint64 WorkTextLayout::WidthOf(QStringView piece) const {
 
 qint64 WorkTextLayout::ContentUnits() const { return doc.widest() + (preedit.isEmpty() ? 0 : WidthOf(preedit)); }
 
+qreal WorkTextLayout::ParagraphWidth() const {
+    return std::max(viewWidth(), static_cast<qreal>(ContentUnits()) / kUnitsPerPixel);
+}
+
 // --- the composition ------------------------------------------------------------
 
 void WorkTextLayout::SetComposition(const QString& text, const QList<QTextLayout::FormatRange>& formats, int caret) {
@@ -173,6 +177,12 @@ void WorkTextLayout::ShiftLayouts(qsizetype line, qsizetype at, qsizetype remove
     // no more than the key.
     const qsizetype delta = inserted - removed;
     const qsizetype length = doc.lineEndOf(line) - doc.lineStartOf(line);
+    if (at < WorkTextDocument::kDirectionReach) {  // the line may have turned: its parts are laid out again
+        const bool rightToLeft = doc.IsRightToLeft(line);
+        std::erase_if(laidOut, [&](const std::unique_ptr<Laid>& laid) {
+            return laid->line == line && laid->rightToLeft != rightToLeft;
+        });
+    }
     const auto near = [&](qsizetype cut) { return cut >= at - 1 && cut <= at + removed + 1; };
     bool keep = length > kWholeLine && length - delta > kWholeLine;
     for (auto it = chunks.begin(); keep && it != chunks.end(); ++it) {
@@ -218,6 +228,7 @@ const WorkTextLayout::Laid& WorkTextLayout::LayOut(qsizetype line, qsizetype fro
     laid->to = to;
     laid->preeditAt = composing ? caret - from : -1;
     laid->x = x;
+    laid->rightToLeft = doc.IsRightToLeft(line);
     QTextLayout& layout = laid->layout;
     layout.setText(Shown(QStringView(doc.text()).mid(start + from, to - from)));
     layout.setFont(face);
@@ -226,7 +237,7 @@ const WorkTextLayout::Laid& WorkTextLayout::LayOut(qsizetype line, qsizetype fro
     option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
     option.setFlags(QTextOption::IncludeTrailingSpaces);
     option.setTabStopDistance(kTabCells * cell);
-    option.setTextDirection(doc.IsRightToLeft(line) ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setTextDirection(laid->rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);
     if (composing) {
@@ -272,7 +283,11 @@ const WorkTextLayout::Laid& WorkTextLayout::LaidAtX(qsizetype line, qreal x) con
     const Chunks& c = ChunksOf(line);
     const qsizetype caret = doc.cursor() - start;
     const qint64 shift = !preedit.isEmpty() && doc.lineOf(doc.cursor()) == line ? WidthOf(preedit) : 0;
-    const qint64 units = static_cast<qint64>(x * kUnitsPerPixel);
+    qint64 units = static_cast<qint64>(x * kUnitsPerPixel);
+    if (doc.IsRightToLeft(line)) {  // counted from the right end, where the line starts
+        const qreal total = static_cast<qreal>(doc.lineWidth(line) + shift) / kUnitsPerPixel;
+        units = static_cast<qint64>((std::max(ParagraphWidth(), total) - x) * kUnitsPerPixel);
+    }
     std::size_t low = 0, high = c.x.size();  // the last chunk starting at or left of x
     while (high - low > 1) {
         const std::size_t mid = (low + high) / 2;
@@ -280,6 +295,20 @@ const WorkTextLayout::Laid& WorkTextLayout::LaidAtX(qsizetype line, qreal x) con
         (at <= units ? low : high) = mid;
     }
     return LaidAt(line, start + c.from[low]);
+}
+
+qreal WorkTextLayout::LeftOf(const Laid& laid) const {
+    if (!laid.rightToLeft) return laid.x;
+    const qreal natural = laid.layout.lineAt(0).naturalTextWidth();
+    const qsizetype length = doc.lineEndOf(laid.line) - doc.lineStartOf(laid.line);
+    qreal total = natural;  // of the whole line
+    if (length > kWholeLine) {
+        const bool composing = !preedit.isEmpty() && doc.lineOf(doc.cursor()) == laid.line;
+        total = static_cast<qreal>(doc.lineWidth(laid.line) + (composing ? WidthOf(preedit) : 0)) / kUnitsPerPixel;
+    }
+    // Where the line's start stands; each part ends, on its right, where the parts before it put it.
+    const qreal right = std::max(ParagraphWidth(), total);
+    return right - laid.x - natural;
 }
 
 int WorkTextLayout::LayoutPosition(const Laid& laid, qsizetype position) const {
@@ -300,14 +329,14 @@ qreal WorkTextLayout::XOf(qsizetype position) const {
     const qsizetype line = doc.lineOf(position);
     if (IsGrid(line)) return static_cast<qreal>(position - doc.lineStartOf(line)) * cell;
     const Laid& laid = LaidAt(line, position);
-    return laid.x + laid.layout.lineAt(0).cursorToX(LayoutPosition(laid, position));
+    return LeftOf(laid) + laid.layout.lineAt(0).cursorToX(LayoutPosition(laid, position));
 }
 
 qreal WorkTextLayout::CaretX() const {
     const qsizetype cursor = doc.cursor();
     if (preedit.isEmpty()) return XOf(cursor);
     const Laid& laid = LaidAt(doc.lineOf(cursor), cursor);
-    return laid.x + laid.layout.lineAt(0).cursorToX(LayoutPosition(laid, cursor) + preeditCursor);
+    return LeftOf(laid) + laid.layout.lineAt(0).cursorToX(LayoutPosition(laid, cursor) + preeditCursor);
 }
 
 qsizetype WorkTextLayout::PositionAtX(qsizetype line, qreal x, QTextLine::CursorPosition how) const {
@@ -317,7 +346,7 @@ qsizetype WorkTextLayout::PositionAtX(qsizetype line, qreal x, QTextLine::Cursor
         return start + static_cast<qsizetype>(std::clamp<qreal>(std::floor(cells), 0, static_cast<qreal>(end - start)));
     }
     const Laid& laid = LaidAtX(line, x);
-    return TextPosition(laid, laid.layout.lineAt(0).xToCursor(x - laid.x, how));
+    return TextPosition(laid, laid.layout.lineAt(0).xToCursor(x - LeftOf(laid), how));
 }
 
 std::pair<qreal, qreal> WorkTextLayout::CharacterSpan(qsizetype position) const {
@@ -344,7 +373,7 @@ std::pair<qreal, qreal> WorkTextLayout::CharacterSpan(qsizetype position) const 
         low = std::min(a, b);
         high = std::max(a, b);
     }
-    return {laid.x + low, std::max<qreal>(1, high - low)};
+    return {LeftOf(laid) + low, std::max<qreal>(1, high - low)};
 }
 
 }  // namespace quelvane

@@ -7,13 +7,15 @@
 // characters, emoji, font fallback, tabs to the next multiple of 8 cells), a
 // long one in chunks of about kChunk characters, and only the parts asked for,
 // kept in a small cache. An input method's composition is laid out at the
-// caret and is no part of the text. Also the document's Measure: the width
+// caret and is no part of the text. A line whose first strong character is
+// right-to-left aligns right. Also the document's Measure: the width
 // of text in the face, an upper bound of what the layout makes of it.
 #include <QFont>
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QTextLayout>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -33,7 +35,8 @@ public:
     struct Laid {
         qsizetype line, from, to;  // from and to relative to the line's start
         qsizetype preeditAt;  // where the composition stands in it (relative), or -1
-        qreal x;  // where it starts in the line, in pixels
+        qreal x;  // where it starts in the line, in pixels, counted from the line's start
+        bool rightToLeft;  // of the line, when it was laid out
         QTextLayout layout;
     };
 
@@ -50,6 +53,11 @@ public:
     int CellUnits() const override { return cellUnits; }
     bool FixedPitch() const override { return fixedPitch; }
 
+    // The width right-to-left lines align right in, in pixels: the view's,
+    // or the widest line's where that is wider.
+    void SetViewWidth(std::function<qreal()> width) { viewWidth = std::move(width); }
+    qreal ParagraphWidth() const;
+
     // The input method's composition at the caret ("" when none), its
     // formats and the caret within it.
     const QString& composition() const { return preedit; }
@@ -63,6 +71,9 @@ public:
     // one under x (pixels in the line).
     const Laid& LaidAt(qsizetype line, qsizetype position) const;
     const Laid& LaidAtX(qsizetype line, qreal x) const;
+    // Where laid starts on its line, in pixels: a right-to-left line aligns
+    // right, and the chunks of a long one run from right to left.
+    qreal LeftOf(const Laid& laid) const;
     int LayoutPosition(const Laid& laid, qsizetype position) const;
     qsizetype TextPosition(const Laid& laid, int layoutPosition) const;
     qreal XOf(qsizetype position) const;  // of the caret at position, in pixels in its line
@@ -97,6 +108,7 @@ private:
     QFont face;
     qreal cell = 8, height = 16, rise = 12;
     int cellUnits = 512;  // cell in width units
+    std::function<qreal()> viewWidth = [] { return qreal(0); };
     bool fixedPitch = true;
     QString preedit;
     QList<QTextLayout::FormatRange> preeditFormats;  // relative to the composition
