@@ -173,14 +173,17 @@ void WorkTextEdit::insertPlainText(const QString& insert) {
 
 void WorkTextEdit::selectAll() { setSelection(0, doc.size()); }
 
-void WorkTextEdit::copy() {
-    if (hasSelection()) QGuiApplication::clipboard()->setText(selectedText());
+bool WorkTextEdit::CopySelection() {
+    if (!hasSelection()) return false;
+    if (copyRoad.copy) return copyRoad.copy(selectedText());
+    QGuiApplication::clipboard()->setText(selectedText());
+    return true;
 }
 
+void WorkTextEdit::copy() { CopySelection(); }
+
 void WorkTextEdit::cut() {
-    if (!hasSelection()) return;
-    copy();
-    insertPlainText(QString());
+    if (CopySelection()) insertPlainText(QString());  // what the clipboard did not take stays
 }
 
 void WorkTextEdit::paste() {
@@ -423,7 +426,9 @@ void WorkTextEdit::timerEvent(QTimerEvent* event) {
     if (event->timerId() == primaryUpdate.timerId()) {
         primaryUpdate.stop();
         QClipboard* clipboard = QGuiApplication::clipboard();
-        if (hasSelection() && clipboard->supportsSelection()) clipboard->setText(selectedText(), QClipboard::Selection);
+        const bool secret = copyRoad.holdsSecret && copyRoad.holdsSecret();
+        if (hasSelection() && !secret && clipboard->supportsSelection())
+            clipboard->setText(selectedText(), QClipboard::Selection);
         return;
     }
     if (event->timerId() != blink.timerId()) return QAbstractScrollArea::timerEvent(event);

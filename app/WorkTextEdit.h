@@ -23,6 +23,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QString>
+#include <functional>
 
 #include "app/WorkTextAccessible.h"
 #include "app/WorkTextDocument.h"
@@ -89,6 +90,16 @@ public:
     bool isRedoAvailable() const { return doc.isRedoAvailable(); }
 
     // A typing step ends after a pause this long between two keys.
+    // Where the box's copies go (Ctrl+C, Cut, its menu's Copy), and whether
+    // a selection may become the X11 primary selection, which no one can
+    // mark or take back. Without a road Qt's clipboard takes the copies as
+    // they are, and every selection is shared.
+    struct CopyRoad {
+        std::function<bool(const QString& text)> copy;  // false when the clipboard did not take it
+        std::function<bool()> holdsSecret;  // while true, no primary selection
+    };
+    void setCopyRoad(CopyRoad road) { copyRoad = std::move(road); }
+
     static constexpr unsigned long kTypingPauseMs = WorkTextDocument::kTypingPauseMs;
     // A line longer than this is laid out in chunks of about kChunk
     // characters; the input methods see at most kSurrounding characters
@@ -151,6 +162,7 @@ private:
     void CursorMoved(qsizetype oldCursor, qsizetype oldAnchor);
     void ShowContextMenu(const QPoint& globalPos);
     void PasteAt(qsizetype position, const QString& pasted);
+    bool CopySelection();  // false when nothing was copied
     bool TakesKey(const QKeyEvent* event) const;  // keys no shortcut may take from the box
 
     // Each refers to the other; the layout, made first, does not use the document while being made.
@@ -162,6 +174,7 @@ private:
     bool selectingWithMouse = false;
     QBasicTimer blink;
     QBasicTimer primaryUpdate;  // sets the primary selection once the selection settles
+    CopyRoad copyRoad;
 };
 
 }  // namespace quelvane
