@@ -64,6 +64,7 @@ void WorkTextEdit::setPlainText(const QString& plain) {
     UpdateScrollBars();
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
+    EnsureCursorVisible();  // the start of a right-to-left line is at its right
     if (!before.isEmpty() || !doc.isEmpty()) Notify(QAccessibleTextUpdateEvent(this, 0, before, doc.text()));
     CursorMoved(oldCursor, oldAnchor);
     emit textChanged();

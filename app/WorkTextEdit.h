@@ -17,7 +17,8 @@
 //
 // It keeps the editing habits of the desktop: typing is undone a word or a
 // burst of keys at a time, redo stays until the next edit, a selection is the
-// X11 primary selection and a middle click pastes it, Shift+F10 and the Menu
+// X11 primary selection (unless its road holds the text secret) and a middle
+// click pastes it, Shift+F10 and the Menu
 // key open the context menu. Screen readers read its document through
 // WorkTextAccessible, which this box keeps informed of every change.
 #include <QAbstractScrollArea>
@@ -89,7 +90,6 @@ public:
     bool isUndoAvailable() const { return doc.isUndoAvailable(); }
     bool isRedoAvailable() const { return doc.isRedoAvailable(); }
 
-    // A typing step ends after a pause this long between two keys.
     // Where the box's copies go (Ctrl+C, Cut, its menu's Copy), and whether
     // a selection may become the X11 primary selection, which no one can
     // mark or take back. Without a road Qt's clipboard takes the copies as
@@ -100,6 +100,7 @@ public:
     };
     void setCopyRoad(CopyRoad road) { copyRoad = std::move(road); }
 
+    // A typing step ends after a pause this long between two keys.
     static constexpr unsigned long kTypingPauseMs = WorkTextDocument::kTypingPauseMs;
     // A line longer than this is laid out in chunks of about kChunk
     // characters; the input methods see at most kSurrounding characters

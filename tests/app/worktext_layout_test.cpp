@@ -188,7 +188,8 @@ void WorkTextLayoutTest::rightToLeftParagraphs() {
     QAccessibleTextInterface* reader = QAccessible::queryAccessibleInterface(&e)->textInterface();
     const QRect view = e.viewport()->rect();
     if (end - start > WorkTextEdit::kWholeLine) {
-        // The chunks of a long line run from right to left, as its characters do.
+        // Its start is in view, and its chunks run from right to left, as its characters do.
+        QVERIFY(view.contains(e.characterRect(start).center()));
         int hits = 0;
         for (qsizetype before = start, at = e.nextCharacter(start); at < end; before = at, at = e.nextCharacter(at)) {
             e.ensurePositionVisible(at);
