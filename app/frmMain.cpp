@@ -148,6 +148,13 @@ void frmMain::BuildWindow() {
     frmText1->setAccessibleName(tr("Work text"));
     frmText1->setAccessibleDescription(tr("The text to encrypt, or the hex text to decrypt"));
     connect(frmText1, &WorkTextEdit::textChanged, this, [this] { ciphertextShown = false; });
+    // The box's own copies take the menu's road; a plaintext selection is no primary selection.
+    frmText1->setCopyRoad({[this](const QString& text) {
+                               if (PutOnClipboard(text)) return true;
+                               Warn(tr("The clipboard did not take the text; nothing was copied."));
+                               return false;
+                           },
+                           [this] { return !ciphertextShown; }});
 
     // Files dropped anywhere on the window load as the menu's loads would.
     setAcceptDrops(true);
@@ -378,18 +385,22 @@ void frmMain::GenerateRandomPassWord_Click() {
 
 // --- clipboard -------------------------------------------------------------
 
-void frmMain::CopyTexBoxToClipboard_Click() {
+bool frmMain::PutOnClipboard(const QString& text) {
     // Anything but the ciphertext just made may be plaintext, however much it
     // looks like hex (a key, say): no clipboard history keeps it, and it
     // leaves the clipboard after a while and when the program ends.
-    const QString text = WorkText();
     const bool secret = !ciphertextShown;
     const bool copied = secret ? ws.SetSecretClipboardText(text) : ws.SetClipboardText(text);
-    if (!copied) return Warn(tr("The clipboard did not take the text; nothing was copied."));
+    if (!copied) return false;
     if (secret)
         clipboardExpiry.start();
     else
         clipboardExpiry.stop();
+    return true;
+}
+
+void frmMain::CopyTexBoxToClipboard_Click() {
+    if (!PutOnClipboard(WorkText())) return Warn(tr("The clipboard did not take the text; nothing was copied."));
     ws.MessageBox(tr(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
                   MessageIcon::Information);
 }

@@ -112,6 +112,9 @@ private:
     void LoadFileAndDisplay(const TextDecryption& decrypted);
     bool LoadBySuffix(const QString& path, Asked asked);
     void Warn(const QString& text);
+    // Puts text from the work text on the clipboard: marked secret and taken
+    // back after a while and at exit, unless it is of the ciphertext just made.
+    bool PutOnClipboard(const QString& text);
 
     WindowSystem& ws;
     CiphertextFormats formats;  // each holds its own road (the legacy one, the window's cipher object)
