@@ -52,7 +52,7 @@ int Context::AskPassword() {
     return status == PasswordStatus::Usage ? kUsage : kFailed;
 }
 
-bool Context::KeyOf(const QString& of, const QString& name, const QString& consequence, std::string& key) const {
+bool Context::KeyOf(const QString& of, const QString& name, const QString& consequence, SecretString& key) const {
     qsizetype detail = 0;
     const KeyFault fault = PasswordKey(of, key, &detail);
     if (fault == KeyFault::None) return true;

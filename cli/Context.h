@@ -9,6 +9,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/Password.h"
+#include "secret/SecretBytes.h"
 #include "system/TemporaryFolder.h"
 #include "text/FileSink.h"
 
@@ -49,7 +50,7 @@ public:
 
     // The password's bytes as the key; false, reported with name and
     // consequence, when it makes none.
-    bool KeyOf(const QString& password, const QString& name, const QString& consequence, std::string& key) const;
+    bool KeyOf(const QString& password, const QString& name, const QString& consequence, SecretString& key) const;
 
     // Where a result goes: the target file, written beside it and put in
     // place once produce is done, or standard output as it comes.

@@ -2,7 +2,6 @@
 #include "cli/DecryptCommand.h"
 
 #include <QCoreApplication>
-#include <QScopeGuard>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -11,7 +10,7 @@
 
 #include "cli/Progress.h"
 #include "formats/StreamCipher.h"
-#include "secret/SecureWipe.h"
+#include "secret/SecretBytes.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
 
@@ -69,7 +68,7 @@ struct Attempt {
     QString failure, error;
 };
 
-Attempt Decrypt(const Context& run, const ByteSource& source, const std::string& key, const QString& target) {
+Attempt Decrypt(const Context& run, const ByteSource& source, std::string_view key, const QString& target) {
     HexDecryptionOptions options;
     options.text = !run.args.binary;
     Attempt a;
@@ -97,19 +96,17 @@ Attempt Decrypt(const Context& run, const ByteSource& source, const std::string&
 
 // The reading of the password that opens the input, tried in turn after the
 // password as read turned out wrong; key becomes its key.
-const OtherReading* OpeningReading(const Context& run, const ByteSource& source, std::string& key) {
+const OtherReading* OpeningReading(const Context& run, const ByteSource& source, SecretString& key) {
     HexDecryptionOptions options;
     options.text = !run.args.binary;
     for (const OtherReading& other : run.OtherReadings()) {
-        std::string otherKey;
-        const auto wipe = qScopeGuard([&] { SecureWipe(otherKey); });
+        SecretString otherKey;
         qsizetype detail = 0;
         if (PasswordKey(other.password, otherKey, &detail) != KeyFault::None) continue;
         HexDecryptionResult judged;
         QString failure;
         if (DecryptHex(source, otherKey, options, nullptr, judged, &failure) && !judged.wrongPassword) {
-            SecureWipe(key);
-            key.swap(otherKey);
+            key.swap(otherKey);  // the key that failed goes with otherKey, wiped
             return &other;
         }
     }
@@ -132,8 +129,7 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
                                 "not Quelvane ciphertext: that is pairs of hex digits, 32 at least (blanks and line "
                                 "breaks between them do not count); nothing was decrypted"));
     if (const int status = run.AskPassword()) return status;
-    std::string key;
-    const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
+    SecretString key;
     if (!run.KeyOf(run.Password(), name,
                    QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
         return kFailed;

@@ -2,14 +2,13 @@
 #include "cli/EncryptCommand.h"
 
 #include <QCoreApplication>
-#include <QScopeGuard>
 #include <cerrno>
 #include <optional>
 #include <string>
 
 #include "cli/Progress.h"
 #include "formats/StreamCipher.h"
-#include "secret/SecureWipe.h"
+#include "secret/SecretBytes.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
@@ -62,8 +61,7 @@ int EncryptInput(Context& run, const Input& in, const QString& name, const QStri
     if (!FitsAFrame(binary || whole ? source->Size() : layout.payloadSize, &error)) return Failed(name, error);
     if (const int status = run.AskPassword()) return status;
     if (prompts) progress::Begin(in.Source().Size(), 1);
-    std::string key;
-    const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
+    SecretString key;
     if (!run.KeyOf(run.Password(), name, QCoreApplication::translate("quelvane::cli", "it cannot be used as the key"),
                    key))
         return kFailed;

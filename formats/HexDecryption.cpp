@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "formats/StreamCipher.h"
-#include "secret/SecureWipe.h"
+#include "secret/SecretBytes.h"
 #include "system/Platform.h"
 #include "text/Payload.h"
 
@@ -23,7 +23,7 @@ bool Fail(QString* error, const QString& message) {
 
 bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecryption& result, QString* error) {
     result = HexDecryption();
-    std::string key;
+    SecretString key;
     qsizetype detail = 0;
     const KeyFault fault = PasswordKey(password, key, &detail);
     if (fault != KeyFault::None)
@@ -37,7 +37,6 @@ bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecry
     options.fileRules = false;
     const bool decrypted = DecryptHex(MemorySource(QByteArrayView(hexText.data(), qsizetype(hexText.size()))), key,
                                       options, &text, judged, error);
-    SecureWipe(key);
     ScrubStack();
     if (!decrypted) return false;
     if (judged.wrongPassword)
