@@ -53,7 +53,7 @@ int Context::AskPassword() {
 }
 
 bool Context::KeyOf(const CiphertextFormat& format, const QString& of, const QString& name, const QString& consequence,
-                    std::string& key) const {
+                    SecretString& key) const {
     qsizetype detail = 0;
     const KeyFault fault = format.Key(of, key, &detail);
     if (fault == KeyFault::None) return true;

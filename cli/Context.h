@@ -10,6 +10,7 @@
 #include "cli/Arguments.h"
 #include "cli/Password.h"
 #include "formats/FormatRegistry.h"
+#include "secret/SecretBytes.h"
 #include "system/TemporaryFolder.h"
 #include "text/FileSink.h"
 
@@ -51,7 +52,7 @@ public:
     // The password's bytes as format's key; false, reported with name and
     // consequence, when it makes none.
     bool KeyOf(const CiphertextFormat& format, const QString& password, const QString& name, const QString& consequence,
-               std::string& key) const;
+               SecretString& key) const;
 
     // Where a result goes: the target file, written beside it and put in
     // place once produce is done, or standard output as it comes.

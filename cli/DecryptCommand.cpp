@@ -11,7 +11,7 @@
 
 #include "cli/Progress.h"
 #include "formats/FormatRegistry.h"
-#include "secret/SecureWipe.h"
+#include "secret/SecretBytes.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
 
@@ -69,7 +69,7 @@ struct Attempt {
     QString failure, error;
 };
 
-Attempt Decrypt(const Context& run, CiphertextFormat::StreamDecryptor& decryptor, const std::string& key,
+Attempt Decrypt(const Context& run, CiphertextFormat::StreamDecryptor& decryptor, std::string_view key,
                 const QString& target) {
     Attempt a;
     const auto produce = [&](FileSink& out) {
@@ -90,17 +90,15 @@ Attempt Decrypt(const Context& run, CiphertextFormat::StreamDecryptor& decryptor
 // The reading of the password that opens the input, tried in turn after the
 // password as read turned out wrong; key becomes its key.
 const OtherReading* OpeningReading(const Context& run, const CiphertextFormat& format,
-                                   CiphertextFormat::StreamDecryptor& decryptor, std::string& key) {
+                                   CiphertextFormat::StreamDecryptor& decryptor, SecretString& key) {
     for (const OtherReading& other : run.OtherReadings()) {
-        std::string otherKey;
-        const auto wipe = qScopeGuard([&] { SecureWipe(otherKey); });
+        SecretString otherKey;
         qsizetype detail = 0;
         if (format.Key(other.password, otherKey, &detail) != KeyFault::None) continue;
         StreamDecryption judged;
         QString failure;
         if (decryptor.Decrypt(otherKey, nullptr, judged, &failure) && !judged.wrongPassword) {
-            SecureWipe(key);
-            key.swap(otherKey);
+            key.swap(otherKey);  // the key that failed goes with otherKey, wiped
             return &other;
         }
     }
@@ -131,8 +129,7 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
                                     "line breaks between them do not count); nothing was decrypted"));
     }
     if (const int status = run.AskPassword()) return status;
-    std::string key;
-    const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
+    SecretString key;
     if (!run.KeyOf(format, run.Password(), name,
                    QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
         return kFailed;

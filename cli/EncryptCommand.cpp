@@ -7,7 +7,7 @@
 
 #include "cli/Progress.h"
 #include "formats/FormatRegistry.h"
-#include "secret/SecureWipe.h"
+#include "secret/SecretBytes.h"
 
 namespace quelvane::cli {
 
@@ -38,8 +38,7 @@ int EncryptInput(Context& run, const Input& in, const QString& name, const QStri
                       QCoreApplication::translate("quelvane::cli", "the input is empty: there is no text to encrypt"));
     if (const int status = run.AskPassword()) return status;
     if (prompts) progress::Begin(in.Source().Size(), 1);
-    std::string key;
-    const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
+    SecretString key;
     if (!run.KeyOf(format, run.Password(), name,
                    QCoreApplication::translate("quelvane::cli", "it cannot be used as the key"), key))
         return kFailed;

@@ -379,10 +379,9 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
     QList<OtherReading> readings;
     AddOtherForms(password, QString(), readings);
     others = readings + others;
-    std::string key;
+    SecretString key;
     qsizetype detail = 0;
     const KeyFault fault = PasswordKey(password, key, &detail);
-    SecureWipe(key);
     if (fault == KeyFault::None) return PasswordStatus::Ok;
     WipeString(password);
     Fail(error,

@@ -28,6 +28,7 @@
 #include <string_view>
 
 #include "formats/ByteSource.h"
+#include "secret/SecretBytes.h"
 #include "text/FileSink.h"
 #include "text/Payload.h"
 
@@ -75,8 +76,8 @@ public:
     virtual bool Claims(QByteArrayView head) const = 0;
 
     // The key bytes of a password for this format, as Payload's KeyFault
-    // tells faults (the callers word them). The caller wipes the key.
-    virtual KeyFault Key(QStringView password, std::string& key, qsizetype* detail) const = 0;
+    // tells faults (the callers word them).
+    virtual KeyFault Key(QStringView password, SecretString& key, qsizetype* detail) const = 0;
 
     // --- The window: whole texts ---------------------------------------------
 

@@ -150,7 +150,7 @@ QString LegacyFormat::Name() const { return QStringLiteral("quelvane"); }
 
 bool LegacyFormat::Claims(QByteArrayView) const { return false; }
 
-KeyFault LegacyFormat::Key(QStringView password, std::string& key, qsizetype* detail) const {
+KeyFault LegacyFormat::Key(QStringView password, SecretString& key, qsizetype* detail) const {
     return PasswordKey(password, key, detail);
 }
 

@@ -14,7 +14,7 @@ class LegacyFormat : public CiphertextFormat {
 public:
     QString Name() const override;
     bool Claims(QByteArrayView head) const override;
-    KeyFault Key(QStringView password, std::string& key, qsizetype* detail) const override;
+    KeyFault Key(QStringView password, SecretString& key, qsizetype* detail) const override;
 
     void SetTemporaryParent(const QString& parent) override { road.SetTemporaryParent(parent); }
     void SetOverwrite(bool allow) override { road.SetOverwrite(allow); }

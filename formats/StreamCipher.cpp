@@ -20,6 +20,7 @@
 #include "cipher/clsBlowfish.h"
 #include "formats/HexFile.h"
 #include "formats/LegacyFrame.h"
+#include "secret/SecretBytes.h"
 #include "secret/SecureWipe.h"
 #include "system/Fail.h"
 #include "system/Platform.h"
@@ -43,7 +44,6 @@ QString ReadFailure(int code) {
 class Buffer {
 public:
     explicit Buffer(std::size_t size) : bytes(size) {}
-    ~Buffer() { SecureWipe(bytes.data(), bytes.size()); }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
     char* data() { return bytes.data(); }
@@ -51,7 +51,7 @@ public:
     std::size_t size() const { return bytes.size(); }
 
 private:
-    std::vector<char> bytes;
+    std::vector<char, SecureAllocator<char>> bytes;
 };
 
 // Reads in from from to to a buffer at a time and hands each piece to take;

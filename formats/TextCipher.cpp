@@ -22,6 +22,7 @@
 #include "cipher/HexText.h"
 #include "cipher/clsBlowfish.h"
 #include "formats/LegacyFrame.h"
+#include "secret/SecretBytes.h"
 #include "secret/SecureWipe.h"
 #include "system/Fail.h"
 #include "system/Platform.h"
@@ -75,14 +76,9 @@ QString WriteFailureMessage(const QString& what, const QString& folder, const QS
 }
 
 // The password's bytes, the key; wiped when the command ends.
-struct Key {
-    std::string bytes;
-    ~Key() { SecureWipe(bytes); }
-};
-
-bool KeyOf(const QString& password, Key& key, const QString& consequence, QString* error) {
+bool KeyOf(const QString& password, SecretString& key, const QString& consequence, QString* error) {
     qsizetype detail = 0;
-    const KeyFault fault = PasswordKey(password, key.bytes, &detail);
+    const KeyFault fault = PasswordKey(password, key, &detail);
     if (fault != KeyFault::None)
         return Fail(error, QCoreApplication::translate("quelvane::TextCipher", "%1 Nothing was changed.")
                                .arg(KeyFaultMessage(fault, detail, consequence)));
@@ -272,7 +268,7 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
     // QString holds UTF-16 units, QByteArray bytes: either gets two a ciphertext byte.
     using Ch = std::conditional_t<std::is_same_v<Hex, QString>, char16_t, char>;
     FreshCipherAfter fresh(cipher);
-    Key key;
+    SecretString key;
     if (!KeyOf(password, key, QCoreApplication::translate("quelvane::TextCipher", "it cannot be used as the key"),
                error))
         return false;
@@ -307,7 +303,7 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
     cipher = std::make_unique<clsBlowfish>();
     Busy busyStretch(busy);
     errno = 0;
-    const bool encrypted = cipher->EncryptFile(FsPath(source), FsPath(destination), overwrite, key.bytes);
+    const bool encrypted = cipher->EncryptFile(FsPath(source), FsPath(destination), overwrite, key);
     const int code = errno;
     touch.join();
     // The plain text leaves the disk at once. That and the last part of the
@@ -337,7 +333,7 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
 
 bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryption& result, QString* error) {
     FreshCipherAfter fresh(cipher);
-    Key key;
+    SecretString key;
     if (!KeyOf(password, key,
                QCoreApplication::translate("quelvane::TextCipher", "no text can have been encrypted with it"), error))
         return false;
@@ -360,7 +356,7 @@ bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryptio
     cipher = std::make_unique<clsBlowfish>();
     Busy busyStretch(busy);
     errno = 0;
-    const bool decrypted = cipher->DecryptFile(FsPath(source), FsPath(destination), overwrite, key.bytes);
+    const bool decrypted = cipher->DecryptFile(FsPath(source), FsPath(destination), overwrite, key);
     const int code = errno;
     busyStretch.Release();
     // An empty ciphertext decrypts to nothing and is judged like a wrong

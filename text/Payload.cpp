@@ -410,7 +410,7 @@ bool Utf8TextOfPayload::Put(QByteArrayView piece) {
 
 bool Utf8TextOfPayload::Finish() { return buffer->chunks.Flush(); }
 
-KeyFault PasswordKey(QStringView password, std::string& key, qsizetype* detail) {
+KeyFault PasswordKey(QStringView password, SecretString& key, qsizetype* detail) {
     QByteArray bytes;
     qsizetype bad = -1;
     if (!ToByteText(password, bytes)) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "secret/SecretBytes.h"
 #include "text/FileSink.h"
 #include "text/Utf8.h"
 
@@ -161,10 +162,10 @@ private:
 
 enum class KeyFault { None, LoneSurrogate, TooLong };
 
-// The key bytes of a password; wiped by their owner. TooLong past
+// The key bytes of a password, in storage that wipes itself. TooLong past
 // kPasswordMax bytes (*detail the byte count), LoneSurrogate at a lone
 // surrogate half (*detail its character number, from 1).
-KeyFault PasswordKey(QStringView password, std::string& key, qsizetype* detail);
+KeyFault PasswordKey(QStringView password, SecretString& key, qsizetype* detail);
 
 // The window's message for a key fault: the position or the byte count,
 // never a character of the password.

@@ -27,7 +27,7 @@ TEST(Formats, WhatNoFormatClaimsIsTheLegacyFormat) {
 TEST(Formats, StreamsRoundTripAndReportTheirProgress) {
     CiphertextFormats formats;
     CiphertextFormat& format = formats.Legacy();
-    std::string key;
+    SecretString key;
     ASSERT_EQ(format.Key(QStringLiteral("pass"), key, nullptr), KeyFault::None);
     const QByteArray text(300000, 'x');  // more than one piece
     const MemorySource in(text);

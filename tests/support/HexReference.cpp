@@ -58,7 +58,7 @@ bool IsBlankHexText(std::string_view hexText) { return hexText.find_first_not_of
 
 bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecryption& result, QString* error) {
     result = HexDecryption();
-    std::string key;
+    SecretString key;
     qsizetype detail = 0;
     const KeyFault fault = PasswordKey(password, key, &detail);
     if (fault != KeyFault::None)
@@ -72,7 +72,6 @@ bool DecryptHexBytes(const QString& password, std::string_view hexText, HexDecry
     options.fileRules = false;
     const bool decrypted = DecryptHex(MemorySource(QByteArrayView(hexText.data(), qsizetype(hexText.size()))), key,
                                       options, &text, judged, error);
-    SecureWipe(key);
     ScrubStack();
     if (!decrypted) return false;
     if (judged.wrongPassword)
