@@ -8,9 +8,9 @@
 #include <mutex>
 #include <optional>
 
-#include "cipher/SecureWipe.h"
 #include "formats/ByteSource.h"
 #include "formats/StreamCipher.h"
+#include "secret/SecureWipe.h"
 #include "system/Fail.h"
 #include "text/QtByteText.h"
 #include "text/TextFileCodec.h"

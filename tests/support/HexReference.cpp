@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
-#include "cipher/SecureWipe.h"
 #include "formats/StreamCipher.h"
+#include "secret/SecureWipe.h"
 #include "system/Fail.h"
 #include "system/Platform.h"
 #include "text/FieldReader.h"
