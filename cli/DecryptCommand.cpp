@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/Progress.h"
-#include "formats/StreamCipher.h"
+#include "formats/FormatRegistry.h"
 #include "secret/SecureWipe.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
@@ -65,49 +65,42 @@ bool CanBeCiphertext(const ByteSource& in, bool& can, QString* error) {
 // One decryption with one key: into target, or standard output when empty.
 struct Attempt {
     bool decrypted = true, written = true;
-    HexDecryptionResult result;
+    StreamDecryption result;
     QString failure, error;
 };
 
-Attempt Decrypt(const Context& run, const ByteSource& source, const std::string& key, const QString& target) {
-    HexDecryptionOptions options;
-    options.text = !run.args.binary;
+Attempt Decrypt(const Context& run, CiphertextFormat& format, const ByteSource& source, const std::string& key,
+                const QString& target) {
+    const auto decryptor = format.DecryptStream(source, StreamOptions{!run.args.binary});
     Attempt a;
-    bool misread = false;
     const auto produce = [&](FileSink& out) {
-        a.decrypted = DecryptHex(source, key, options, &out, a.result, &a.failure);
-        misread = a.decrypted && a.result.readAsUtf8 != a.result.utf8;
-        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !misread;
+        a.decrypted = decryptor->Decrypt(key, &out, a.result, &a.failure);
+        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.again;
     };
-    if (target.isEmpty()) {
-        // Standard output keeps what it is given: judged whole first.
-        a.decrypted = DecryptHex(source, key, options, nullptr, a.result, &a.failure);
-        options.utf8 = a.result.utf8;
-    }
+    // Standard output keeps what it is given: judged whole first.
+    if (target.isEmpty()) a.decrypted = decryptor->Decrypt(key, nullptr, a.result, &a.failure);
     if (a.decrypted && !a.result.wrongPassword && !a.result.nul) {
         a.written = run.WriteOut(target, produce, &a.error);
-        // A text read as UTF-8 that turns out to be none is read again as byte text.
-        if (!a.written && misread && !a.result.wrongPassword && !a.result.nul) {
-            options.utf8 = a.result.utf8;
+        // A text read in the wrong encoding at first is read again as it reads.
+        if (!a.written && a.result.again && !a.result.wrongPassword && !a.result.nul)
             a.written = run.WriteOut(target, produce, &a.error);
-        }
     }
     return a;
 }
 
 // The reading of the password that opens the input, tried in turn after the
 // password as read turned out wrong; key becomes its key.
-const OtherReading* OpeningReading(const Context& run, const ByteSource& source, std::string& key) {
-    HexDecryptionOptions options;
-    options.text = !run.args.binary;
+const OtherReading* OpeningReading(const Context& run, CiphertextFormat& format, const ByteSource& source,
+                                   std::string& key) {
     for (const OtherReading& other : run.OtherReadings()) {
         std::string otherKey;
         const auto wipe = qScopeGuard([&] { SecureWipe(otherKey); });
         qsizetype detail = 0;
-        if (PasswordKey(other.password, otherKey, &detail) != KeyFault::None) continue;
-        HexDecryptionResult judged;
+        if (format.Key(other.password, otherKey, &detail) != KeyFault::None) continue;
+        StreamDecryption judged;
         QString failure;
-        if (DecryptHex(source, otherKey, options, nullptr, judged, &failure) && !judged.wrongPassword) {
+        const auto decryptor = format.DecryptStream(source, StreamOptions{!run.args.binary});
+        if (decryptor->Decrypt(otherKey, nullptr, judged, &failure) && !judged.wrongPassword) {
             SecureWipe(key);
             key.swap(otherKey);
             return &other;
@@ -119,9 +112,15 @@ const OtherReading* OpeningReading(const Context& run, const ByteSource& source,
 }  // namespace
 
 int DecryptInput(Context& run, const Input& in, const QString& name, const QString& target) {
+    // The format the input's first bytes tell; the legacy one when no other claims them.
+    CiphertextFormats formats;
+    QByteArray head;
+    CiphertextFormats::ReadHead(in.Source(), head);  // unreadable: the format's own look says why
+    CiphertextFormat& format = formats.Detect(head);
     QString error;
     bool blank = true, can = false;
-    if (!IsBlankHexFile(in.Source(), blank, &error)) return Failed(name, error);
+    if (!format.DecryptStream(in.Source(), StreamOptions{!run.args.binary})->Inspect(blank, &error))
+        return Failed(name, error);
     if (blank)
         return Failed(
             name, QCoreApplication::translate("quelvane::cli", "the input is empty: there is no hex text to decrypt"));
@@ -141,13 +140,13 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
     // Standard output takes two passes: the judging, then the writing.
     progress::Begin(in.Source().Size(), target.isEmpty() ? 2 : 1);
     const progress::CountingSource source(in.Source());
-    Attempt a = Decrypt(run, source, key, target);
+    Attempt a = Decrypt(run, format, source, key, target);
     if (a.decrypted && a.result.wrongPassword && a.failure.isEmpty()) {
-        if (const OtherReading* opened = OpeningReading(run, source, key)) {
+        if (const OtherReading* opened = OpeningReading(run, format, source, key)) {
             run.Warn(WithName(
                 name, QCoreApplication::translate("quelvane::cli", "the password as given is wrong, but %1 opens it")
                           .arg(opened->how)));
-            a = Decrypt(run, source, key, target);
+            a = Decrypt(run, format, source, key, target);
         }
     }
     if (!a.failure.isEmpty()) return Failed(name, a.failure);
