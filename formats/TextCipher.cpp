@@ -10,6 +10,7 @@
 #include <array>
 #include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <new>
 #include <string>
@@ -22,6 +23,7 @@
 #include "cipher/HexText.h"
 #include "cipher/clsBlowfish.h"
 #include "formats/LegacyFrame.h"
+#include "os/HugePages.h"
 #include "secret/SecretBytes.h"
 #include "secret/SecureWipe.h"
 #include "system/Fail.h"
@@ -150,6 +152,7 @@ private:
 // Writes one byte of every page, so the kernel maps them all now.
 void TouchPages(char* p, qsizetype size) {
     constexpr qsizetype kPage = 4096;
+    AdviseHugePages(p, static_cast<std::size_t>(size));
     for (qsizetype i = 0; i < size; i += kPage) p[i] = 0;
 }
 

@@ -9,6 +9,7 @@
 #endif
 
 #include "cipher/ByteText.h"
+#include "os/HugePages.h"
 
 namespace quelvane::utf8 {
 
@@ -76,6 +77,7 @@ void Validator::Put(const unsigned char* p, std::size_t n) {
 
 bool Decode(const unsigned char* p, std::size_t n, QString& text, bool* nonAscii, bool* carriageReturn) {
     text = QString(static_cast<qsizetype>(n), Qt::Uninitialized);  // never more units than bytes
+    AdviseHugePages(text.data(), n * sizeof(char16_t));
     auto* out = reinterpret_cast<char16_t*>(text.data());
     std::size_t i = 0, o = 0;
     bool high = false, cr = false;

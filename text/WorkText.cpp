@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "cipher/ByteText.h"
+#include "os/HugePages.h"
 #include "text/QtByteText.h"
 
 namespace quelvane {
@@ -13,6 +14,7 @@ bool WorkTextToBytes(QStringView text, QByteArray& bytes, qsizetype* bad) { retu
 QString BytesToWorkText(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     auto* out = reinterpret_cast<char16_t*>(text.data());
+    AdviseHugePages(out, static_cast<std::size_t>(text.size()) * sizeof(char16_t));
     qsizetype n = 0;
     const qsizetype size = bytes.size();
     for (qsizetype i = 0; i < size; ++i) {
