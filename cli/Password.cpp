@@ -162,7 +162,7 @@ bool LineToPassword(std::string& line, QString& password, QString* error) {
 
 // A password file, or standard input for "-", read whole.
 bool ReadPasswordBytes(const QString& path, QByteArray& bytes, QString* error) {
-    if (path != QLatin1String("-")) return ReadWholeFile(path, bytes, error);
+    if (path != QLatin1String("-")) return ReadNamedFile(path, bytes, error);
     constexpr qsizetype kMost = 1024 * 1024;  // far beyond a password; standard input may be endless
     bytes.reserve(64 * 1024);
     char chunk[4096];
