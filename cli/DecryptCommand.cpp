@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cipher/SecureWipe.h"
 #include "cli/Progress.h"
 #include "formats/StreamCipher.h"
+#include "secret/SecureWipe.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
 

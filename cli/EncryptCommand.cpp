@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "cipher/SecureWipe.h"
 #include "cli/Progress.h"
 #include "formats/StreamCipher.h"
+#include "secret/SecureWipe.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"

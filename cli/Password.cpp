@@ -16,10 +16,10 @@
 #include <iterator>
 #include <string>
 
-#include "cipher/SecureWipe.h"
 #include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
 #include "os/CleanupList.h"
+#include "secret/SecureWipe.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "cipher/SecureWipe.h"
+#include "secret/SecureWipe.h"
 #include "system/TemporaryFolder.h"
 #include "system/UserFiles.h"
 #include "text/QtByteText.h"
