@@ -633,8 +633,9 @@ class Readings(Case):
                 self.assertEqual(out, b"the text\n")
                 if told:
                     self.assertIn(told, err)
-                else:
+                else:  # the same password, and the window's load reads the file alike
                     self.assertEqual(err, "")
+                    self.assertEqual(file_text(self.road("decrypt", self.path("lock.QvP"), "t.QvH")), "the text\n")
         self.write("utf8.QvP", nfc.encode())
         _, err = self.cli("encrypt", "-k", "utf8.QvP", "-f", "-o", "t.QvH", "t.txt")
         self.assertIn("UTF-8 without the mark", err)
