@@ -437,6 +437,8 @@ class Usage(Case):
             (("generate", "-k", "k"), "generate takes no -k"),
             (("encrypt", "-x"), "unknown option -x"),
             (("encrypt", "-q=1"), "-q takes no value"),
+            (("encrypt", "--\x1b[2J"), "unknown option --\\x1B[2J"),
+            (("\x1b]0;x\x07",), "unknown command \"\\x1B]0;x\\x07\""),
         ]:
             with self.subTest(args=args):
                 self.failure(*args, message=message, status=2)
