@@ -11,10 +11,6 @@
 
 #include "about/Info1Accessible.h"
 
-#ifndef QUELVANE_VERSION
-#define QUELVANE_VERSION "unknown"
-#endif
-
 namespace quelvane {
 
 namespace {

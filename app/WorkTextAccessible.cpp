@@ -3,10 +3,11 @@
 
 #include <QCoreApplication>
 #include <QTextBoundaryFinder>
+#include <QWidget>
 #include <algorithm>
 #include <climits>
 
-#include "app/WorkTextEdit.h"
+#include "app/WorkTextDocument.h"
 
 namespace quelvane {
 
@@ -15,9 +16,11 @@ namespace {
 int AsInt(qsizetype n) { return static_cast<int>(std::min<qsizetype>(n, INT_MAX)); }
 
 QAccessibleInterface* WorkTextFactory(const QString& className, QObject* object) {
-    if (object && object->isWidgetType() && className == QLatin1String(WorkTextEdit::staticMetaObject.className()))
-        return new WorkTextAccessible(static_cast<WorkTextEdit*>(object));
-    return nullptr;
+    // Asked once for each class of the object, the most derived first.
+    (void)className;
+    if (!object || !object->isWidgetType()) return nullptr;
+    auto* box = dynamic_cast<WorkTextReadable*>(object);
+    return box ? new WorkTextAccessible(static_cast<QWidget*>(object), box) : nullptr;
 }
 
 // What a word item is made of: a run of word characters, a run of blanks, or
@@ -40,9 +43,10 @@ void InstallWorkTextAccessible() {
     (void)installed;
 }
 
-WorkTextAccessible::WorkTextAccessible(WorkTextEdit* edit) : QAccessibleWidget(edit, QAccessible::EditableText) {}
+WorkTextAccessible::WorkTextAccessible(QWidget* widget, WorkTextReadable* readable)
+    : QAccessibleWidget(widget, QAccessible::EditableText), box(readable) {}
 
-WorkTextEdit* WorkTextAccessible::edit() const { return static_cast<WorkTextEdit*>(widget()); }
+const WorkTextDocument& WorkTextAccessible::doc() const { return edit()->document(); }
 
 void* WorkTextAccessible::interface_cast(QAccessible::InterfaceType type) {
     if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
@@ -51,7 +55,7 @@ void* WorkTextAccessible::interface_cast(QAccessible::InterfaceType type) {
 }
 
 QString WorkTextAccessible::text(QAccessible::Text type) const {
-    if (type == QAccessible::Value) return edit()->toPlainText();  // shared, not copied
+    if (type == QAccessible::Value) return doc().text();  // shared, not copied
     QString value = QAccessibleWidget::text(type);
     if (type == QAccessible::Name && value.isEmpty())
         value = QCoreApplication::translate("quelvane::WorkTextEdit", "Work text");
@@ -60,7 +64,7 @@ QString WorkTextAccessible::text(QAccessible::Text type) const {
 
 void WorkTextAccessible::setText(QAccessible::Text type, const QString& text) {
     if (type != QAccessible::Value) return QAccessibleWidget::setText(type, text);
-    edit()->replaceRange(0, edit()->textLength(), text);
+    edit()->replaceRange(0, doc().size(), text);
 }
 
 QAccessible::State WorkTextAccessible::state() const {
@@ -76,17 +80,17 @@ QAccessible::State WorkTextAccessible::state() const {
 
 void WorkTextAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const {
     *startOffset = *endOffset = 0;
-    if (selectionIndex != 0 || !edit()->hasSelection()) return;
-    *startOffset = AsInt(edit()->selectionStart());
-    *endOffset = AsInt(edit()->selectionEnd());
+    if (selectionIndex != 0 || !doc().hasSelection()) return;
+    *startOffset = AsInt(doc().selectionStart());
+    *endOffset = AsInt(doc().selectionEnd());
 }
 
-int WorkTextAccessible::selectionCount() const { return edit()->hasSelection() ? 1 : 0; }
+int WorkTextAccessible::selectionCount() const { return doc().hasSelection() ? 1 : 0; }
 
 void WorkTextAccessible::addSelection(int startOffset, int endOffset) { setSelection(0, startOffset, endOffset); }
 
 void WorkTextAccessible::removeSelection(int selectionIndex) {
-    if (selectionIndex == 0 && edit()->hasSelection()) edit()->setCursorPosition(edit()->cursorPosition());
+    if (selectionIndex == 0 && doc().hasSelection()) edit()->setSelection(doc().cursor(), doc().cursor());
 }
 
 void WorkTextAccessible::setSelection(int selectionIndex, int startOffset, int endOffset) {
@@ -95,29 +99,29 @@ void WorkTextAccessible::setSelection(int selectionIndex, int startOffset, int e
     if (from >= 0 && to >= 0) edit()->setSelection(from, to);
 }
 
-int WorkTextAccessible::cursorPosition() const { return AsInt(edit()->cursorPosition()); }
+int WorkTextAccessible::cursorPosition() const { return AsInt(doc().cursor()); }
 
 void WorkTextAccessible::setCursorPosition(int position) {
     const qsizetype at = Resolve(position);
-    if (at >= 0) edit()->setCursorPosition(at);
+    if (at >= 0) edit()->setSelection(at, at);
 }
 
 // --- text ---------------------------------------------------------------------
 
-int WorkTextAccessible::characterCount() const { return AsInt(edit()->textLength()); }
+int WorkTextAccessible::characterCount() const { return AsInt(doc().size()); }
 
 QString WorkTextAccessible::text(int startOffset, int endOffset) const {
     // Readers ask past the end (getText(0, 60) of a shorter text): they get what there is.
-    const qsizetype size = edit()->textLength();
+    const qsizetype size = doc().size();
     const qsizetype from = Resolve(startOffset);
     const qsizetype to = endOffset > size ? size : Resolve(endOffset);
     if (from < 0 || to < from) return QString();
-    return edit()->textRange(from, to);
+    return doc().range(from, to);
 }
 
 qsizetype WorkTextAccessible::Resolve(int offset) const {
-    const qsizetype size = edit()->textLength();
-    if (offset == -2) return edit()->cursorPosition();
+    const qsizetype size = doc().size();
+    if (offset == -2) return doc().cursor();
     if (offset == -1) return size;
     return offset < 0 || offset > size ? -1 : offset;
 }
@@ -125,24 +129,24 @@ qsizetype WorkTextAccessible::Resolve(int offset) const {
 QString WorkTextAccessible::Answer(Segment segment, int* startOffset, int* endOffset) const {
     *startOffset = AsInt(segment.start);
     *endOffset = AsInt(segment.end);
-    return edit()->textRange(segment.start, segment.end);
+    return doc().range(segment.start, segment.end);
 }
 
 qsizetype WorkTextAccessible::PieceBoundary(qsizetype lineStart, qsizetype lineEnd, qsizetype index) const {
     if (index <= 0) return lineStart;
     const qsizetype nominal = lineStart + index * kPieceChars;
     if (nominal >= lineEnd) return lineEnd;
-    const QString text = edit()->toPlainText();  // shared, not copied
+    const QString text = doc().text();  // shared, not copied
     for (qsizetype at = nominal - 1; at > nominal - kPieceSlack && at > lineStart; --at)
         if (text[at] == u' ' || text[at] == u'\t') return at + 1;
-    return edit()->previousCharacter(edit()->nextCharacter(nominal));  // never inside a cluster
+    return doc().previousCharacter(doc().nextCharacter(nominal));  // never inside a cluster
 }
 
 WorkTextAccessible::Segment WorkTextAccessible::PieceAt(qsizetype offset) const {
-    const WorkTextEdit* e = edit();
-    const qsizetype line = e->lineOf(offset);
-    const qsizetype start = e->lineStartOf(line);
-    const qsizetype end = line + 1 < e->lineCount() ? e->lineStartOf(line + 1) : e->textLength();  // with its "\n"
+    const WorkTextDocument& d = doc();
+    const qsizetype line = d.lineOf(offset);
+    const qsizetype start = d.lineStartOf(line);
+    const qsizetype end = line + 1 < d.lineCount() ? d.lineStartOf(line + 1) : d.size();  // with its "\n"
     if (end - start <= kPieceChars) return {start, end};
     qsizetype index = (offset - start) / kPieceChars;
     qsizetype from = PieceBoundary(start, end, index);
@@ -156,16 +160,16 @@ WorkTextAccessible::Segment WorkTextAccessible::PieceAt(qsizetype offset) const 
 }
 
 WorkTextAccessible::Segment WorkTextAccessible::SegmentAt(qsizetype offset, QAccessible::TextBoundaryType type) const {
-    const WorkTextEdit* e = edit();
-    const qsizetype size = e->textLength();
+    const WorkTextDocument& d = doc();
+    const qsizetype size = d.size();
     if (type == QAccessible::NoBoundary) return {0, size};
     if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary) return PieceAt(offset);
     if (offset >= size) return {size, size};
-    const qsizetype at = e->previousCharacter(e->nextCharacter(offset));  // the start of its character
-    if (type == QAccessible::CharBoundary) return {at, e->nextCharacter(at)};
+    const qsizetype at = d.previousCharacter(d.nextCharacter(offset));  // the start of its character
+    if (type == QAccessible::CharBoundary) return {at, d.nextCharacter(at)};
 
     const Segment piece = PieceAt(at);
-    const QString text = e->toPlainText();  // shared, not copied
+    const QString text = d.text();  // shared, not copied
     if (type == QAccessible::SentenceBoundary) {
         const QString part = text.mid(piece.start, piece.end - piece.start);
         QTextBoundaryFinder finder(QTextBoundaryFinder::Sentence, part);
@@ -176,10 +180,10 @@ WorkTextAccessible::Segment WorkTextAccessible::SegmentAt(qsizetype offset, QAcc
     }
     // Words, bounded by the piece: a hex text is one long word.
     const WordClass kind = ClassOf(text, at);
-    if (kind == WordClass::Single) return {at, e->nextCharacter(at)};
-    qsizetype from = at, to = e->nextCharacter(at);
-    while (from > piece.start && ClassOf(text, e->previousCharacter(from)) == kind) from = e->previousCharacter(from);
-    while (to < piece.end && ClassOf(text, to) == kind) to = e->nextCharacter(to);
+    if (kind == WordClass::Single) return {at, d.nextCharacter(at)};
+    qsizetype from = at, to = d.nextCharacter(at);
+    while (from > piece.start && ClassOf(text, d.previousCharacter(from)) == kind) from = d.previousCharacter(from);
+    while (to < piece.end && ClassOf(text, to) == kind) to = d.nextCharacter(to);
     return {from, to};
 }
 
@@ -212,7 +216,7 @@ QString WorkTextAccessible::textAfterOffset(int offset, QAccessible::TextBoundar
         *startOffset = *endOffset = -1;
         return QString();
     }
-    const qsizetype size = edit()->textLength();
+    const qsizetype size = doc().size();
     const Segment here = SegmentAt(at, boundaryType);
     if (here.end >= size || here.end <= here.start) return Answer({size, size}, startOffset, endOffset);
     return Answer(SegmentAt(here.end, boundaryType), startOffset, endOffset);

@@ -5,23 +5,42 @@
 // grapheme cluster, as the caret steps), word, sentence or line, and where
 // each character is drawn. Built for texts of tens of millions of
 // characters on one line: nothing here copies more of the text than it is
-// asked for, lines are found through the box's line index, and a line longer
+// asked for, lines are found through the document's line index, and a line longer
 // than kPieceChars is read in pieces (cut after a blank where one is near),
 // so a screen reader never receives a whole hex text to speak.
 #include <QAccessibleWidget>
+#include <QPoint>
+#include <QRect>
+#include <QString>
 
 namespace quelvane {
 
-class WorkTextEdit;
+class WorkTextDocument;
 
-// Gives every WorkTextEdit this interface; safe to call more than once.
+// What a screen reader asks of the box besides reading its document: where a
+// character is, and the changes a reader may make. The box implements it.
+class WorkTextReadable {
+public:
+    virtual const WorkTextDocument& document() const = 0;
+    virtual QWidget* viewport() const = 0;
+    virtual QRect characterRect(qsizetype position) const = 0;  // in viewport coordinates
+    virtual qsizetype characterAt(const QPoint& point) const = 0;  // of a viewport point
+    virtual void ensurePositionVisible(qsizetype position) = 0;
+    virtual void setSelection(qsizetype anchorPosition, qsizetype cursorPosition) = 0;
+    virtual void replaceRange(qsizetype from, qsizetype to, const QString& insert) = 0;
+
+protected:
+    ~WorkTextReadable() = default;
+};
+
+// Gives every widget that is a WorkTextReadable this interface; safe to call more than once.
 void InstallWorkTextAccessible();
 
 class WorkTextAccessible : public QAccessibleWidget,
                            public QAccessibleTextInterface,
                            public QAccessibleEditableTextInterface {
 public:
-    explicit WorkTextAccessible(WorkTextEdit* edit);
+    WorkTextAccessible(QWidget* widget, WorkTextReadable* box);
 
     static constexpr qsizetype kPieceChars = 8192;  // longest piece of a line given at once
     static constexpr qsizetype kPieceSlack = 256;  // how far back a piece may end early, at a blank
@@ -61,7 +80,8 @@ private:
     struct Segment {
         qsizetype start, end;
     };
-    WorkTextEdit* edit() const;
+    WorkTextReadable* edit() const { return box; }
+    const WorkTextDocument& doc() const;  // what is read: text, lines, characters, caret
     // The item of the given kind that holds offset (0 <= offset <= size).
     Segment SegmentAt(qsizetype offset, QAccessible::TextBoundaryType type) const;
     Segment PieceAt(qsizetype offset) const;  // the line, or the piece of a long line, holding offset
@@ -69,6 +89,8 @@ private:
     // -2 is the cursor and -1 the end, as the interface has it; -1 when out of range.
     qsizetype Resolve(int offset) const;
     QString Answer(Segment segment, int* startOffset, int* endOffset) const;
+
+    WorkTextReadable* box;
 };
 
 }  // namespace quelvane

@@ -56,7 +56,7 @@ QFont DesignFont(const QStringList& families, double points, bool bold, QFont::S
 }  // namespace
 
 frmMain::frmMain(WindowSystem& windowSystem, QWidget* parent) : QMainWindow(parent), ws(windowSystem) {
-    road.OnBusy([this](bool busy) { ws.SetBusyPointer(busy); });
+    formats.OnBusy([this](bool busy) { ws.SetBusyPointer(busy); });
     clipboardExpiry.setSingleShot(true);
     clipboardExpiry.setInterval(kClipboardSeconds * 1000);
     connect(&clipboardExpiry, &QTimer::timeout, this, [this] { ws.ClearSecretClipboard(); });
@@ -148,6 +148,13 @@ void frmMain::BuildWindow() {
     frmText1->setAccessibleName(tr("Work text"));
     frmText1->setAccessibleDescription(tr("The text to encrypt, or the hex text to decrypt"));
     connect(frmText1, &WorkTextEdit::textChanged, this, [this] { ciphertextShown = false; });
+    // The box's own copies take the menu's road; a plaintext selection is no primary selection.
+    frmText1->setCopyRoad({[this](const QString& text) {
+                               if (PutOnClipboard(text)) return true;
+                               Warn(tr("The clipboard did not take the text; nothing was copied."));
+                               return false;
+                           },
+                           [this] { return !ciphertextShown; }});
 
     // Files dropped anywhere on the window load as the menu's loads would.
     setAcceptDrops(true);
@@ -228,7 +235,7 @@ void frmMain::Warn(const QString& text) { ws.MessageBox(text, kTitle, MessageIco
 // --- start-up and closing -------------------------------------------------
 
 void frmMain::Form_Load() {
-    // The cipher object is the road's, made with it and fresh for every command.
+    // The cipher object is the legacy road's, made with it and fresh for every command.
     hidden.WrongPassword = 0;
 }
 
@@ -285,11 +292,12 @@ void frmMain::Quelvane_Click() {
     if (password.isEmpty()) return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
     if (frmText1->isEmpty()) return Warn(tr("Enter Some Txt First"));
 
-    road.SetOverwrite(hidden.chkOverWrite != 0);
+    CiphertextFormat& format = formats.Chosen();
+    format.SetOverwrite(hidden.chkOverWrite != 0);
     QString hex, error;
-    const bool encrypted = road.Encrypt(password, frmText1->toPlainText(), hex, &error);
-    hidden.txtSource = road.SourcePath();
-    hidden.txtDestination = road.DestinationPath();
+    const bool encrypted = format.EncryptText(password, frmText1->toPlainText(), hex, &error);
+    hidden.txtSource = format.SourcePath();
+    hidden.txtDestination = format.DestinationPath();
     if (!encrypted) return Warn(error);
     SetWorkText(hex);
     ciphertextShown = true;  // until the work text changes
@@ -306,18 +314,19 @@ void frmMain::DeQuelvane_Click() {
     // Text that cannot be ciphertext says nothing about the password: it and
     // the work text stay (an unsaved generated password is not lost).
     const QString work = frmText1->toPlainText();
-    if (!TextCipher::IsCiphertext(work))
+    CiphertextFormat& format = formats.DetectText(work);
+    if (!format.IsCiphertextText(work))
         return Warn(
             tr("The work text is no Quelvane ciphertext: that is pairs of hex digits, 32 at least "
                "(blanks and line breaks between them do not count). Nothing was decrypted; the "
                "password and the work text are kept."));
 
-    road.SetOverwrite(hidden.chkOverWrite != 0);
-    TextCipher::Decryption decrypted;
+    format.SetOverwrite(hidden.chkOverWrite != 0);
+    TextDecryption decrypted;
     QString error;
-    const bool ran = road.Decrypt(password, work, decrypted, &error);
-    hidden.txtSource = road.SourcePath();
-    hidden.txtDestination = road.DestinationPath();
+    const bool ran = format.DecryptText(password, work, decrypted, &error);
+    hidden.txtSource = format.SourcePath();
+    hidden.txtDestination = format.DestinationPath();
     if (!ran) return Warn(error);
     LoadFileAndDisplay(decrypted);
     if (hidden.WrongPassword == 1) {
@@ -329,7 +338,7 @@ void frmMain::DeQuelvane_Click() {
                   MessageIcon::Information);
 }
 
-void frmMain::LoadFileAndDisplay(const TextCipher::Decryption& decrypted) {
+void frmMain::LoadFileAndDisplay(const TextDecryption& decrypted) {
     // The lines go straight to the work text: no second copy of the plaintext is kept.
     hidden.List1 = QStringList();
     if (decrypted.wrongPassword) {
@@ -376,18 +385,22 @@ void frmMain::GenerateRandomPassWord_Click() {
 
 // --- clipboard -------------------------------------------------------------
 
-void frmMain::CopyTexBoxToClipboard_Click() {
+bool frmMain::PutOnClipboard(const QString& text) {
     // Anything but the ciphertext just made may be plaintext, however much it
     // looks like hex (a key, say): no clipboard history keeps it, and it
     // leaves the clipboard after a while and when the program ends.
-    const QString text = WorkText();
     const bool secret = !ciphertextShown;
     const bool copied = secret ? ws.SetSecretClipboardText(text) : ws.SetClipboardText(text);
-    if (!copied) return Warn(tr("The clipboard did not take the text; nothing was copied."));
+    if (!copied) return false;
     if (secret)
         clipboardExpiry.start();
     else
         clipboardExpiry.stop();
+    return true;
+}
+
+void frmMain::CopyTexBoxToClipboard_Click() {
+    if (!PutOnClipboard(WorkText())) return Warn(tr("The clipboard did not take the text; nothing was copied."));
     ws.MessageBox(tr(" Your Txt \r\n\r\n Has Been Copyed To Clipboard "), QStringLiteral(" Quelvane "),
                   MessageIcon::Information);
 }

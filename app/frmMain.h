@@ -16,7 +16,7 @@
 
 #include "app/WorkTextEdit.h"
 #include "core/WindowSystem.h"
-#include "formats/TextCipher.h"
+#include "formats/FormatRegistry.h"
 
 namespace quelvane {
 
@@ -45,7 +45,7 @@ public:
     const HiddenControls& Hidden() const { return hidden; }
 
     // Where the private temporary folder of this run is made (tests choose it).
-    void SetTemporaryParent(const QString& folder) { road.SetTemporaryParent(folder); }
+    void SetTemporaryParent(const QString& folder) { formats.SetTemporaryParent(folder); }
     // The random password generator's source (tests pass a seeded one).
     void SetRandomSource(QRandomGenerator* source) { randomSource = source; }
     // How long a plaintext copied to the clipboard stays there.
@@ -109,12 +109,15 @@ private:
     void PlaceControls();
     void Form_Unload(int& Cancel);
     void ClosingSlide();
-    void LoadFileAndDisplay(const TextCipher::Decryption& decrypted);
+    void LoadFileAndDisplay(const TextDecryption& decrypted);
     bool LoadBySuffix(const QString& path, Asked asked);
     void Warn(const QString& text);
+    // Puts text from the work text on the clipboard: marked secret and taken
+    // back after a while and at exit, unless it is of the ciphertext just made.
+    bool PutOnClipboard(const QString& text);
 
     WindowSystem& ws;
-    TextCipher road;  // holds the window's cipher object
+    CiphertextFormats formats;  // each holds its own road (the legacy one, the window's cipher object)
     HiddenControls hidden;
     QRandomGenerator* randomSource = QRandomGenerator::system();
     bool closing = false;

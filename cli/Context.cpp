@@ -54,9 +54,10 @@ int Context::AskPassword() {
     return status == PasswordStatus::Usage ? kUsage : kFailed;
 }
 
-bool Context::KeyOf(const QString& of, const QString& name, const QString& consequence, std::string& key) const {
+bool Context::KeyOf(const CiphertextFormat& format, const QString& of, const QString& name, const QString& consequence,
+                    std::string& key) const {
     qsizetype detail = 0;
-    const KeyFault fault = PasswordKey(of, key, &detail);
+    const KeyFault fault = format.Key(of, key, &detail);
     if (fault == KeyFault::None) return true;
     Report(WithName(name, KeyFaultMessage(fault, detail, consequence)));
     return false;

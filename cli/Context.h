@@ -9,6 +9,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/Password.h"
+#include "formats/FormatRegistry.h"
 #include "system/TemporaryFolder.h"
 #include "text/FileSink.h"
 
@@ -47,9 +48,10 @@ public:
     // Other readings of the password, for a second try on a wrong one.
     const QList<OtherReading>& OtherReadings() const { return others; }
 
-    // The password's bytes as the key; false, reported with name and
+    // The password's bytes as format's key; false, reported with name and
     // consequence, when it makes none.
-    bool KeyOf(const QString& password, const QString& name, const QString& consequence, std::string& key) const;
+    bool KeyOf(const CiphertextFormat& format, const QString& password, const QString& name, const QString& consequence,
+               std::string& key) const;
 
     // Where a result goes: the target file, written beside it and put in
     // place once produce is done, or standard output as it comes.
@@ -57,6 +59,7 @@ public:
 
     const Arguments& args;
     TemporaryFolder folder;  // where standard input and pipes are kept
+    CiphertextFormats formats;  // the chosen one for encrypting; the input's own for decrypting
 
 private:
     QString password;

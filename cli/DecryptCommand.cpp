@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/Progress.h"
-#include "formats/StreamCipher.h"
+#include "formats/FormatRegistry.h"
 #include "secret/SecureWipe.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
@@ -65,49 +65,40 @@ bool CanBeCiphertext(const ByteSource& in, bool& can, QString* error) {
 // One decryption with one key: into target, or standard output when empty.
 struct Attempt {
     bool decrypted = true, written = true;
-    HexDecryptionResult result;
+    StreamDecryption result;
     QString failure, error;
 };
 
-Attempt Decrypt(const Context& run, const ByteSource& source, const std::string& key, const QString& target) {
-    HexDecryptionOptions options;
-    options.text = !run.args.binary;
+Attempt Decrypt(const Context& run, CiphertextFormat::StreamDecryptor& decryptor, const std::string& key,
+                const QString& target) {
     Attempt a;
-    bool misread = false;
     const auto produce = [&](FileSink& out) {
-        a.decrypted = DecryptHex(source, key, options, &out, a.result, &a.failure);
-        misread = a.decrypted && a.result.readAsUtf8 != a.result.utf8;
-        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !misread;
+        a.decrypted = decryptor.Decrypt(key, &out, a.result, &a.failure);
+        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.again;
     };
-    if (target.isEmpty()) {
-        // Standard output keeps what it is given: judged whole first.
-        a.decrypted = DecryptHex(source, key, options, nullptr, a.result, &a.failure);
-        options.utf8 = a.result.utf8;
-    }
+    // Standard output keeps what it is given: judged whole first.
+    if (target.isEmpty()) a.decrypted = decryptor.Decrypt(key, nullptr, a.result, &a.failure);
     if (a.decrypted && !a.result.wrongPassword && !a.result.nul) {
         a.written = run.WriteOut(target, produce, &a.error);
-        // A text read as UTF-8 that turns out to be none is read again as byte text.
-        if (!a.written && misread && !a.result.wrongPassword && !a.result.nul) {
-            options.utf8 = a.result.utf8;
+        // A text read in the wrong encoding at first is read again, the decryptor knowing better.
+        if (!a.written && a.result.again && !a.result.wrongPassword && !a.result.nul)
             a.written = run.WriteOut(target, produce, &a.error);
-        }
     }
     return a;
 }
 
 // The reading of the password that opens the input, tried in turn after the
 // password as read turned out wrong; key becomes its key.
-const OtherReading* OpeningReading(const Context& run, const ByteSource& source, std::string& key) {
-    HexDecryptionOptions options;
-    options.text = !run.args.binary;
+const OtherReading* OpeningReading(const Context& run, const CiphertextFormat& format,
+                                   CiphertextFormat::StreamDecryptor& decryptor, std::string& key) {
     for (const OtherReading& other : run.OtherReadings()) {
         std::string otherKey;
         const auto wipe = qScopeGuard([&] { SecureWipe(otherKey); });
         qsizetype detail = 0;
-        if (PasswordKey(other.password, otherKey, &detail) != KeyFault::None) continue;
-        HexDecryptionResult judged;
+        if (format.Key(other.password, otherKey, &detail) != KeyFault::None) continue;
+        StreamDecryption judged;
         QString failure;
-        if (DecryptHex(source, otherKey, options, nullptr, judged, &failure) && !judged.wrongPassword) {
+        if (decryptor.Decrypt(otherKey, nullptr, judged, &failure) && !judged.wrongPassword) {
             SecureWipe(key);
             key.swap(otherKey);
             return &other;
@@ -120,34 +111,40 @@ const OtherReading* OpeningReading(const Context& run, const ByteSource& source,
 
 int DecryptInput(Context& run, const Input& in, const QString& name, const QString& target) {
     QString error;
+    // Standard output takes two passes: the judging, then the writing.
+    const progress::CountingSource source(in.Source());
+    QByteArray head;
+    CiphertextFormats::ReadHead(source, head);  // unreadable: the format's own look says why
+    CiphertextFormat& format = run.formats.Detect(head);
+    const auto decryptor = format.DecryptStream(source, StreamOptions{!run.args.binary});
     bool blank = true, can = false;
-    if (!IsBlankHexFile(in.Source(), blank, &error)) return Failed(name, error);
+    if (!decryptor->Inspect(blank, &error)) return Failed(name, error);
     if (blank)
         return Failed(
             name, QCoreApplication::translate("quelvane::cli", "the input is empty: there is no hex text to decrypt"));
-    if (!CanBeCiphertext(in.Source(), can, &error)) return Failed(name, error);
-    if (!can)
-        return Failed(name, QCoreApplication::translate(
-                                "quelvane::cli",
-                                "not Quelvane ciphertext: that is pairs of hex digits, 32 at least (blanks and line "
-                                "breaks between them do not count); nothing was decrypted"));
+    if (&format == &run.formats.Legacy()) {
+        if (!CanBeCiphertext(in.Source(), can, &error)) return Failed(name, error);
+        if (!can)
+            return Failed(name, QCoreApplication::translate(
+                                    "quelvane::cli",
+                                    "not Quelvane ciphertext: that is pairs of hex digits, 32 at least (blanks and "
+                                    "line breaks between them do not count); nothing was decrypted"));
+    }
     if (const int status = run.AskPassword()) return status;
     std::string key;
     const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
-    if (!run.KeyOf(run.Password(), name,
+    if (!run.KeyOf(format, run.Password(), name,
                    QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
         return kFailed;
 
-    // Standard output takes two passes: the judging, then the writing.
     progress::Begin(in.Source().Size(), target.isEmpty() ? 2 : 1);
-    const progress::CountingSource source(in.Source());
-    Attempt a = Decrypt(run, source, key, target);
+    Attempt a = Decrypt(run, *decryptor, key, target);
     if (a.decrypted && a.result.wrongPassword && a.failure.isEmpty()) {
-        if (const OtherReading* opened = OpeningReading(run, source, key)) {
+        if (const OtherReading* opened = OpeningReading(run, format, *decryptor, key)) {
             run.Warn(WithName(
                 name, QCoreApplication::translate("quelvane::cli", "the password as given is wrong, but %1 opens it")
                           .arg(opened->how)));
-            a = Decrypt(run, source, key, target);
+            a = Decrypt(run, *decryptor, key, target);
         }
     }
     if (!a.failure.isEmpty()) return Failed(name, a.failure);

@@ -3,17 +3,11 @@
 
 #include <QCoreApplication>
 #include <QScopeGuard>
-#include <cerrno>
-#include <optional>
 #include <string>
 
 #include "cli/Progress.h"
-#include "formats/StreamCipher.h"
+#include "formats/FormatRegistry.h"
 #include "secret/SecureWipe.h"
-#include "system/UserFiles.h"
-#include "text/Payload.h"
-#include "text/QtByteText.h"
-#include "text/TextFileCodec.h"
 
 namespace quelvane::cli {
 
@@ -34,58 +28,28 @@ int EncryptInput(Context& run, const Input& in, const QString& name, const QStri
     const qint64 passes = binary || prompts ? 1 : 2;
     if (!prompts) progress::Begin(in.Source().Size(), passes);
     const progress::CountingSource counted(in.Source());
-    const ByteSource* source = &counted;
-    TextFileLayout layout;
+    CiphertextFormat& format = run.formats.Chosen();
+    const auto encryptor = format.EncryptStream(counted, StreamOptions{!binary});
     QString error;
-    if (!binary && !ScanTextFile(*source, layout, &error)) return Failed(name, error);
-    if (binary ? source->Size() == 0 : layout.empty)
+    bool empty = false;
+    if (!encryptor->Inspect(empty, &error)) return Failed(name, error);
+    if (empty)
         return Failed(name,
                       QCoreApplication::translate("quelvane::cli", "the input is empty: there is no text to encrypt"));
-    // UTF-16, or a text starting with the mark's characters: through memory, as the window takes it.
-    const bool whole = !binary && layout.form == TextFileLayout::Form::Whole;
-    MemorySink file, payload;
-    if (whole) {
-        file.bytes.resize(source->Size());
-        errno = 0;
-        if (!source->Read(0, file.bytes.data(), file.bytes.size()))
-            return Failed(name,
-                          errno ? QCoreApplication::translate("quelvane::cli", "the input cannot be read: %1")
-                                      .arg(qt_error_string(errno))
-                                : QCoreApplication::translate("quelvane::cli", "the input changed while it was read"));
-        layout.nul = TextFileHoldsNul(file.bytes);
-    }
-    if (!binary && layout.nul)
-        return Failed(name, QCoreApplication::translate(
-                                "quelvane::cli",
-                                "the input holds a NUL byte, so it is no text: --binary encrypts any file's bytes as "
-                                "they are"));
-    if (!FitsAFrame(binary || whole ? source->Size() : layout.payloadSize, &error)) return Failed(name, error);
     if (const int status = run.AskPassword()) return status;
     if (prompts) progress::Begin(in.Source().Size(), 1);
     std::string key;
     const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
-    if (!run.KeyOf(run.Password(), name, QCoreApplication::translate("quelvane::cli", "it cannot be used as the key"),
-                   key))
+    if (!run.KeyOf(format, run.Password(), name,
+                   QCoreApplication::translate("quelvane::cli", "it cannot be used as the key"), key))
         return kFailed;
-    std::optional<MemorySource> memory;
-    if (whole) {
-        QString loneAt;
-        if (!PutPayloadOfTextFile(file.bytes, payload, &loneAt))
-            return Failed(name, QCoreApplication::translate(
-                                    "quelvane::cli",
-                                    "%1 holds half of a character (a lone surrogate), which has no UTF-8 form, so "
-                                    "the text cannot be encrypted")
-                                    .arg(loneAt));
-        WipeBytes(file.bytes);
-        source = &memory.emplace(payload.bytes);
-    }
-    const TextFileLayout* text = binary || whole ? nullptr : &layout;
+    if (!encryptor->Prepare(key, &error)) return Failed(name, error);
     QString failure;
     const bool written = run.WriteOut(
         target,
         [&](FileSink& out) {
-            // On standard output one line end follows the hex text; a file holds the digits alone.
-            return EncryptToHex(*source, text, key, out, &failure) && (!target.isEmpty() || out.Put("\n", 1));
+            // On standard output one line end follows the ciphertext; a file holds it alone.
+            return encryptor->Encrypt(out, &failure) && (!target.isEmpty() || out.Put("\n", 1));
         },
         &error);
     if (!failure.isEmpty()) return Failed(name, failure);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "secret/SecureWipe.h"
+#include "system/Fail.h"
 #include "system/UserFiles.h"
 #include "text/FieldReader.h"
 #include "text/Payload.h"
@@ -14,15 +15,6 @@
 #include "text/Utf8.h"
 
 namespace quelvane {
-
-namespace {
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
-
-}  // namespace
 
 bool LoadTextFile(const QString& path, QString& text, QString* error) {
     QByteArray bytes;
@@ -43,7 +35,7 @@ bool LoadHexFile(const QString& path, QString& hex, QString* error) {
     if (encoding.form == TextFileForm::Utf16LE || encoding.form == TextFileForm::Utf16BE) {
         narrowed = DecodeTextFile(bytes).toUtf8();
         content = narrowed;
-    } else if (content.startsWith("\xEF\xBB\xBF")) {
+    } else if (ByteOrderMark(content).form == TextFileForm::Utf8) {
         content = content.sliced(3);  // also before bytes that are no UTF-8: they are no hex text either way
     }
     std::string joined;

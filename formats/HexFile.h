@@ -10,22 +10,14 @@
 
 namespace quelvane {
 
-// The hex text of a hex file's bytes, as "&Load Quelvane" reads it: a
-// byte-order mark (UTF-8 or UTF-16) dropped, and fields split by commas or
-// quotes joined again. Views bytes itself when nothing needs joining, else
-// fills and views joined.
-std::string_view HexFileText(QByteArrayView bytes, std::string& joined);
-
-// True when the hex text holds nothing but blanks and line breaks.
-bool IsBlankHexText(std::string_view hexText);
-
-// HexFileText and the pair rule a piece at a time, for files too large to
-// hold: the pieces of a hex file, cut anywhere, decode to the bytes
-// hextext::Decode gives HexFileText of the whole file.
+// A hex file's hex text as "&Load Quelvane" reads it (a byte-order mark,
+// UTF-8 or UTF-16, dropped, and fields split by commas or quotes joined
+// again) and the pair rule, a piece at a time, for files too large to hold:
+// the pieces of a hex file, cut anywhere, decode to the bytes the whole
+// file's hex text decodes to.
 class HexFileDecoder {
 public:
-    // Without fileRules the text is hex text as HexFileText gives it: no
-    // mark, no fields.
+    // Without fileRules the text is plain hex text: no mark, no fields.
     explicit HexFileDecoder(bool fileRules = true) : file(fileRules), start(file ? Start::Open : Start::Plain) {}
     // Writes at most piece.size() / 2 + 4 bytes to out; returns how many.
     std::size_t Put(QByteArrayView piece, char* out);

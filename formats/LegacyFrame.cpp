@@ -11,7 +11,7 @@ bool IsWholeText(qint64 cipherSize, QByteArrayView plain) { return IsWholeText(c
 
 bool IsWholeText(qint64 cipherSize, qint64 plainSize, QByteArrayView plainEnd) {
     return cipherSize >= 0 && clsBlowfish::SizeDescriptorFits(static_cast<std::size_t>(cipherSize), plainSize) &&
-           plainEnd.endsWith(kEndLine);
+           plainEnd.endsWith(kEndMarker);
 }
 
 }  // namespace quelvane

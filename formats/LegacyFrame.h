@@ -6,8 +6,8 @@
 
 namespace quelvane {
 
-// The end marker and line end after the text in the plain bytes.
-inline constexpr QByteArrayView kEndLine("\xFE\r\n", 3);
+// The end marker 0xFE and its line end after the text in the plain bytes.
+inline constexpr QByteArrayView kEndMarker("\xFE\r\n", 3);
 
 // The frame and marker test: the decrypted bytes of a ciphertext of
 // cipherSize bytes are a whole text when the frame's size descriptor was

@@ -21,6 +21,7 @@
 #include "formats/HexFile.h"
 #include "formats/LegacyFrame.h"
 #include "secret/SecureWipe.h"
+#include "system/Fail.h"
 #include "system/Platform.h"
 #include "text/QtByteText.h"
 
@@ -28,13 +29,7 @@ namespace quelvane {
 
 namespace {
 
-constexpr QByteArrayView kMarker("\xFE\r\n", 3);
 constexpr std::size_t kFrameHeader = 12;
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 // Why a read failed: the system's reason, or the input ending before the
 // size it had (0).
@@ -89,51 +84,6 @@ std::thread Beside(Work work) {
 }
 
 }  // namespace
-
-bool FileSource::Read(qint64 offset, char* to, qsizetype count) const {
-#if defined(Q_OS_UNIX)
-    while (count > 0) {
-        const ssize_t n = ::pread(fd, to, static_cast<std::size_t>(count), static_cast<off_t>(start + offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = 0;
-            return false;
-        }
-        to += n;
-        offset += n;
-        count -= n;
-    }
-    return true;
-#else
-    (void)offset, (void)to, (void)count;
-    errno = ENOSYS;
-    return false;
-#endif
-}
-
-bool MemorySource::Read(qint64 offset, char* to, qsizetype count) const {
-    if (offset < 0 || count < 0 || offset + count > bytes.size()) {
-        errno = 0;
-        return false;
-    }
-    std::memcpy(to, bytes.data() + offset, static_cast<std::size_t>(count));
-    return true;
-}
-
-MemorySink::~MemorySink() { WipeBytes(bytes); }
-
-bool MemorySink::Put(const char* data, qsizetype size) {
-    if (bytes.size() + size > bytes.capacity()) {
-        // Grown by hand, so the buffer left behind is overwritten first.
-        QByteArray bigger;
-        bigger.reserve(qMax(2 * bytes.capacity(), bytes.size() + size));
-        bigger.append(bytes);
-        WipeBytes(bytes);
-        bytes = std::move(bigger);
-    }
-    bytes.append(data, size);
-    return true;
-}
 
 // --- The layout of a text file --------------------------------------------
 
@@ -304,7 +254,7 @@ private:
 
 bool FitsAFrame(qint64 payloadSize, QString* error) {
     try {
-        (void)clsBlowfish::FrameSize(static_cast<std::size_t>(payloadSize + kMarker.size()));
+        (void)clsBlowfish::FrameSize(static_cast<std::size_t>(payloadSize + kEndMarker.size()));
         return true;
     } catch (const std::length_error&) {
         return Fail(error,
@@ -318,8 +268,8 @@ bool FitsAFrame(qint64 payloadSize, QString* error) {
 bool EncryptToHex(const ByteSource& in, const TextFileLayout* text, std::string_view key, FileSink& out, QString* error,
                   const StreamPieces& pieces) {
     if (key.empty()) return Fail(error, QCoreApplication::translate("quelvane::TextCipher", "The password is empty."));
-    const qint64 payload = (text ? text->payloadSize : in.Size()) + kMarker.size();
-    if (!FitsAFrame(payload - kMarker.size(), error)) return false;
+    const qint64 payload = (text ? text->payloadSize : in.Size()) + kEndMarker.size();
+    if (!FitsAFrame(payload - kEndMarker.size(), error)) return false;
     const std::size_t frameSize = clsBlowfish::FrameSize(static_cast<std::size_t>(payload));
     clsBlowfish cipher;
     clsBlowfish::FrameEncryptor encryptor(cipher, key);
@@ -342,7 +292,7 @@ bool EncryptToHex(const ByteSource& in, const TextFileLayout* text, std::string_
             done = ReadPieces(in, 0, in.Size(), read, false, &code,
                               [&](QByteArrayView bytes) { return frame.Put(bytes); });
         }
-        done = done && frame.Put(kMarker) && frame.End(kFrameHeader + static_cast<std::size_t>(payload));
+        done = done && frame.Put(kEndMarker) && frame.End(kFrameHeader + static_cast<std::size_t>(payload));
         if (!done) frame.Stop();
     });
     frame.Chain(encryptor);
@@ -376,17 +326,17 @@ public:
             size = clsBlowfish::SizeDescriptor(header);
             // Shorter than its end marker, or longer than the input could
             // hold: a wrong password, seen at once.
-            if (size < kMarker.size() || qint64(kFrameHeader) + size > bound) return Wrong();
+            if (size < kEndMarker.size() || qint64(kFrameHeader) + size > bound) return Wrong();
         }
         if (size < 0) return true;
-        const qint64 textEnd = qint64(kFrameHeader) + size - kMarker.size();
+        const qint64 textEnd = qint64(kFrameHeader) + size - kEndMarker.size();
         qint64 from = std::max<qint64>(at, kFrameHeader), to = std::min(end, textEnd);
         if (from < to && !Text(p + (from - at), to - from)) return false;
         from = std::max(at, textEnd);
         to = std::min(end, qint64(kFrameHeader) + size);
         for (qint64 i = from; i < to; ++i) {
             tail[marker++] = static_cast<char>(p[i - at]);
-            if (p[i - at] != static_cast<std::uint8_t>(kMarker[i - textEnd])) return Wrong();
+            if (p[i - at] != static_cast<std::uint8_t>(kEndMarker[i - textEnd])) return Wrong();
         }
         return true;
     }
@@ -434,7 +384,7 @@ private:
                 --n;
                 ++seen;
             }
-            const bool ended = seen == size - qint64(kMarker.size());
+            const bool ended = seen == size - qint64(kEndMarker.size());
             if (headSize < 3 && !ended) return true;
             if (out && !nul && !Start()) return false;
         }

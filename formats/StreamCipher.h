@@ -12,55 +12,11 @@
 #include <optional>
 #include <string_view>
 
+#include "formats/ByteSource.h"
 #include "text/FileSink.h"
 #include "text/Payload.h"
 
 namespace quelvane {
-
-// Bytes read by position; Read may be called from two threads at once.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual qint64 Size() const = 0;
-    // Exactly size bytes from offset on; false with errno set otherwise.
-    virtual bool Read(qint64 offset, char* to, qsizetype size) const = 0;
-};
-
-// A regular file's bytes from start on, size of them. The descriptor stays
-// the caller's.
-class FileSource : public ByteSource {
-public:
-    FileSource(int fd, qint64 start, qint64 size) : fd(fd), start(start), size(size) {}
-    qint64 Size() const override { return size; }
-    bool Read(qint64 offset, char* to, qsizetype count) const override;
-
-private:
-    int fd;
-    qint64 start, size;
-};
-
-class MemorySource : public ByteSource {
-public:
-    explicit MemorySource(QByteArrayView bytes) : bytes(bytes) {}
-    qint64 Size() const override { return bytes.size(); }
-    bool Read(qint64 offset, char* to, qsizetype count) const override;
-
-private:
-    QByteArrayView bytes;
-};
-
-// Collects what it is given. A buffer it outgrows is wiped first, and so is
-// the last when it goes.
-class MemorySink : public FileSink {
-public:
-    MemorySink() = default;
-    ~MemorySink() override;
-    MemorySink(const MemorySink&) = delete;
-    MemorySink& operator=(const MemorySink&) = delete;
-    bool Put(const char* data, qsizetype size) override;
-    using FileSink::Put;
-    QByteArray bytes;
-};
 
 // How much the streams read and chain at a time; tests make it small.
 struct StreamPieces {
@@ -84,12 +40,12 @@ bool FitsAFrame(qint64 payloadSize, QString* error);
 bool EncryptToHex(const ByteSource& in, const TextFileLayout* text, std::string_view key, FileSink& out, QString* error,
                   const StreamPieces& pieces = {});
 
-// Whether the hex text read from in, as a file (HexFileText), holds nothing
+// Whether the hex text read from in, as a file (HexFileDecoder), holds nothing
 // but blanks and line breaks. False with *error when in cannot be read.
 bool IsBlankHexFile(const ByteSource& in, bool& blank, QString* error);
 
 struct HexDecryptionOptions {
-    bool fileRules = true;  // read as "&Load Quelvane" reads a file (HexFileText), else as hex text
+    bool fileRules = true;  // read as "&Load Quelvane" reads a file (HexFileDecoder), else as hex text
     bool text = false;  // the payload as a UTF-8 text with LF (PutUtf8TextOfPayload), else as it is
     // For a text, whether the payload is read as UTF-8; unset, as its start
     // suggests (HexDecryptionResult::utf8 then tells whether it was right).

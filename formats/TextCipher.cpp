@@ -23,6 +23,7 @@
 #include "cipher/clsBlowfish.h"
 #include "formats/LegacyFrame.h"
 #include "secret/SecureWipe.h"
+#include "system/Fail.h"
 #include "system/Platform.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
@@ -33,11 +34,6 @@ namespace quelvane {
 namespace {
 
 constexpr qsizetype kChunk = 64 * 1024;  // fits the caches; big enough for few system calls
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 std::filesystem::path FsPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -291,7 +287,7 @@ bool TextCipher::EncryptFrom(const QString& password, const PlainWriter& writePl
         [&](FileSink& out) {
             CountingSink counted(out);
             const bool plainGiven = writePlain(counted);
-            if (!plainGiven || !counted.Put(QByteArrayView("\xFE\r\n", 3))) return false;
+            if (!plainGiven || !counted.Put(kEndMarker)) return false;
             plainSize = counted.count;
             return true;
         },

@@ -66,9 +66,6 @@ public:
     // The cipher object: between commands a fresh one that holds no key.
     const clsBlowfish* Cipher() const { return cipher.get(); }
 
-    // The end marker and line end after the text in the source file.
-    static constexpr char kEndMarker = '\xFE';
-
 private:
     template <class Hex>
     bool EncryptAs(const QString& password, QStringView workText, Hex& hex, QString* error);

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "os/SafeFile.h"
+#include "system/Fail.h"
 #include "text/QtByteText.h"
 
 namespace quelvane {
@@ -21,11 +22,6 @@ QString ReadError(const QString& path, const QString& reason) {
 
 QString SaveError(const QString& path, const QString& reason) {
     return QCoreApplication::translate("quelvane::TextFiles", "Cannot save %1: %2").arg(ShownName(path), reason);
-}
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
 }
 
 }  // namespace

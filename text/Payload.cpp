@@ -170,10 +170,6 @@ void Count(const unsigned char* p, std::size_t n, Counts& c) {
     }
 }
 
-bool IsMark(const unsigned char* p) { return p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF; }
-
-bool IsUtf16Mark(const unsigned char* p) { return (p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF); }
-
 // A text file's text as its payload, through memory: for the rare files
 // that take that way.
 bool PutPayloadOfText(QString& text, FileSink& out, QString* loneAt) {
@@ -278,7 +274,7 @@ void TextFileScan::Put(QByteArrayView piece) {
     const unsigned char* p = Bytes(piece);
     const auto n = static_cast<std::size_t>(piece.size());
     for (qint64 k = seen; k < qint64(sizeof head) && k - seen < qint64(n); ++k) head[k] = piece[k - seen];
-    const std::size_t skip = seen == 0 && n >= 3 && IsMark(p) ? 3 : 0;
+    const std::size_t skip = seen == 0 && ByteOrderMark(piece).form == TextFileForm::Utf8 ? 3 : 0;
     if (valid) {
         utf8::Scan part;
         valid = utf8::IsValid(p + skip, n - skip, &part);
@@ -303,12 +299,12 @@ void TextFileScan::Join(const TextFileScan& next) {
 TextFileLayout TextFileScan::Layout() const {
     // The forms PutPayloadOfTextFile tells apart, in its order.
     using Form = TextFileLayout::Form;
-    const auto* h = reinterpret_cast<const unsigned char*>(head);
-    const bool mark = size >= 3 && IsMark(h);
+    const TextFileEncoding bom = ByteOrderMark(QByteArrayView(head, qMin<qint64>(size, 3)));
+    const bool mark = bom.form == TextFileForm::Utf8;
     TextFileLayout layout;
-    layout.empty = size == 0 || (size == 3 && mark) || (size == 2 && IsUtf16Mark(h));
+    layout.empty = size == 0 || qint64(bom.skip) == size;
     layout.nul = counts.nul;
-    if (!mark && size >= 2 && size % 2 == 0 && IsUtf16Mark(h)) {
+    if (!mark && bom.skip && size % 2 == 0) {
         layout.form = Form::Whole;
         return layout;
     }

@@ -59,14 +59,20 @@ QByteArray EncodeUtf16(QStringView text) {
 
 }  // namespace
 
+TextFileEncoding ByteOrderMark(QByteArrayView head, qint64 fileSize) {
+    if (head.startsWith("\xEF\xBB\xBF")) return {TextFileForm::Utf8, 3};
+    if (fileSize >= 0 && fileSize % 2 != 0) return {};
+    if (head.startsWith("\xFF\xFE")) return {TextFileForm::Utf16LE, 2};
+    if (head.startsWith("\xFE\xFF")) return {TextFileForm::Utf16BE, 2};
+    return {};
+}
+
 TextFileEncoding DetectTextFile(const unsigned char* p, std::size_t n) {
-    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
-        // A mark followed by invalid bytes is no UTF-8: the byte-text rule loses nothing.
-        if (utf8::IsValid(p + 3, n - 3)) return {TextFileForm::Utf8, 3};
-        return {};
-    }
-    if (n >= 2 && n % 2 == 0 && p[0] == 0xFF && p[1] == 0xFE) return {TextFileForm::Utf16LE, 2};
-    if (n >= 2 && n % 2 == 0 && p[0] == 0xFE && p[1] == 0xFF) return {TextFileForm::Utf16BE, 2};
+    const TextFileEncoding mark = ByteOrderMark(
+        QByteArrayView(reinterpret_cast<const char*>(p), qsizetype(std::min<std::size_t>(n, 3))), qint64(n));
+    // A mark followed by invalid bytes is no UTF-8: the byte-text rule loses nothing.
+    if (mark.form == TextFileForm::Utf8) return utf8::IsValid(p + 3, n - 3) ? mark : TextFileEncoding{};
+    if (mark.skip) return mark;
     utf8::Scan scan;
     if (utf8::IsValid(p, n, &scan) && scan.nonAscii) return {TextFileForm::Utf8, 0};
     return {};
@@ -80,9 +86,10 @@ QString DecodeTextFile(const QByteArray& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const auto n = static_cast<std::size_t>(bytes.size());
     QString text;
-    const bool utf8Mark = n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF;
-    const bool utf16LE = !utf8Mark && n >= 2 && n % 2 == 0 && p[0] == 0xFF && p[1] == 0xFE;
-    const bool utf16BE = !utf8Mark && n >= 2 && n % 2 == 0 && p[0] == 0xFE && p[1] == 0xFF;
+    const TextFileForm mark = ByteOrderMark(bytes, bytes.size()).form;
+    const bool utf8Mark = mark == TextFileForm::Utf8;
+    const bool utf16LE = mark == TextFileForm::Utf16LE;
+    const bool utf16BE = mark == TextFileForm::Utf16BE;
     bool nonAscii = false, carriageReturn = true;
     if (utf16LE || utf16BE) {
         // Unit for unit, lone surrogate halves included: what the save wrote.
@@ -124,18 +131,14 @@ QByteArray EncodeTextFile(const QString& text) {
     return EncodeUtf8(text, text.startsWith(QChar(0xFEFF)));
 }
 
-bool IsEmptyTextFile(QByteArrayView file) {
-    return file.isEmpty() || file == QByteArrayView("\xEF\xBB\xBF", 3) || file == QByteArrayView("\xFF\xFE", 2) ||
-           file == QByteArrayView("\xFE\xFF", 2);
-}
+bool IsEmptyTextFile(QByteArrayView file) { return qsizetype(ByteOrderMark(file, file.size()).skip) == file.size(); }
 
 bool TextFileHoldsNul(QByteArrayView file) {
     const auto* p = reinterpret_cast<const unsigned char*>(file.data());
     const qsizetype n = file.size();
-    const TextFileForm form = n >= 2 && n % 2 == 0 && p[0] == 0xFF && p[1] == 0xFE   ? TextFileForm::Utf16LE
-                              : n >= 2 && n % 2 == 0 && p[0] == 0xFE && p[1] == 0xFF ? TextFileForm::Utf16BE
-                                                                                     : TextFileForm::ByteText;
-    if (form == TextFileForm::ByteText) return file.contains('\0');  // UTF-8 or byte text: the byte is the character
+    const TextFileForm form = ByteOrderMark(file, n).form;
+    if (form != TextFileForm::Utf16LE && form != TextFileForm::Utf16BE)
+        return file.contains('\0');  // UTF-8 or byte text: the byte is the character
     for (qsizetype i = 2; i + 1 < n; i += 2)
         if (p[i] == 0 && p[i + 1] == 0) return true;
     return false;

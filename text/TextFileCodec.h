@@ -18,6 +18,12 @@ struct TextFileEncoding {
     std::size_t skip = 0;  // the byte-order mark
 };
 
+// The byte-order mark head starts with: UTF-8 (3 bytes), UTF-16 little or
+// big endian (2 bytes), else ByteText and 0. Given the whole file's size, a
+// UTF-16 mark counts only in an even number of bytes; -1 when it is not
+// known yet (a piece read in turn).
+TextFileEncoding ByteOrderMark(QByteArrayView head, qint64 fileSize = -1);
+
 // UTF-16 after its byte-order mark (an even number of bytes), UTF-8 after
 // the UTF-8 mark when valid after it, UTF-8 when valid with non-ASCII
 // characters, else byte text.

@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: MIT
 // What the window keeps from others and keeps exact: the clipboard marks
-// every copy but hex ciphertext as a secret, texts saved with "&Save Tex
+// every copy but hex ciphertext as a secret, the work text box's own copies
+// too, and its plaintext is no primary selection; texts saved with "&Save Tex
 // File" load back unchanged, and hex files with a byte-order mark decrypt.
 #include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMimeData>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/QtWindowSystem.h"
+#include "app/WorkTextEdit.h"
 #include "tests/support/WindowFixture.h"
 
 using namespace quelvane;
@@ -35,6 +39,29 @@ struct Window : WindowFixture {
     }
 };
 
+// Runs open, which shows a popup menu, and chooses caption there once it shows.
+void ChooseFromMenu(const QString& caption, const std::function<void()>& open) {
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        poll.stop();
+        for (QAction* a : menu->actions())
+            if (a->text().section(u'\t', 0, 0) == caption) a->trigger();
+        menu->close();
+    });
+    poll.start();
+    open();  // returns when the menu closes
+}
+
+// Returns once the events posted so far (a zero timer among them) have run.
+void Settle() {
+    bool settled = false;
+    QTimer::singleShot(0, [&] { settled = true; });
+    QTRY_VERIFY(settled);
+}
+
 QByteArray Slurp(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -47,6 +74,8 @@ class SecurityTest : public QObject {
 private slots:
     void clipboardMarksAllButCiphertext();
     void qtClipboardCarriesTheHint();
+    void workTextCopiesAreMarked_data();
+    void workTextCopiesAreMarked();
     void savedTextLoadsBackExactly();
     void hexWithAByteOrderMarkDecrypts();
     void passwordEventsCarryStars();
@@ -86,6 +115,67 @@ void SecurityTest::clipboardMarksAllButCiphertext() {
         u.Run("Exit1");
         QVERIFY(u.ws.ended);
         QCOMPARE(u.ws.clipboard.has_value(), !secret);
+    }
+}
+
+enum class Copy { CtrlC, CtrlX, MenuCopy, MenuCut };
+Q_DECLARE_METATYPE(Copy)
+
+void SecurityTest::workTextCopiesAreMarked_data() {
+    QTest::addColumn<Copy>("how");
+    QTest::addColumn<bool>("ciphertext");  // the work text is the ciphertext just made
+    for (const bool ciphertext : {false, true}) {
+        const char* what = ciphertext ? "ciphertext" : "plaintext";
+        QTest::addRow("Ctrl+C, %s", what) << Copy::CtrlC << ciphertext;
+        QTest::addRow("Ctrl+X, %s", what) << Copy::CtrlX << ciphertext;
+        QTest::addRow("context menu Copy, %s", what) << Copy::MenuCopy << ciphertext;
+        QTest::addRow("context menu Cut, %s", what) << Copy::MenuCut << ciphertext;
+    }
+}
+
+// The box's own copies take the menu's road: plaintext marked secret, gone
+// after a while and at exit; the ciphertext plain and kept. A selection of
+// plaintext is no primary selection (which no one can mark or take back);
+// one of the ciphertext is. (The primary selection needs an X server: ctest
+// worktext_copies_x11 runs this there.)
+void SecurityTest::workTextCopiesAreMarked() {
+    QFETCH(Copy, how);
+    QFETCH(bool, ciphertext);
+    Window t;
+    t.w->SetClipboardExpiry(std::chrono::milliseconds(20));
+    t.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.w.get()));
+    t.Key()->setText(QStringLiteral("pw"));
+    t.w->SetWorkText(QStringLiteral("the plaintext"));
+    if (ciphertext) t.Run("Quelvane");
+    auto* box = t.w->findChild<WorkTextEdit*>(QStringLiteral("frmText1"));
+    const QString work = t.w->WorkText(), part = work.left(8);
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const bool primary = clipboard->supportsSelection();
+    if (primary) clipboard->setText(QStringLiteral("from elsewhere"), QClipboard::Selection);
+    box->setFocus();
+    box->setSelection(0, part.size());
+    Settle();
+    if (primary) QCOMPARE(clipboard->text(QClipboard::Selection), ciphertext ? part : QStringLiteral("from elsewhere"));
+
+    t.ws.clipboardSecret = ciphertext;  // the copy must set it either way
+    const bool cut = how == Copy::CtrlX || how == Copy::MenuCut;
+    if (how == Copy::CtrlC || how == Copy::CtrlX)
+        QTest::keyClick(box, cut ? Qt::Key_X : Qt::Key_C, Qt::ControlModifier);
+    else
+        ChooseFromMenu(cut ? WorkTextEdit::tr("Cu&t") : WorkTextEdit::tr("&Copy"),
+                       [&] { QTest::keyClick(box, Qt::Key_Menu); });
+    QCOMPARE(t.ws.clipboard, std::optional<QString>(part));
+    QCOMPARE(t.ws.clipboardSecret, !ciphertext);
+    QCOMPARE(box->toPlainText(), cut ? work.mid(part.size()) : work);
+    QCOMPARE(t.ws.messages.size(), ciphertext ? 1 : 0);  // no box: the encryption's "Done!" alone
+
+    if (ciphertext) {
+        t.Run("Exit1");
+        QCOMPARE(t.ws.clipboard, std::optional<QString>(part));
+    } else {
+        QTRY_VERIFY(!t.ws.clipboard.has_value());
     }
 }
 

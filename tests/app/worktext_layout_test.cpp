@@ -58,6 +58,8 @@ private slots:
     void hitsRoundTrip_data();
     void hitsRoundTrip();
     void longLinesInChunks();
+    void rightToLeftParagraphs_data();
+    void rightToLeftParagraphs();
     void keysStepOverClusters_data();
     void keysStepOverClusters();
     void composition_data();
@@ -155,6 +157,84 @@ void WorkTextLayoutTest::longLinesInChunks() {
     QTest::keyClick(&e, Qt::Key_End);
     QTest::keyClicks(&e, QString("Z"));
     QCOMPARE(e.toPlainText(), line + "Z");
+}
+
+void WorkTextLayoutTest::rightToLeftParagraphs_data() {
+    // A line whose first strong character is right-to-left aligns right, its
+    // start at the right; the caret, a drag's selection, hits and a screen
+    // reader's rectangles follow it there. Other lines stay at the left.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<bool>("rightToLeft");
+    const QString hebrew = QString("שלום עולם");
+    QString longHebrew;
+    while (longHebrew.size() < 3 * WorkTextEdit::kWholeLine) longHebrew += hebrew + QString(" ");
+    QTest::newRow("Arabic paragraph") << kArabic + QString(" 12 abc") << 0 << true;
+    QTest::newRow("Hebrew below a Latin line") << QString("abc\n") + hebrew << 1 << true;
+    QTest::newRow("a neutral start, then Hebrew") << QString("\"! ") + hebrew << 0 << true;
+    QTest::newRow("Latin paragraph with an Arabic word") << QString("abc ") + kArabic << 0 << false;
+    QTest::newRow("plain line below an Arabic one") << kArabic + QString("\nabc") << 1 << false;
+    QTest::newRow("long Hebrew line in chunks") << longHebrew << 0 << true;
+}
+
+void WorkTextLayoutTest::rightToLeftParagraphs() {
+    QFETCH(QString, text);
+    QFETCH(int, line);
+    QFETCH(bool, rightToLeft);
+    WorkTextEdit e;
+    Show(e, text);
+    QVERIFY(QTest::qWaitForWindowExposed(&e));
+    const qsizetype start = e.lineStartOf(line), end = e.lineEndOf(line);
+    QAccessibleTextInterface* reader = QAccessible::queryAccessibleInterface(&e)->textInterface();
+    const QRect view = e.viewport()->rect();
+    if (end - start > WorkTextEdit::kWholeLine) {
+        // Its start is in view, and its chunks run from right to left, as its characters do.
+        QVERIFY(view.contains(e.characterRect(start).center()));
+        int hits = 0;
+        for (qsizetype before = start, at = e.nextCharacter(start); at < end; before = at, at = e.nextCharacter(at)) {
+            e.ensurePositionVisible(at);
+            const QRect rect = e.characterRect(at), last = e.characterRect(before);
+            QVERIFY2(rect.right() <= last.left() + 2,
+                     qPrintable(QString("at %1: %2 after %3").arg(at).arg(rect.right()).arg(last.left())));
+            if (at % 97 == 0 && view.contains(rect.center())) {
+                QCOMPARE(e.characterAt(rect.center()), at);
+                ++hits;
+            }
+        }
+        QVERIFY(hits > 10);
+        return;
+    }
+    // Where the line's characters are drawn, and a hit and a reader on each.
+    int left = INT_MAX, right = INT_MIN;
+    for (qsizetype at = start; at < end; at = e.nextCharacter(at)) {
+        const QRect rect = e.characterRect(at);
+        QVERIFY(view.contains(rect.center()));
+        left = std::min(left, rect.left());
+        right = std::max(right, rect.right());
+        QCOMPARE(e.characterAt(rect.center()), at);
+        QCOMPARE(reader->characterRect(static_cast<int>(at)),
+                 QRect(e.viewport()->mapToGlobal(rect.topLeft()), rect.size()));
+        QCOMPARE(reader->offsetAtPoint(e.viewport()->mapToGlobal(rect.center())), static_cast<int>(at));
+    }
+    const int cell = e.characterRect(end).width();  // past the end: a cell
+    if (rightToLeft)
+        QVERIFY2(right >= view.right() - cell && left > view.width() / 2,
+                 qPrintable(QString("%1..%2").arg(left).arg(right)));
+    else
+        QVERIFY2(left <= cell, qPrintable(QString::number(left)));
+    // The caret at the line's start stands at that side.
+    e.setCursorPosition(start);
+    const QRect caret = Ask(e, Qt::ImCursorRectangle).toRect().translated(-e.viewport()->pos());
+    QVERIFY(rightToLeft ? caret.x() >= right - 1 : caret.x() <= left + 1);
+    // Dragged from the right edge to the left, the selection takes the line,
+    // from its start in a right-to-left line, from its end otherwise.
+    const int y = e.characterRect(start).center().y();
+    QTest::mousePress(e.viewport(), Qt::LeftButton, {}, QPoint(view.right() - 1, y));
+    QTest::mouseMove(e.viewport(), QPoint(view.width() / 2, y));
+    QTest::mouseMove(e.viewport(), QPoint(1, y));
+    QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, QPoint(1, y));
+    QCOMPARE(e.anchorPosition(), rightToLeft ? start : end);
+    QCOMPARE(e.cursorPosition(), rightToLeft ? end : start);
 }
 
 void WorkTextLayoutTest::keysStepOverClusters_data() {

@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 # The real program under Xvfb keeps the desktop's habits where only a real X
 # server shows them: a window that takes the size it is given but never less
-# than its design, the X11 primary selection set by selecting and pasted by a
-# middle click, the context menu from Shift+F10, the about window beside the
+# than its design, the X11 primary selection pasted by a middle click and set
+# by selecting the ciphertext (never plaintext, which no one could take back), the context menu from Shift+F10, the about window beside the
 # main window and closed by Escape and Ctrl+W, the menu's shortcuts.
 source "$(dirname "$0")/xvfb_lib.sh"
 
@@ -34,11 +34,13 @@ echo "resizable, at least ${designed_w}x$designed_h"
 xdotool type --delay 15 'desk password'
 xdotool key Tab
 xdotool type --delay 15 'alpha beta'
-# Selecting sets the primary selection.
+# Selecting plaintext leaves the primary selection to others.
+printf 'held elsewhere' | xclip -i -selection primary
 xdotool key shift+Home
 sleep 0.3
-[ "$(xclip -o -selection primary)" = 'alpha beta' ] || fail "the primary selection holds '$(xclip -o -selection primary)'"
-echo "selection is the primary selection"
+[ "$(xclip -o -selection primary)" = 'held elsewhere' ] ||
+  fail "a plaintext selection became the primary selection: '$(xclip -o -selection primary)'"
+echo "a plaintext selection is no primary selection"
 
 # A middle click pastes the primary selection where it points.
 printf ' from elsewhere' | xclip -i -quiet -selection primary >/dev/null 2>&1 &
@@ -92,6 +94,14 @@ menu c
 dismiss " Quelvane "
 [[ $(clipboard) =~ ^[0-9A-F]+$ ]] || fail "Ctrl+L did not encrypt: '$(clipboard)'"
 echo "Ctrl+L encrypted"
+
+# Selecting the ciphertext just made sets the primary selection.
+focus "$main"
+xdotool mousemove --window "$main" 100 100 click 1
+xdotool key ctrl+a
+for _ in $(seq 50); do [ "$(xclip -o -selection primary)" = "$(clipboard)" ] && break; sleep 0.1; done
+[ "$(xclip -o -selection primary)" = "$(clipboard)" ] || fail "a selection of the ciphertext is no primary selection"
+echo "a selection of the ciphertext is the primary selection"
 
 finish
 echo "1 passed, 0 failed"

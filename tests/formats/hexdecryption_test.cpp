@@ -12,10 +12,10 @@
 #include "cipher/HexText.h"
 #include "cipher/clsBlowfish.h"
 #include "core/FileLoads.h"
-#include "formats/HexDecryption.h"
 #include "formats/HexFile.h"
 #include "formats/TextCipher.h"
 #include "system/UserFiles.h"
+#include "tests/support/HexReference.h"
 #include "text/WorkText.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Speed of the field reader and of loading and saving 16 MiB files, each next
 // to a plain peer in the same run:
-//   build-c/tests/filecore/filecore_bench --benchmark_min_time=0.5
+//   build/bench/filecore_bench --benchmark_min_time=0.5
 #include <benchmark/benchmark.h>
 
 #include <QFile>
