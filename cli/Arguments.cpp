@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <vector>
 
+#include "text/QtByteText.h"
+
 namespace quelvane::cli {
 
 namespace {
@@ -132,7 +134,8 @@ struct Line {
                     operands << arg;
             } else {
                 const qsizetype equals = arg.indexOf(u'=');
-                const QString spelled = equals < 0 ? arg : arg.left(equals);  // never a value glued to it
+                // Never a value glued to it, and escaped as every name a message shows.
+                const QString spelled = ShownName(equals < 0 ? arg : arg.left(equals));
                 const Option* option = OptionNamed(spelled);
                 if (!option) {
                     Note(QCoreApplication::translate("quelvane::cli", "unknown option %1").arg(spelled));
@@ -293,7 +296,7 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
     if (!command)
         return Fail(
             error, QCoreApplication::translate("quelvane::cli", "unknown command \"%1\" (encrypt, decrypt or generate)")
-                       .arg(*line.word));
+                       .arg(ShownName(*line.word)));
     if (!line.fault.isEmpty()) return Fail(error, line.fault);
     for (std::size_t i = 0; i < line.options.size(); ++i) {
         const Given& given = line.options[i];

@@ -2,6 +2,9 @@
 #include "cli/Commands.h"
 
 #include <QCoreApplication>
+
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -37,7 +40,8 @@ int Single(Context& run, InputCommand command) {
 // Every INPUT into the folder; a failing one stops none of the others.
 int Batch(Context& run, InputCommand command) {
     const Arguments& args = run.args;
-    if (!QFileInfo(*args.outputDir).isDir()) {
+    struct stat folder {};
+    if (::stat(NameBytes(*args.outputDir).constData(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
         Report(QCoreApplication::translate("quelvane::cli", "%1 is not a folder: --output-dir needs one that exists")
                    .arg(ShownName(*args.outputDir)));
         return kFailed;

@@ -2,7 +2,9 @@
 #include "cli/Context.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "cli/Progress.h"
@@ -25,8 +27,8 @@ QString WithName(const QString& name, const QString& message) {
 }
 
 bool MayWrite(const QString& path, bool force, QString* error) {
-    const QFileInfo info(path);
-    if (force || !info.exists() || info.isDir()) return true;
+    struct stat info {};
+    if (force || ::stat(NameBytes(path).constData(), &info) != 0 || S_ISDIR(info.st_mode)) return true;
     *error = QCoreApplication::translate("quelvane::cli", "%1 exists; --force replaces it").arg(ShownName(path));
     return false;
 }

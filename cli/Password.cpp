@@ -17,6 +17,7 @@
 #include <string>
 
 #include "cli/Streams.h"
+#include "core/FileLoads.h"
 #include "core/PasswordGenerator.h"
 #include "os/CleanupList.h"
 #include "secret/SecureWipe.h"
@@ -162,7 +163,7 @@ bool LineToPassword(std::string& line, QString& password, QString* error) {
 
 // A password file, or standard input for "-", read whole.
 bool ReadPasswordBytes(const QString& path, QByteArray& bytes, QString* error) {
-    if (path != QLatin1String("-")) return ReadWholeFile(path, bytes, error);
+    if (path != QLatin1String("-")) return ReadNamedFile(path, bytes, error);
     constexpr qsizetype kMost = 1024 * 1024;  // far beyond a password; standard input may be endless
     bytes.reserve(64 * 1024);
     char chunk[4096];
@@ -235,35 +236,6 @@ void WipeString(QString& text) noexcept {
     text.clear();
 }
 
-bool PasswordOfFile(const QByteArray& bytes, const QString& name, QString& password, QString* utf8, QString* error) {
-    WipeString(password);
-    if (utf8) WipeString(*utf8);
-    const bool little = bytes.startsWith("\xFF\xFE"), big = bytes.startsWith("\xFE\xFF");
-    if ((little || big) && bytes.size() % 2 == 0) {
-        // UTF-16 as a text file is read: its NUL bytes are the halves of characters.
-        password.resize((bytes.size() - 2) / 2);
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData()) + 2;
-        for (qsizetype i = 0; i < password.size(); ++i, p += 2)
-            password[i] = QChar(static_cast<char16_t>(little ? p[0] | p[1] << 8 : p[0] << 8 | p[1]));
-    } else if (!bytes.contains('\0')) {
-        password = FromMarkedBytes(bytes);
-        utf8::Scan scan;
-        if (utf8 && !ReadsAsUtf8(bytes) &&
-            utf8::IsValid(reinterpret_cast<const unsigned char*>(bytes.constData()),
-                          static_cast<std::size_t>(bytes.size()), &scan) &&
-            scan.nonAscii)
-            *utf8 = QString::fromUtf8(bytes);
-    }
-    // A NUL is never written by the save and cannot be typed: such a file is no password file.
-    if (password.contains(QChar(0)) || (password.isEmpty() && bytes.contains('\0'))) {
-        WipeString(password);
-        return Fail(error,
-                    QCoreApplication::translate("quelvane::cli", "%1 holds a NUL byte, which a password cannot hold")
-                        .arg(NamedFile(name)));
-    }
-    return true;
-}
-
 namespace {
 
 // The box keeps the first 448 characters; never half of a pair.
@@ -295,7 +267,9 @@ bool FromFile(const QString& path, QString& password, QList<OtherReading>& other
     QByteArray bytes;
     if (!ReadPasswordBytes(path, bytes, error)) return false;
     QString utf8;
-    const bool read = PasswordOfFile(bytes, path, password, &utf8, error);
+    const QString name =
+        path == QLatin1String("-") ? QCoreApplication::translate("quelvane::cli", "standard input") : path;
+    const bool read = PasswordOfFile(bytes, name, password, &utf8, error);
     WipeBytes(bytes);
     if (!read) return false;
     const qsizetype length = password.size();

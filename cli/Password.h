@@ -27,13 +27,6 @@ struct OtherReading {
 PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& password, QList<OtherReading>& others,
                             QStringList& warnings, QString* error);
 
-// A password file's bytes as its password: UTF-16 after its byte-order mark
-// (as text files are read), else the UTF-8 after the mark EF BB BF, else a
-// character a byte. utf8 (when given) is set to the UTF-8 reading of a file
-// without a mark that is valid non-ASCII UTF-8, and cleared otherwise. False
-// with *error for a file that holds a NUL character.
-bool PasswordOfFile(const QByteArray& bytes, const QString& name, QString& password, QString* utf8, QString* error);
-
 // Overwrites the characters before the string lets them go (a shared copy is
 // only let go: another still holds them).
 void WipeString(QString& text) noexcept;

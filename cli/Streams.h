@@ -44,6 +44,10 @@ private:
 // Why a standard stream failed: "it is closed" where it was closed at start.
 QString StreamReason(int code);
 
+// Reads a whole file by its name's own bytes, as ReadWholeFile reads it,
+// also where the name is not UTF-8.
+bool ReadNamedFile(const QString& path, QByteArray& bytes, QString* error);
+
 // The name messages give an INPUT.
 QString InputName(const QString& input);
 

@@ -19,6 +19,7 @@
 #include "os/CleanupList.h"
 #include "system/Platform.h"
 #include "system/TemporaryFolder.h"
+#include "text/QtByteText.h"
 
 namespace {
 
@@ -73,7 +74,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("quelvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUELVANE_VERSION));
     quelvane::InstallTranslations();
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    // The arguments' own bytes: a file name that is not UTF-8 still names its file.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << quelvane::NameFromBytes(argv[i]);
 
     quelvane::cli::Arguments parsed;
     QString error;

@@ -12,6 +12,7 @@
 #include "text/Payload.h"
 #include "text/QtByteText.h"
 #include "text/TextFileCodec.h"
+#include "text/Utf8.h"
 
 namespace quelvane {
 
@@ -52,20 +53,43 @@ bool LoadHexFile(const QString& path, QString& hex, QString* error) {
     return true;
 }
 
+bool PasswordOfFile(const QByteArray& bytes, const QString& name, QString& password, QString* utf8, QString* error) {
+    password.clear();
+    if (utf8) utf8->clear();
+    const bool little = bytes.startsWith("\xFF\xFE"), big = bytes.startsWith("\xFE\xFF");
+    if ((little || big) && bytes.size() % 2 == 0) {
+        // UTF-16 as a text file is read: its NUL bytes are halves of characters.
+        password.resize((bytes.size() - 2) / 2);
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData()) + 2;
+        for (qsizetype i = 0; i < password.size(); ++i, p += 2)
+            password[i] = QChar(static_cast<char16_t>(little ? p[0] | p[1] << 8 : p[0] << 8 | p[1]));
+    } else if (!bytes.contains('\0')) {
+        // The UTF-8 after the mark where the save wrote it so, else a character a byte.
+        password = FromMarkedBytes(bytes);
+        utf8::Scan scan;
+        if (utf8 && !ReadsAsUtf8(bytes) &&
+            utf8::IsValid(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                          static_cast<std::size_t>(bytes.size()), &scan) &&
+            scan.nonAscii)
+            *utf8 = QString::fromUtf8(bytes);
+    }
+    // A NUL is never written by the save and cannot be typed: such a file is no password file.
+    if (password.contains(QChar(0)) || (password.isEmpty() && bytes.contains('\0'))) {
+        if (!password.isEmpty()) SecureWipe(password.data(), static_cast<std::size_t>(password.size()) * sizeof(QChar));
+        password.clear();
+        return Fail(error, QCoreApplication::translate("quelvane::TextFiles",
+                                                       "%1 holds a NUL byte, which a password cannot hold")
+                               .arg(ShownName(name)));
+    }
+    return true;
+}
+
 bool LoadPasswordFile(const QString& path, QString& password, qsizetype* length, QString* error) {
     QByteArray bytes;
     if (!ReadWholeFile(path, bytes, error)) return false;
-    // A NUL byte is never written by the save and cannot be typed: such a
-    // file is no password file.
-    if (bytes.contains('\0')) {
-        WipeBytes(bytes);
-        return Fail(error, QCoreApplication::translate("quelvane::TextFiles",
-                                                       "%1 holds a NUL byte, which a password cannot hold")
-                               .arg(ShownName(path)));
-    }
-    // The UTF-8 after the mark where the save wrote it so, else a character a byte.
-    password = FromMarkedBytes(bytes);
+    const bool read = PasswordOfFile(bytes, path, password, nullptr, error);
     WipeBytes(bytes);
+    if (!read) return false;
     if (length) *length = password.size();
     if (password.size() > kPasswordMax) {
         // The box keeps the first 448; never half of a pair.

@@ -3,6 +3,7 @@
 // The loads of the file commands: text, hex and password files, read whole.
 // Failures come back as false with *error, a message that names the path
 // and the cause.
+#include <QByteArray>
 #include <QString>
 
 namespace quelvane {
@@ -14,11 +15,17 @@ bool LoadTextFile(const QString& path, QString& text, QString* error);
 // hex text split over lines or by commas is one run again.
 bool LoadHexFile(const QString& path, QString& hex, QString* error);
 
-// "&Load PassWord": the file's password, at most kPasswordMax characters of
-// it: the UTF-8 after the mark where the file starts with it and is valid
-// UTF-8 after it, else the file's bytes as characters, one each. *length
-// (when given) is the password's whole length. A NUL byte, which no saved
-// password holds, is refused.
+// A password file's bytes as its password: UTF-16 after its byte-order mark
+// (as text files are read), else the UTF-8 after the mark EF BB BF where it
+// is valid UTF-8 after it, else the bytes as characters, one each. *utf8
+// (when given) is the UTF-8 reading of a file without the mark that is
+// valid UTF-8 beyond ASCII, which the rule reads otherwise; else empty. A
+// NUL character, which no saved password holds, is refused, naming name.
+bool PasswordOfFile(const QByteArray& bytes, const QString& name, QString& password, QString* utf8, QString* error);
+
+// "&Load PassWord": the file's password as PasswordOfFile reads it, at most
+// kPasswordMax characters of it. *length (when given) is the password's
+// whole length.
 bool LoadPasswordFile(const QString& path, QString& password, qsizetype* length, QString* error);
 
 }  // namespace quelvane

@@ -117,7 +117,7 @@ bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&
     if (error) error->clear();
     safefile::AtomicFile file;
     const safefile::Status opened =
-        file.Open(QFile::encodeName(path).toStdString(),
+        file.Open(NameBytes(path).toStdString(),  // the name's own bytes, UTF-8 or not
                   existing == Existing::Refuse ? safefile::Existing::Refuse : safefile::Existing::Replace,
                   existing == Existing::ReplaceOwnerOnly);
     if (!opened.ok()) return Fail(error, SaveError(path, Reason(opened)));

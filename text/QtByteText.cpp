@@ -11,6 +11,7 @@
 
 #include "cipher/ByteText.h"
 #include "secret/SecureWipe.h"
+#include "text/Utf8.h"
 
 namespace quelvane {
 
@@ -119,11 +120,63 @@ QString DescribeCharacter(QStringView text, qsizetype i) {
     return QStringLiteral("\u201C%1\u201D (U+%2)").arg(glyph, hex);
 }
 
+QString NameFromBytes(QByteArrayView bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto n = static_cast<std::size_t>(bytes.size());
+    QString name;
+    name.reserve(bytes.size());
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char lead = p[i];
+        const std::size_t length = lead < 0x80         ? 1
+                                   : lead >> 5 == 0x6  ? 2
+                                   : lead >> 4 == 0xE  ? 3
+                                   : lead >> 3 == 0x1E ? 4
+                                                       : 0;
+        if (length > 0 && i + length <= n && utf8::IsValid(p + i, length)) {
+            name += QString::fromUtf8(reinterpret_cast<const char*>(p + i), static_cast<qsizetype>(length));
+            i += length;
+        } else {
+            name += QChar(static_cast<char16_t>(0xDC00 + lead));
+            ++i;
+        }
+    }
+    return name;
+}
+
+namespace {
+
+// A byte of a name that is not UTF-8, as NameFromBytes keeps it: -1 for any other unit.
+int RawByteAt(QStringView name, qsizetype i) {
+    const char16_t u = name[i].unicode();
+    if (u < 0xDC80 || u > 0xDCFF || (i > 0 && name[i - 1].isHighSurrogate())) return -1;
+    return u - 0xDC00;
+}
+
+}  // namespace
+
+QByteArray NameBytes(QStringView name) {
+    QByteArray bytes;
+    qsizetype run = 0;  // where the characters not yet written start
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        const int raw = i < name.size() ? RawByteAt(name, i) : -1;
+        if (raw < 0 && i < name.size()) continue;
+        bytes += name.sliced(run, i - run).toUtf8();
+        if (raw >= 0) bytes += static_cast<char>(raw);
+        run = i + 1;
+    }
+    return bytes;
+}
+
 QString ShownName(QStringView name) {
     QString shown;
     shown.reserve(name.size());
-    for (const QChar c : name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
         const char16_t u = c.unicode();
+        if (const int raw = RawByteAt(name, i); raw >= 0) {
+            shown += QStringLiteral("\\x") + QString::number(raw, 16).toUpper();
+            continue;
+        }
         const bool control = u < 0x20 || (u >= 0x7F && u < 0xA0);
         const bool reorders =
             u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x2028 && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);

@@ -24,6 +24,13 @@ QString DescribeCharacter(QStringView text, qsizetype i);
 // disguise the message it is in.
 QString ShownName(QStringView name);
 
+// A file name's bytes as a string and back, losing nothing: the UTF-8 of
+// the name, each byte that is not part of valid UTF-8 kept as the lone
+// surrogate U+DC00 + byte (which no valid UTF-8 gives), so a name that is
+// not UTF-8 opens the same file. ShownName shows such a byte as "\xE9".
+QString NameFromBytes(QByteArrayView bytes);
+QByteArray NameBytes(QStringView name);
+
 // The number of the character at index i as a person counts: from 1, a
 // character outside the Basic Multilingual Plane (a surrogate pair) as one.
 qsizetype CharacterNumber(QStringView text, qsizetype i);

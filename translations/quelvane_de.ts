@@ -550,10 +550,6 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
         <translation>die Standardeingabe enthält mehr als 1 MiB, also keine Passwortdatei</translation>
     </message>
     <message>
-        <source>%1 holds a NUL byte, which a password cannot hold</source>
-        <translation>%1 enthält ein NUL-Byte, das ein Passwort nicht enthalten kann</translation>
-    </message>
-    <message>
         <source>the password in Unicode normalisation form %1</source>
         <translation>das Passwort in der Unicode-Normalform %1</translation>
     </message>

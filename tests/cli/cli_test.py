@@ -437,6 +437,8 @@ class Usage(Case):
             (("generate", "-k", "k"), "generate takes no -k"),
             (("encrypt", "-x"), "unknown option -x"),
             (("encrypt", "-q=1"), "-q takes no value"),
+            (("encrypt", "--\x1b[2J"), "unknown option --\\x1B[2J"),
+            (("\x1b]0;x\x07",), "unknown command \"\\x1B]0;x\\x07\""),
         ]:
             with self.subTest(args=args):
                 self.failure(*args, message=message, status=2)
@@ -539,6 +541,33 @@ class Options(Case):
                 self.assertNotIn("\x1b", err)
 
 
+class Names(Case):
+    """Files whose names are not UTF-8: opened by the argument's own bytes, shown escaped."""
+
+    def test_a_name_that_is_not_utf8_opens_its_own_file(self):
+        folder = os.fsencode(self.dir)
+        text, cipher, key = b"caf\xe9.txt", b"caf\xe9.QvH", b"k\xe9y.QvP"
+        with open(os.path.join(folder, text), "wb") as f:
+            f.write(b"latin text\n")
+        with open(os.path.join(folder, key), "wb") as f:
+            f.write(b"correct horse")
+        os.mkdir(os.path.join(folder, b"out\xe9"))
+        out, _ = self.cli("encrypt", "-k", key, text)
+        self.write("piped.QvH", out)
+        self.cli("encrypt", "-k", key, "-o", cipher, text)
+        self.cli("encrypt", "-k", key, "--output-dir", b"out\xe9", text)
+        for hex_file in [b"piped.QvH", cipher, b"out\xe9/" + cipher]:
+            with self.subTest(hex_file=hex_file):
+                back, _ = self.cli("decrypt", "-k", key, hex_file)
+                self.assertEqual(back, b"latin text\n")
+        self.cli("decrypt", "-k", key, "--output-dir", b"out\xe9", cipher)
+        with open(os.path.join(folder, b"out\xe9", b"caf\xe9.TxT"), "rb") as f:
+            self.assertEqual(f.read(), b"latin text\n")
+        err = self.failure("encrypt", "-k", key, b"missing-" + text, message="Cannot read missing-caf\\xE9.txt")
+        self.assertIn("No such file", err)
+        self.failure("encrypt", "-k", key, "-o", cipher, text, message="caf\\xE9.QvH exists")
+
+
 class Progress(Case):
     """A bar on standard error when it is a terminal and the input is large; nothing otherwise."""
 
@@ -606,8 +635,9 @@ class Readings(Case):
                 self.assertEqual(out, b"the text\n")
                 if told:
                     self.assertIn(told, err)
-                else:
+                else:  # the same password, and the window's load reads the file alike
                     self.assertEqual(err, "")
+                    self.assertEqual(file_text(self.road("decrypt", self.path("lock.QvP"), "t.QvH")), "the text\n")
         self.write("utf8.QvP", nfc.encode())
         _, err = self.cli("encrypt", "-k", "utf8.QvP", "-f", "-o", "t.QvH", "t.txt")
         self.assertIn("UTF-8 without the mark", err)

@@ -16,6 +16,7 @@
 #include "core/FileLoads.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
+#include "text/QtByteText.h"
 #include "text/TextFileCodec.h"
 #include "text/WorkText.h"
 
@@ -472,3 +473,21 @@ TEST_F(TextFiles, NewFilesAreOwnerOnlyAndReplacedOnesKeepTheirMode) {
 }
 
 }  // namespace
+
+// A file name's bytes survive the string a message and the parser carry:
+// any bytes come back exactly, UTF-8 reads as UTF-8, and a byte that is not
+// UTF-8 is shown escaped.
+TEST(FileNames, AnyBytesComeBackAndShowEscaped) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes(static_cast<qsizetype>(random() % 12), '\0');
+        for (char& b : bytes) b = static_cast<char>(random() % 2 ? 0x80 + random() % 0x80 : random() % 0x80);
+        ASSERT_EQ(NameBytes(NameFromBytes(bytes)), bytes) << bytes.toHex().constData();
+    }
+    for (const char* name : {"notes.txt", "caf\xC3\xA9 \xE4\xB8\x96.txt", "\xF0\x9F\x94\x91", "\xED\xB3\xA9"})
+        EXPECT_EQ(NameBytes(NameFromBytes(name)), QByteArray(name));
+    EXPECT_EQ(NameFromBytes("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+    EXPECT_EQ(ShownName(NameFromBytes("caf\xE9\x1B.txt")), QStringLiteral("caf\\xE9\\x1B.txt"));
+    EXPECT_EQ(ShownName(NameFromBytes("\xED\xB3\xA9")),
+              QStringLiteral("\\xED\\xB3\\xA9"));  // a surrogate's UTF-8 is none
+}
