@@ -108,6 +108,8 @@ void frmMain::BuildWindow() {
     txtKey->setToolTip(tr("Enter PassWord  (Max 448 Characters) "));
     MaskPasswordEvents();  // else its accessibility events would give the typed characters away
     connect(txtKey, &QLineEdit::textChanged, this, &frmMain::txtKey_Change);
+    connect(txtKey, &QLineEdit::textEdited, this, [this] { passwordTyped = true; });
+    showPassword = new ShowPasswordButton(txtKey);
 
     Label1 = new QLabel(tr("Password"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -135,7 +137,14 @@ void frmMain::BuildWindow() {
                               QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")},
                              9.75, true, QFont::SansSerif));
 
-    setTabOrder(txtKey, frmText1);
+    // The strength meter beside the password box: the word under the label,
+    // the bar under the box, in the room the design leaves above the work text.
+    strength = new StrengthMeter(client);
+    strength->Word()->setGeometry(Twips(0, 495, 1170, 225));
+    strength->Bar()->setGeometry(Twips(1200, 600, 3945, 75));
+
+    setTabOrder(txtKey, showPassword);
+    setTabOrder(showPassword, frmText1);
     setTabOrder(frmText1, PNum);
     txtKey->setFocus();
 
@@ -145,7 +154,10 @@ void frmMain::BuildWindow() {
     PNum->setAccessibleName(tr("Password length"));
     frmText1->setAccessibleName(tr("Work text"));
     frmText1->setAccessibleDescription(tr("The text to encrypt, or the hex text to decrypt"));
-    connect(frmText1, &WorkTextEdit::textChanged, this, [this] { ciphertextShown = false; });
+    connect(frmText1, &WorkTextEdit::textChanged, this, [this] {
+        ciphertextShown = false;
+        workUnkept = true;  // a command that keeps it elsewhere says so after
+    });
 
     // Files dropped anywhere on the window load as the menu's loads would.
     setAcceptDrops(true);
@@ -234,20 +246,33 @@ void frmMain::txtKey_Change() {
     // Characters as a person counts them: a pair of surrogates is one.
     const QString password = txtKey->text();
     PNum->setText(QString::number(password.isEmpty() ? 0 : CharacterNumber(password, password.size()) - 1));
+    strength->Show(password);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (!closing && !MayLoseWork()) return event->ignore();
     int Cancel = 0;
     Form_Unload(Cancel);
-    event->accept();  // closing is never refused
+    event->accept();
 }
+
+bool frmMain::MayLoseWork() {
+    if (!WorkWouldBeLost()) return true;
+    return ws.MessageBox(tr("The work text holds text that was not saved, copied or encrypted. Quit and lose it?"),
+                         kTitle, MessageIcon::Exclamation, MessageButtons::YesNoDefaultNo) == MessageAnswer::Yes;
+}
+
+void frmMain::CloseWithoutAsking() { ClosingSlide(); }
 
 void frmMain::Form_Unload(int& Cancel) {
     (void)Cancel;
     ClosingSlide();
 }
 
-void frmMain::Exit1_Click() { ClosingSlide(); }
+void frmMain::Exit1_Click() {
+    if (!closing && !MayLoseWork()) return;
+    ClosingSlide();
+}
 
 void frmMain::ClosingSlide() {
     if (closing) return;
@@ -291,6 +316,7 @@ void frmMain::Quelvane_Click() {
     if (!encrypted) return Warn(error);
     SetWorkText(hex);
     ciphertextShown = true;  // until the work text changes
+    workUnkept = false;
     hex.clear();
     ws.MessageBox(tr("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "), kTitle,
                   MessageIcon::Information);
@@ -321,6 +347,7 @@ void frmMain::DeQuelvane_Click() {
     if (hidden.WrongPassword == 1) {
         hidden.WrongPassword = 0;
         txtKey->setText(QString());  // the hex text stays: it is the user's data
+        passwordTyped = false;
         return;
     }
     ws.MessageBox(tr("Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard "), kTitle,
@@ -347,6 +374,12 @@ void frmMain::GenerateRandomPassWord_Click() {
     if (!number) return void(ws.MessageBox(tr("Error Numbers Only "), kTitle, MessageIcon::Exclamation));
     if (*number < 3 || *number > kPasswordMax)
         return void(ws.MessageBox(tr("Min 3 Max 448"), kTitle, MessageIcon::Information));
+    if (passwordTyped && !txtKey->text().isEmpty() &&
+        ws.MessageBox(tr("Replace the password you typed with a random one? The typed password is lost unless "
+                         "it was saved."),
+                      kTitle, MessageIcon::Exclamation, MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes)
+        return;
+    passwordTyped = false;
 
     txtKey->setText(QString());
     hidden.Text1.clear();
@@ -382,6 +415,7 @@ void frmMain::CopyTexBoxToClipboard_Click() {
     const bool secret = !ciphertextShown;
     const bool copied = secret ? ws.SetSecretClipboardText(text) : ws.SetClipboardText(text);
     if (!copied) return Warn(tr("The clipboard did not take the text; nothing was copied."));
+    workUnkept = false;
     if (secret)
         clipboardExpiry.start();
     else
@@ -443,6 +477,10 @@ void frmMain::SaveFile(const SaveValues& v) {
         SaveFileAtomically(hidden.txtDestination, bytes, &error, exists ? Existing::Replace : Existing::Refuse);
     WipeBytes(bytes);
     if (!saved) return Warn(error);
+    if (v.password)
+        passwordTyped = false;
+    else
+        workUnkept = false;
     Warn(v.donePrefix + QStringLiteral("\r\n") + ShownName(hidden.txtDestination));
 }
 
@@ -470,6 +508,7 @@ void frmMain::LoadPassWordFrom(const QString& path, Asked asked) {
                         .arg(ShownName(path)));
     }
     hidden.txtSource = path;
+    passwordTyped = false;
     if (length > kPasswordMax)
         Warn(tr("%1 holds %2 characters; the password box keeps the first 448.")
                  .arg(ShownName(path), QString::number(length)));
@@ -489,6 +528,7 @@ void frmMain::LoadTexFileFrom(const QString& path, Asked asked) {
     hidden.txtSource = path;
     hidden.List1 = QStringList();  // no second copy of the text
     SetWorkText(text);
+    workUnkept = false;  // it is in its file
     if (asked == Asked::ByCommand)
         Warn(tr("Your TxT File Is Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
 }
@@ -510,6 +550,7 @@ void frmMain::LoadQuelvaneFrom(const QString& path, Asked asked) {
     hidden.txtSource = path;
     hidden.List1.clear();
     SetWorkText(hex);
+    workUnkept = false;
     if (asked == Asked::AtStart) return txtKey->setFocus();
     Warn(tr("Your Hex Quelvane Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
 }

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <optional>
 
+#include "app/PasswordControls.h"
 #include "app/WorkTextEdit.h"
 #include "core/TextCipher.h"
 #include "core/WindowSystem.h"
@@ -88,6 +89,12 @@ public:
     // a hex file the password box has the focus, ready for the password.
     void LoadStartFiles(const QStringList& paths);
 
+    // Whether quitting now would lose text typed or decrypted into the work
+    // text that was not saved, copied or encrypted since.
+    bool WorkWouldBeLost() const { return workUnkept && !frmText1->isEmpty(); }
+    // Ends as "&Exit" does, without asking: a signal has nobody to answer.
+    void CloseWithoutAsking();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -112,6 +119,7 @@ private:
     void LoadFileAndDisplay(const TextCipher::Decryption& decrypted);
     bool LoadBySuffix(const QString& path, Asked asked);
     void Warn(const QString& text);
+    bool MayLoseWork();
 
     WindowSystem& ws;
     TextCipher road;  // holds the window's cipher object
@@ -119,10 +127,14 @@ private:
     QRandomGenerator* randomSource = QRandomGenerator::system();
     bool closing = false;
     bool ciphertextShown = false;  // the work text is the ciphertext of the last encryption, unchanged
+    bool workUnkept = false;  // typed or decrypted, and not saved, copied or encrypted since
+    bool passwordTyped = false;  // typed into the box, not made, loaded or saved
     QTimer clipboardExpiry;  // removes a secret copy from the clipboard
 
     QLineEdit* txtKey = nullptr;
     QLineEdit* PNum = nullptr;
+    ShowPasswordButton* showPassword = nullptr;
+    StrengthMeter* strength = nullptr;
     WorkTextEdit* frmText1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

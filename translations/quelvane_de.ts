@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>PasswordStrength</name>
+    <message>
+        <source>Very weak</source>
+        <translation>Sehr schwach</translation>
+    </message>
+    <message>
+        <source>Weak</source>
+        <translation>Schwach</translation>
+    </message>
+    <message>
+        <source>Fair</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation>Stark</translation>
+    </message>
+    <message>
+        <source>Very strong</source>
+        <translation>Sehr stark</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Encrypts a text with a password into hex ciphertext and back. Each FILE is loaded in order: .QvH as hex text, .TxT as text, .QvP as the password.</source>
@@ -83,6 +106,24 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     <message>
         <source>Cannot protect the program&apos;s memory: %1.</source>
         <translation>Der Speicher des Programms lässt sich nicht schützen: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::ShowPasswordButton</name>
+    <message>
+        <source>Hide password</source>
+        <translation>Passwort verbergen</translation>
+    </message>
+    <message>
+        <source>Show password</source>
+        <translation>Passwort zeigen</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::StrengthMeter</name>
+    <message>
+        <source>Password strength</source>
+        <translation>Passwortstärke</translation>
     </message>
 </context>
 <context>
@@ -747,6 +788,14 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>Your Hex Quelvane Loaded From</source>
         <translation>Ihr Hex-Quelvane wurde geladen aus</translation>
+    </message>
+    <message>
+        <source>The work text holds text that was not saved, copied or encrypted. Quit and lose it?</source>
+        <translation>Der Arbeitstext enthält Text, der weder gespeichert noch kopiert noch verschlüsselt wurde. Beenden und ihn verlieren?</translation>
+    </message>
+    <message>
+        <source>Replace the password you typed with a random one? The typed password is lost unless it was saved.</source>
+        <translation>Das eingetippte Passwort durch ein zufälliges ersetzen? Das eingetippte Passwort geht verloren, wenn es nicht gespeichert wurde.</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: MIT
+// The window keeps the user's work: it asks before quitting would lose a text
+// or before a random password replaces a typed one, shows the password on
+// request and rates it.
+#include <QAccessible>
+#include <QFile>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/WorkTextEdit.h"
+#include "tests/support/WindowFixture.h"
+
+using namespace quelvane;
+
+namespace {
+
+const QString kLoseWork =
+    QStringLiteral("The work text holds text that was not saved, copied or encrypted. Quit and lose it?");
+
+struct Window : WindowFixture {
+    WorkTextEdit* Text() const { return w->findChild<WorkTextEdit*>(QStringLiteral("frmText1")); }
+    void Run(const char* name) const { Action(name)->trigger(); }
+    void Type(const QString& keys) const { QTest::keyClicks(Text(), keys); }
+    int Questions(const QString& text) const {
+        int n = 0;
+        for (const auto& m : ws.messages) n += m.text == text;
+        return n;
+    }
+};
+
+}  // namespace
+
+class WindowWorkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void exitAsksExactlyWhenWorkWouldBeLost_data();
+    void exitAsksExactlyWhenWorkWouldBeLost();
+    void generateAsksBeforeReplacingATypedPassword();
+    void showHideButton();
+    void strengthMeter();
+};
+
+void WindowWorkTest::exitAsksExactlyWhenWorkWouldBeLost_data() {
+    QTest::addColumn<QString>("steps");  // one letter a step
+    QTest::addColumn<bool>("asks");
+    // t type, e encrypt, d decrypt, c copy, s save as text, h save as hex,
+    // l load a text file, x empty the box
+    QTest::newRow("nothing") << "" << false;
+    QTest::newRow("typed") << "t" << true;
+    QTest::newRow("typed, encrypted") << "te" << false;
+    QTest::newRow("typed, encrypted, decrypted") << "ted" << true;
+    QTest::newRow("decrypted, copied") << "tedc" << false;
+    QTest::newRow("decrypted, saved as text") << "teds" << false;
+    QTest::newRow("typed, saved as hex file") << "th" << false;
+    QTest::newRow("saved, typed again") << "tst" << true;
+    QTest::newRow("loaded") << "l" << false;
+    QTest::newRow("loaded, typed") << "lt" << true;
+    QTest::newRow("typed, emptied") << "tx" << false;
+}
+
+void WindowWorkTest::exitAsksExactlyWhenWorkWouldBeLost() {
+    QFETCH(QString, steps);
+    QFETCH(bool, asks);
+    enum Way { Menu, CtrlQ, CloseBox };
+    for (const Way way : {Menu, CtrlQ, CloseBox}) {
+        for (const bool yes : {false, true}) {
+            Window t;
+            t.Key()->setText(QStringLiteral("pw"));
+            const QString file = t.Path(QStringLiteral("loaded.TxT"));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("from a file") > 0);
+            f.close();
+            for (const QChar step : steps) {
+                switch (step.unicode()) {
+                    case 't':
+                        t.Type(QStringLiteral("secret"));
+                        break;
+                    case 'e':
+                        t.Run("Quelvane");
+                        break;
+                    case 'd':
+                        t.Run("DeQuelvane");
+                        break;
+                    case 'c':
+                        t.Run("CopyTexBoxToClipboard");
+                        break;
+                    case 's':
+                    case 'h':
+                        t.ws.fileAnswers.push_back(
+                            t.Path(step == u's' ? QStringLiteral("out") : QStringLiteral("hex")));
+                        t.ws.messageAnswers.push_back(MessageAnswer::Yes);  // replace an earlier one
+                        t.Run(step == u's' ? "SaveTexFile" : "SaveQuelvane");
+                        break;
+                    case 'l':
+                        t.w->LoadTexFileFrom(file);
+                        break;
+                    case 'x':
+                        t.w->SetWorkText(QString());
+                        break;
+                }
+            }
+            t.ws.messages.clear();
+            t.ws.messageAnswers.clear();
+            t.ws.messageAnswers.push_back(yes ? MessageAnswer::Yes : MessageAnswer::No);
+            const QString before = t.w->WorkText();
+            t.w->show();
+            if (way == Menu) t.Run("Exit1");
+            if (way == CtrlQ) {
+                QCOMPARE(t.Action("Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+                t.Action("Exit1")->activate(QAction::Trigger);
+            }
+            if (way == CloseBox) t.w->close();
+            QCOMPARE(t.Questions(kLoseWork), asks ? 1 : 0);
+            if (asks) {
+                QCOMPARE(t.ws.messages[0].buttons, MessageButtons::YesNoDefaultNo);
+                QCOMPARE(t.ws.messages[0].icon, MessageIcon::Exclamation);
+            }
+            const bool ends = !asks || yes;
+            QCOMPARE(t.ws.ended, ends);
+            QCOMPARE(t.w->isVisible(), !ends || way != CloseBox);  // Exit ends through the window system
+            if (!ends) QCOMPARE(t.w->WorkText(), before);
+        }
+    }
+    // A signal has nobody to answer: it closes without asking.
+    Window t;
+    t.Type(QStringLiteral("typed"));
+    t.w->CloseWithoutAsking();
+    QVERIFY(t.ws.ended);
+    QCOMPARE(t.Questions(kLoseWork), 0);
+}
+
+void WindowWorkTest::generateAsksBeforeReplacingATypedPassword() {
+    const QString question = QStringLiteral(
+        "Replace the password you typed with a random one? The typed password is lost unless it was saved.");
+    for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        Window t;
+        t.w->show();
+        QTest::keyClicks(t.Key(), QStringLiteral("typed by hand"));
+        t.ws.messageAnswers.push_back(answer);
+        t.ws.inputAnswers.push_back(QStringLiteral("20"));
+        t.Run("GenerateRandomPassWord");
+        QCOMPARE(t.Questions(question), 1);
+        QCOMPARE(t.Key()->text() == QStringLiteral("typed by hand"), answer == MessageAnswer::No);
+        if (answer == MessageAnswer::No) continue;
+        // The generated one is no typed one: the next generation replaces it without a word.
+        t.ws.inputAnswers.push_back(QStringLiteral("20"));
+        const QString generated = t.Key()->text();
+        t.Run("GenerateRandomPassWord");
+        QCOMPARE(t.Questions(question), 1);
+        QVERIFY(t.Key()->text() != generated);
+    }
+    // A refused length asks nothing; a saved password is kept in its file.
+    Window t;
+    t.w->show();
+    QTest::keyClicks(t.Key(), QStringLiteral("typed"));
+    t.ws.inputAnswers.push_back(QStringLiteral("2"));
+    t.Run("GenerateRandomPassWord");
+    QCOMPARE(t.Questions(question), 0);
+    t.ws.fileAnswers.push_back(t.Path(QStringLiteral("key")));
+    t.Run("SavePassWord");
+    t.Run("GenerateRandomPassWord");
+    QCOMPARE(t.Questions(question), 0);
+    QCOMPARE(t.Key()->text().size(), 112);
+}
+
+void WindowWorkTest::showHideButton() {
+    Window t;
+    t.w->show();
+    QVERIFY(QTest::qWaitForWindowActive(t.w.get()));
+    auto* button = t.w->findChild<QToolButton*>(QStringLiteral("ShowPassword"));
+    QVERIFY(button);
+    QCOMPARE(button->parentWidget(), t.Key());
+    t.Key()->setText(QStringLiteral("hidden"));
+    QCOMPARE(button->accessibleName(), QStringLiteral("Show password"));
+    // Tab from the box reaches it, Space toggles it, and the screen reader hears its new name.
+    t.Key()->setFocus();
+    QTest::keyClick(t.Key(), Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), button);
+    QTest::keyClick(button, Qt::Key_Space);
+    QCOMPARE(t.Key()->echoMode(), QLineEdit::Normal);
+    QCOMPARE(button->accessibleName(), QStringLiteral("Hide password"));
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(button);
+    QVERIFY(face && face->state().checked);
+    QCOMPARE(face->text(QAccessible::Name), QStringLiteral("Hide password"));
+    QTest::keyClick(button, Qt::Key_Space);
+    QCOMPARE(t.Key()->echoMode(), QLineEdit::Password);
+    QCOMPARE(t.Key()->text(), QStringLiteral("hidden"));
+    // The box's text stops short of the button.
+    QVERIFY(t.Key()->textMargins().right() >= button->width());
+}
+
+void WindowWorkTest::strengthMeter() {
+    Window t;
+    auto* word = t.w->findChild<QLabel*>(QStringLiteral("StrengthWord"));
+    auto* bar = t.w->findChild<QProgressBar*>(QStringLiteral("StrengthBar"));
+    QVERIFY(word && bar);
+    QCOMPARE(bar->accessibleName(), QStringLiteral("Password strength"));
+    struct Case {
+        QString password, word;
+    };
+    for (const Case& c :
+         {Case{QStringLiteral("a"), QStringLiteral("Very weak")},
+          Case{QStringLiteral("correcthorsebatterystaple"), QStringLiteral("Weak")}, Case{QString(), QString()}}) {
+        t.Key()->setText(c.password);
+        QCOMPARE(word->text(), c.word);
+        QCOMPARE(bar->accessibleDescription(), c.word);
+        QCOMPARE(bar->value() == 0, c.password.isEmpty());
+    }
+    t.ws.inputAnswers.push_back(QStringLiteral("112"));
+    t.Run("GenerateRandomPassWord");
+    QCOMPARE(word->text(), QStringLiteral("Very strong"));
+    QCOMPARE(bar->value(), bar->maximum());
+}
+
+QTEST_MAIN(WindowWorkTest)
+#include "window_work_test.moc"
