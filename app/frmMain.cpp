@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/frmMain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "about/Contrast.h"
 #include "about/Info1.h"
 #include "app/PasswordEvents.h"
 #include "core/PasswordGenerator.h"
@@ -78,13 +80,6 @@ void frmMain::BuildWindow() {
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    // The grey is the design's own colour, not the desktop's, so the labels on
-    // it keep the design's text colour too: a dark desktop's light text would
-    // fade into it. The boxes keep the desktop's colours.
-    QPalette grey = client->palette();
-    grey.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
-    grey.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x00));
-    client->setPalette(grey);
     client->setAutoFillBackground(true);
     // Opens at the designed size and never gets smaller: below it the password
     // row would be cut.
@@ -92,6 +87,7 @@ void frmMain::BuildWindow() {
     client->resize(kClientSize);
     client->installEventFilter(this);
     setCentralWidget(client);
+    Recolour();
 
     const QStringList sans{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
                            QStringLiteral("DejaVu Sans")};
@@ -174,6 +170,22 @@ void frmMain::PlaceControls() {
     const QSize grown = centralWidget()->size() - kClientSize;
     frmText1->setGeometry(kWorkTextRect.adjusted(0, 0, grown.width(), grown.height()));
     Label2->setGeometry(kStripRect.translated(0, grown.height()).adjusted(0, 0, grown.width(), 0));
+}
+
+void frmMain::Recolour() {
+    // The design's grey with black labels where the desktop is light; under a
+    // dark palette the body follows the palette, as the boxes always do.
+    const Colours colours =
+        ReadableColours(QColor(0xC0, 0xC0, 0xC0), QColor(0x00, 0x00, 0x00), QApplication::palette(this));
+    QPalette palette = centralWidget()->palette();
+    palette.setColor(QPalette::Window, colours.background);
+    palette.setColor(QPalette::WindowText, colours.text);
+    centralWidget()->setPalette(palette);
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange && centralWidget()) Recolour();
+    QMainWindow::changeEvent(event);
 }
 
 void frmMain::BuildMenu() {

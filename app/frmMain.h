@@ -101,6 +101,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // What the three save commands differ in.
@@ -114,6 +115,7 @@ private:
     void BuildWindow();
     void BuildMenu();
     void PlaceControls();
+    void Recolour();
     void Form_Unload(int& Cancel);
     void ClosingSlide();
     void LoadFileAndDisplay(const TextCipher::Decryption& decrypted);

@@ -8,6 +8,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "about/Contrast.h"
+#include "about/Info1.h"
 #include "app/WorkTextEdit.h"
 #include "tests/support/WindowFixture.h"
 
@@ -39,6 +41,8 @@ private slots:
     void generateAsksBeforeReplacingATypedPassword();
     void showHideButton();
     void strengthMeter();
+    void readableInLightAndDarkPalettes_data();
+    void readableInLightAndDarkPalettes();
 };
 
 void WindowWorkTest::exitAsksExactlyWhenWorkWouldBeLost_data() {
@@ -211,6 +215,47 @@ void WindowWorkTest::strengthMeter() {
     t.Run("GenerateRandomPassWord");
     QCOMPARE(word->text(), QStringLiteral("Very strong"));
     QCOMPARE(bar->value(), bar->maximum());
+}
+
+void WindowWorkTest::readableInLightAndDarkPalettes_data() {
+    QTest::addColumn<QPalette>("palette");
+    QTest::addColumn<bool>("dark");
+    QPalette light(QColor(0xEF, 0xEF, 0xEF));
+    light.setColor(QPalette::WindowText, QColor(0x20, 0x20, 0x20));
+    QPalette breezeDark(QColor(0x31, 0x36, 0x3B));
+    breezeDark.setColor(QPalette::WindowText, QColor(0xEF, 0xF0, 0xF1));
+    QTest::newRow("light") << light << false;
+    QTest::newRow("dark") << QPalette(QColor(0x35, 0x35, 0x35)) << true;
+    QTest::newRow("breeze dark") << breezeDark << true;
+}
+
+void WindowWorkTest::readableInLightAndDarkPalettes() {
+    QFETCH(QPalette, palette);
+    QFETCH(bool, dark);
+    // The design's white on grey is what failed: 1.8 to 1.
+    QVERIFY(qAbs(ContrastRatio(Qt::white, QColor(0xC0, 0xC0, 0xC0)) - 1.82) < 0.01);
+    QCOMPARE(ContrastRatio(Qt::black, Qt::white), 21.0);
+
+    const QPalette before = QApplication::palette();
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    for (const bool changedLater : {false, true}) {
+        if (!changedLater) QApplication::setPalette(palette);
+        Window t;
+        t.Run("InFo");
+        if (changedLater) QApplication::setPalette(palette);  // the desktop switches while it runs
+        auto* info = t.w->findChild<Info1*>();
+        QVERIFY(info);
+        const QColor grey(0xC0, 0xC0, 0xC0);
+        const QList<QWidget*> labels{t.w->findChild<QLabel*>(QStringLiteral("Label1")),
+                                     t.w->findChild<QLabel*>(QStringLiteral("StrengthWord")), info};
+        for (QWidget* label : labels) {
+            const QPalette& shown = label->palette();
+            const double ratio = ContrastRatio(shown.color(QPalette::Window), shown.color(QPalette::WindowText));
+            QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(label->objectName()).arg(ratio)));
+            // The design's grey where it reads; a dark palette's own window under a dark one.
+            QCOMPARE(shown.color(QPalette::Window), dark ? palette.color(QPalette::Window) : grey);
+        }
+    }
 }
 
 QTEST_MAIN(WindowWorkTest)
