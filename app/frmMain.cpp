@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -56,7 +57,11 @@ QFont DesignFont(const QStringList& families, double points, bool bold, QFont::S
 }  // namespace
 
 frmMain::frmMain(WindowSystem& windowSystem, QWidget* parent) : QMainWindow(parent), ws(windowSystem) {
-    road.OnBusy([this](bool busy) { ws.SetBusyPointer(busy); });
+    // The road runs on the worker: the pointer is the window's, so it is set here.
+    road.OnBusy([this](bool busy) {
+        QMetaObject::invokeMethod(
+            this, [this, busy] { ws.SetBusyPointer(busy); }, Qt::QueuedConnection);
+    });
     clipboardExpiry.setSingleShot(true);
     clipboardExpiry.setInterval(kClipboardSeconds * 1000);
     connect(&clipboardExpiry, &QTimer::timeout, this, [this] { ws.ClearSecretClipboard(); });
@@ -124,6 +129,17 @@ void frmMain::BuildWindow() {
     Label2->setToolTip(tr("Quelvane %1: keep your password; without it the text cannot be read again.")
                            .arg(QStringLiteral(QUELVANE_VERSION)));
 
+    // The grey strip shows the progress of long work; Escape cancels it.
+    background = new BackgroundWork(Label2);
+    connect(background, &BackgroundWork::runningChanged, this, &frmMain::WorkStartedOrEnded);
+    cancelWork = new QAction(this);
+    cancelWork->setObjectName(QStringLiteral("CancelWork"));
+    cancelWork->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancelWork->setShortcutContext(Qt::WindowShortcut);
+    cancelWork->setEnabled(false);
+    connect(cancelWork, &QAction::triggered, background, &BackgroundWork::Cancel);
+    addAction(cancelWork);
+
     PNum = new QLineEdit(client);
     PNum->setObjectName(QStringLiteral("PNum"));
     PNum->setGeometry(Twips(5280, 240, 495, 330));
@@ -139,9 +155,11 @@ void frmMain::BuildWindow() {
     strength->Word()->setGeometry(Twips(0, 495, 1170, 225));
     strength->Bar()->setGeometry(Twips(1200, 600, 3945, 75));
 
-    setTabOrder(txtKey, showPassword);
-    setTabOrder(showPassword, frmText1);
+    // Tab goes from the password to the work text as it always did; the
+    // show/hide button comes last, so Shift+Tab from the password reaches it.
+    setTabOrder(txtKey, frmText1);
     setTabOrder(frmText1, PNum);
+    setTabOrder(PNum, showPassword);
     txtKey->setFocus();
 
     // What a screen reader says for each control: the label names the
@@ -159,6 +177,8 @@ void frmMain::BuildWindow() {
     setAcceptDrops(true);
     txtKey->installEventFilter(this);
     PNum->installEventFilter(this);
+    frmText1->installEventFilter(this);
+    frmText1->viewport()->installEventFilter(this);
 
     resize(sizeHint());
 }
@@ -262,6 +282,10 @@ void frmMain::txtKey_Change() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (background->Running()) {
+        AskToEnd(!closing);
+        return event->ignore();  // the window ends once the work has stopped
+    }
     if (!closing && !MayLoseWork()) return event->ignore();
     int Cancel = 0;
     Form_Unload(Cancel);
@@ -274,7 +298,38 @@ bool frmMain::MayLoseWork() {
                          kTitle, MessageIcon::Exclamation, MessageButtons::YesNoDefaultNo) == MessageAnswer::Yes;
 }
 
-void frmMain::CloseWithoutAsking() { ClosingSlide(); }
+void frmMain::CloseWithoutAsking() {
+    if (background->Running()) return AskToEnd(false);
+    ClosingSlide();
+}
+
+void frmMain::AskToEnd(bool ask) {
+    if (endWhenStopped || (ask && !MayLoseWork())) return;
+    endWhenStopped = true;
+    background->Cancel();
+}
+
+void frmMain::WorkStartedOrEnded(bool running) {
+    // No second command while one works; Exit stays, and cancels it.
+    for (QAction* action : menuBar()->actions().first()->menu()->actions())
+        if (action->objectName() != QLatin1String("Exit1") && !action->isSeparator()) action->setEnabled(!running);
+    cancelWork->setEnabled(running);
+    txtKey->setReadOnly(running);
+}
+
+bool frmMain::RunLong(const std::function<void()>& piece, bool busyPointer) {
+    if (background->Running() || closing) return false;
+    if (busyPointer) ws.SetBusyPointer(true);
+    const bool ran = background->Run([this, &piece] {
+        if (!background->Cancelled()) piece();
+    });
+    if (busyPointer) ws.SetBusyPointer(false);
+    if (endWhenStopped) {
+        ClosingSlide();
+        return false;
+    }
+    return ran;
+}
 
 void frmMain::Form_Unload(int& Cancel) {
     (void)Cancel;
@@ -282,6 +337,7 @@ void frmMain::Form_Unload(int& Cancel) {
 }
 
 void frmMain::Exit1_Click() {
+    if (background->Running()) return AskToEnd(!closing);
     if (!closing && !MayLoseWork()) return;
     ClosingSlide();
 }
@@ -322,7 +378,9 @@ void frmMain::Quelvane_Click() {
 
     road.SetOverwrite(hidden.chkOverWrite != 0);
     QString hex, error;
-    const bool encrypted = road.Encrypt(password, frmText1->toPlainText(), hex, &error);
+    bool encrypted = false;
+    const QString text = frmText1->toPlainText();
+    if (!RunLong([&] { encrypted = road.Encrypt(password, text, hex, &error); })) return;
     hidden.txtSource = road.SourcePath();
     hidden.txtDestination = road.DestinationPath();
     if (!encrypted) return Warn(error);
@@ -340,18 +398,39 @@ void frmMain::DeQuelvane_Click() {
     if (frmText1->isEmpty()) return Warn(tr("Load HBfa File First Or Paste Hex File"));
 
     // Text that cannot be ciphertext says nothing about the password: it and
-    // the work text stay (an unsaved generated password is not lost).
+    // the work text stay (an unsaved generated password is not lost). A
+    // wrong password is tried again in its other Unicode form: the same
+    // accents typed composed on one system come decomposed on another.
     const QString work = frmText1->toPlainText();
-    if (!TextCipher::IsCiphertext(work))
+    road.SetOverwrite(hidden.chkOverWrite != 0);
+    TextCipher::Decryption decrypted;
+    QString error, otherForm;
+    bool ciphertext = false, ran = false;
+    const bool finished = RunLong([&] {
+        ciphertext = TextCipher::IsCiphertext(work);
+        if (!ciphertext) return;
+        ran = road.Decrypt(password, work, decrypted, &error);
+        if (!ran || !decrypted.wrongPassword || background->Cancelled()) return;
+        for (const auto form : {QString::NormalizationForm_C, QString::NormalizationForm_D}) {
+            const QString other = password.normalized(form);
+            TextCipher::Decryption again;
+            QString ignored;
+            if (other == password || !road.Decrypt(other, work, again, &ignored) || again.wrongPassword) continue;
+            decrypted = std::move(again);
+            otherForm = form == QString::NormalizationForm_C ? QStringLiteral("NFC") : QStringLiteral("NFD");
+            return;
+        }
+    });
+    if (!finished) {
+        decrypted.text.fill(QChar(0));  // nothing of it reaches the box
+        return;
+    }
+    if (!ciphertext)
         return Warn(
             tr("The work text is no Quelvane ciphertext: that is pairs of hex digits, 32 at least "
                "(blanks and line breaks between them do not count). Nothing was decrypted; the "
                "password and the work text are kept."));
 
-    road.SetOverwrite(hidden.chkOverWrite != 0);
-    TextCipher::Decryption decrypted;
-    QString error;
-    const bool ran = road.Decrypt(password, work, decrypted, &error);
     hidden.txtSource = road.SourcePath();
     hidden.txtDestination = road.DestinationPath();
     if (!ran) return Warn(error);
@@ -362,6 +441,11 @@ void frmMain::DeQuelvane_Click() {
         passwordTyped = false;
         return;
     }
+    if (!otherForm.isEmpty())
+        ws.MessageBox(tr("The password as typed did not open the text, but the same password with its accents "
+                         "written the other way (Unicode %1) did. The password box keeps it as typed.")
+                          .arg(otherForm),
+                      kTitle, MessageIcon::Information);
     ws.MessageBox(tr("Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard "), kTitle,
                   MessageIcon::Information);
 }
@@ -436,196 +520,25 @@ void frmMain::CopyTexBoxToClipboard_Click() {
                   MessageIcon::Information);
 }
 
-// --- file commands -----------------------------------------------------------
-
-void frmMain::SavePassWord_Click() {
-    SaveFile({true, tr("Enter PassWord First"), tr("Save Quelvane PassWord"), QStringLiteral("*.QvP"),
-              QStringLiteral("QvP"), QStringLiteral(".QvP"), tr("PassWord Saved As ")});
-}
-
-void frmMain::SaveTexFile_Click() {
-    SaveFile({false, tr("Enter Some TxT First"), tr("Save TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"),
-              QStringLiteral(".TxT"), tr("Your TxT File Saved As ")});
-}
-
-void frmMain::SaveQuelvane_Click() {
-    SaveFile({false, tr("Enter Some Txt First"), tr("Save Hex QvH File"), QStringLiteral("*.QvH"),
-              QStringLiteral("QvH"), QStringLiteral(".QvH"), tr("Your Quelvane Saved As ")});
-}
-
-// The one save procedure of the three save commands.
-void frmMain::SaveFile(const SaveValues& v) {
-    const QString source = v.password ? txtKey->text() : WorkText();
-    if (source.isEmpty()) return Warn(v.emptyMessage);
-
-    // A password file holds byte text, or the UTF-8 mark and UTF-8 for a
-    // password beyond Windows-1252; a work text is whatever the text file's
-    // encoding makes of it.
-    QByteArray bytes;
-    qsizetype bad = 0;
-    if (v.password && !MarkedBytes(source, false, bytes, &bad))
-        return Warn(KeyFaultMessage(KeyFault::LoneSurrogate, CharacterNumber(source, bad), tr("it cannot be saved")));
-    if (!v.password) bytes = EncodeTextFile(source);
-
-    const std::optional<QString> chosen =
-        ShowSaveDialog(ws, v.dialogTitle, {v.filterPattern, QString()}, {v.filterName, QString()}, 1);
-    if (!chosen) return WipeBytes(bytes);
-    QString path = *chosen;
-    while (path.startsWith(u' ')) path.remove(0, 1);
-    while (path.endsWith(u' ')) path.chop(1);
-    if (path.isEmpty()) return WipeBytes(bytes);  // nothing but blanks: nothing chosen
-    path += v.suffix;  // always, also after a name that has it: key.QvP -> key.QvP.QvP
-    hidden.Text1 = path;
-    hidden.txtDestination = path;
-
-    const bool exists = RegularFileExists(path);
-    if (exists && ws.MessageBox(tr("Output File Already Exist. Do you want To OVERWRITE It?"), kCaption,
-                                MessageIcon::Exclamation, MessageButtons::YesNo) != MessageAnswer::Yes)
-        return WipeBytes(bytes);
-
-    // Replaced only after a yes: a file that appears meanwhile is not.
-    QString error;
-    const bool saved =
-        SaveFileAtomically(hidden.txtDestination, bytes, &error, exists ? Existing::Replace : Existing::Refuse);
-    WipeBytes(bytes);
-    if (!saved) return Warn(error);
-    if (v.password)
-        passwordTyped = false;
-    else
-        workUnkept = false;
-    Warn(v.donePrefix + QStringLiteral("\r\n") + ShownName(hidden.txtDestination));
-}
-
-std::optional<QString> frmMain::AskFileToLoad(const QString& title, const QString& pattern, const QString& name) {
-    return ShowOpenDialog(ws, title, {pattern, QString()}, {name, QString()}, 1);
-}
-
-void frmMain::LoadPassWord_Click() {
-    const std::optional<QString> path =
-        AskFileToLoad(tr("Load Quelvane PassWord"), QStringLiteral("*.QvP"), QStringLiteral("QvP"));
-    if (path) LoadPassWordFrom(*path);
-}
-
-void frmMain::LoadPassWordFrom(const QString& path, Asked asked) {
-    QString password, error;
-    qsizetype length = 0;
-    if (!LoadPasswordFile(path, password, &length, &error))
-        return Warn(tr("%1. The password was not changed.").arg(error));
-
-    const QString before = txtKey->text();
-    txtKey->setText(password);
-    if (txtKey->text() != password) {
-        txtKey->setText(before);
-        return Warn(tr("The password box cannot take the characters of %1. The password was not changed.")
-                        .arg(ShownName(path)));
-    }
-    hidden.txtSource = path;
-    passwordTyped = false;
-    if (length > kPasswordMax)
-        Warn(tr("%1 holds %2 characters; the password box keeps the first 448.")
-                 .arg(ShownName(path), QString::number(length)));
-    if (asked == Asked::ByCommand)
-        Warn(tr("PassWord Loaded From ") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
-}
-
-void frmMain::LoadTexFile_Click() {
-    const std::optional<QString> path =
-        AskFileToLoad(tr("Load TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"));
-    if (path) LoadTexFileFrom(*path);
-}
-
-void frmMain::LoadTexFileFrom(const QString& path, Asked asked) {
-    QString text, error;
-    if (!LoadTextFile(path, text, &error)) return Warn(error);
-    hidden.txtSource = path;
-    hidden.List1 = QStringList();  // no second copy of the text
-    SetWorkText(text);
-    workUnkept = false;  // it is in its file
-    if (asked == Asked::ByCommand)
-        Warn(tr("Your TxT File Is Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
-}
-
-void frmMain::LoadQuelvane_Click() {
-    if (txtKey->text().isEmpty()) return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
-    const std::optional<QString> path =
-        AskFileToLoad(tr("Load Hex QvH File"), QStringLiteral("*.QvH"), QStringLiteral("QvH"));
-    if (path) LoadQuelvaneFrom(*path);
-}
-
-void frmMain::LoadQuelvaneFrom(const QString& path, Asked asked) {
-    // Asked again: the password may have been cleared while the dialog was
-    // open. A window opened with the file has none yet; it is asked for next.
-    if (asked == Asked::ByCommand && txtKey->text().isEmpty())
-        return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
-    QString hex, error;
-    if (!LoadHexFile(path, hex, &error)) return Warn(error);
-    hidden.txtSource = path;
-    hidden.List1.clear();
-    SetWorkText(hex);
-    workUnkept = false;
-    if (asked == Asked::AtStart) return txtKey->setFocus();
-    Warn(tr("Your Hex Quelvane Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
-}
-
-void frmMain::LoadStartFiles(const QStringList& paths) {
-    for (const QString& path : paths) {
-        if (!LoadBySuffix(path, Asked::AtStart))
-            Warn(tr("%1 is not a file Quelvane opens: it opens .QvH (hex), .TxT (text) and .QvP "
-                    "(password) files. Nothing was loaded from it.")
-                     .arg(ShownName(path)));
-    }
-}
-
-bool frmMain::LoadBySuffix(const QString& path, Asked asked) {
-    // The same loads as the menu's, chosen by the suffix (in any case, as the dialogs list them).
-    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive))
-        LoadQuelvaneFrom(path, asked);
-    else if (path.endsWith(QStringLiteral(".TxT"), Qt::CaseInsensitive))
-        LoadTexFileFrom(path, asked);
-    else if (path.endsWith(QStringLiteral(".QvP"), Qt::CaseInsensitive))
-        LoadPassWordFrom(path, asked);
-    else
-        return false;
-    return true;
-}
-
-// --- drag and drop ---------------------------------------------------------------
-
-bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
-    if (urls.size() != 1) {
-        Warn(tr("Drop one file at a time: a .QvH, .TxT or .QvP file. Nothing was loaded."));
-        return false;
-    }
-    if (!urls[0].isLocalFile()) {
-        Warn(tr("%1 is not a file on this computer. Nothing was loaded.")
-                 .arg(ShownName(urls[0].toDisplayString(QUrl::PreferLocalFile))));
-        return false;
-    }
-    const QString path = urls[0].toLocalFile();
-    if (LoadBySuffix(path, Asked::ByCommand)) return true;
-    Warn(tr("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
-            "file. Nothing was loaded.")
-             .arg(ShownName(path)));
-    return false;
-}
-
-void frmMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-}
-
-void frmMain::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-}
-
-void frmMain::dropEvent(QDropEvent* event) {
-    if (!event->mimeData()->hasUrls()) return;
-    event->acceptProposedAction();
-    const QList<QUrl> urls = event->mimeData()->urls();
-    // After the drop has finished: the file manager is not kept waiting on a message box.
-    QTimer::singleShot(0, this, [this, urls] { LoadDroppedFiles(urls); });
-}
-
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // While work runs the boxes take no input (the command would overwrite
+    // it), and Escape in them cancels.
+    if (background && background->Running() && watched != centralWidget()) {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+                if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) background->Cancel();
+                [[fallthrough]];
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::InputMethod:
+            case QEvent::ContextMenu:
+            case QEvent::Drop:
+                return true;
+            default:
+                break;
+        }
+    }
     if (watched == centralWidget() && event->type() == QEvent::Resize) {
         PlaceControls();
         return false;

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <optional>
 
+#include "app/BackgroundWork.h"
 #include "app/PasswordControls.h"
 #include "app/WorkTextEdit.h"
 #include "core/TextCipher.h"
@@ -93,7 +94,10 @@ public:
     // text that was not saved, copied or encrypted since.
     bool WorkWouldBeLost() const { return workUnkept && !frmText1->isEmpty(); }
     // Ends as "&Exit" does, without asking: a signal has nobody to answer.
+    // Work that runs is cancelled first; the window ends once it has stopped.
     void CloseWithoutAsking();
+    // The worker of the long commands, with its progress bar and Escape.
+    BackgroundWork& Background() { return *background; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -120,8 +124,17 @@ private:
     void ClosingSlide();
     void LoadFileAndDisplay(const TextCipher::Decryption& decrypted);
     bool LoadBySuffix(const QString& path, Asked asked);
+    // Whether a load of a file named at start put something in place.
+    bool loadedOne = false;
     void Warn(const QString& text);
     bool MayLoseWork();
+    // Runs the middle of a command on the worker (busy pointer on where the
+    // road does not set it itself). False when it was cancelled, or the
+    // window is closing: then the command changes nothing.
+    bool RunLong(const std::function<void()>& piece, bool busyPointer = false);
+    void WorkStartedOrEnded(bool running);
+    void AskToEnd(bool ask);
+    void WarnIfSeveral(const QStringList& loaded, bool password);
 
     WindowSystem& ws;
     TextCipher road;  // holds the window's cipher object
@@ -131,6 +144,9 @@ private:
     bool ciphertextShown = false;  // the work text is the ciphertext of the last encryption, unchanged
     bool workUnkept = false;  // typed or decrypted, and not saved, copied or encrypted since
     bool passwordTyped = false;  // typed into the box, not made, loaded or saved
+    bool endWhenStopped = false;  // closing was asked while work ran
+    BackgroundWork* background = nullptr;
+    QAction* cancelWork = nullptr;  // Escape, while work runs
     QTimer clipboardExpiry;  // removes a secret copy from the clipboard
 
     QLineEdit* txtKey = nullptr;

@@ -292,8 +292,18 @@ void WindowHabitsTest::filesNamedAtStart_data() {
                           << "" << QStringList{};
     QTest::newRow("password") << QStringList{"key.QvP"} << ""
                               << "openkey" << QStringList{};
-    QTest::newRow("several in order, any case") << QStringList{"key.QvP", "notes.TxT", "LOUD.qvh"} << "hex"
-                                                << "openkey" << QStringList{};
+    // The work text holds one of them: the last stays, and the user is told.
+    QTest::newRow("several in order, any case")
+        << QStringList{"key.QvP", "notes.TxT", "LOUD.qvh"} << "hex"
+        << "openkey"
+        << QStringList{
+               "Several files were named for the work text, which holds one at a time: it keeps the last, "
+               "%1LOUD.qvh"};
+    QTest::newRow("two password files")
+        << QStringList{"key.QvP", "key.QvP"} << ""
+        << "openkey"
+        << QStringList{
+               "Several password files were named, and the password box holds one: it keeps the last, %1key.QvP"};
     QTest::newRow("a missing file, then the next") << QStringList{"gone.TxT", "notes.TxT"} << "notes"
                                                    << "" << QStringList{"Cannot read %1gone.TxT"};
     QTest::newRow("another suffix") << QStringList{"report.pdf", "key.QvP"} << ""

@@ -3,8 +3,10 @@
 // or before a random password replaces a typed one, shows the password on
 // request and rates it.
 #include <QAccessible>
+#include <QDirIterator>
 #include <QFile>
 #include <QProgressBar>
+#include <QSemaphore>
 #include <QToolButton>
 #include <QtTest>
 
@@ -43,6 +45,9 @@ private slots:
     void strengthMeter();
     void readableInLightAndDarkPalettes_data();
     void readableInLightAndDarkPalettes();
+    void cancellationLeavesEverythingAsBefore_data();
+    void cancellationLeavesEverythingAsBefore();
+    void otherNormalisationOpens();
 };
 
 void WindowWorkTest::exitAsksExactlyWhenWorkWouldBeLost_data() {
@@ -177,9 +182,13 @@ void WindowWorkTest::showHideButton() {
     QCOMPARE(button->parentWidget(), t.Key());
     t.Key()->setText(QStringLiteral("hidden"));
     QCOMPARE(button->accessibleName(), QStringLiteral("Show password"));
-    // Tab from the box reaches it, Space toggles it, and the screen reader hears its new name.
+    // Tab still goes from the password to the work text; Shift+Tab reaches
+    // the button, Space toggles it, and the screen reader hears its new name.
     t.Key()->setFocus();
     QTest::keyClick(t.Key(), Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(t.Text()));
+    t.Key()->setFocus();
+    QTest::keyClick(t.Key(), Qt::Key_Backtab, Qt::ShiftModifier);
     QTRY_COMPARE(QApplication::focusWidget(), button);
     QTest::keyClick(button, Qt::Key_Space);
     QCOMPARE(t.Key()->echoMode(), QLineEdit::Normal);
@@ -255,6 +264,111 @@ void WindowWorkTest::readableInLightAndDarkPalettes() {
             // The design's grey where it reads; a dark palette's own window under a dark one.
             QCOMPARE(shown.color(QPalette::Window), dark ? palette.color(QPalette::Window) : grey);
         }
+    }
+}
+
+void WindowWorkTest::cancellationLeavesEverythingAsBefore_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("when");
+    for (const char* command :
+         {"Quelvane", "DeQuelvane", "LoadTexFile", "LoadQuelvane", "SaveTexFile", "SaveQuelvane", "SavePassWord"}) {
+        for (const char* when : {"as it starts", "while it runs", "window closed"})
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(command, when))) << command << when;
+    }
+}
+
+void WindowWorkTest::cancellationLeavesEverythingAsBefore() {
+    QFETCH(QString, command);
+    QFETCH(QString, when);
+    Window t;
+    t.Key()->setText(QStringLiteral("pw"));
+    QString text;
+    for (int i = 0; i < 2000; ++i) text += QStringLiteral("line %1 of a text worth keeping\n").arg(i);
+    t.w->SetWorkText(text);
+    t.Run("Quelvane");
+    const QString hex = t.w->WorkText();
+    QFile file(t.Path(QStringLiteral("in")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(hex.toLatin1()) > 0);
+    file.close();
+    t.w->SetWorkText(command == u"DeQuelvane" ? hex : text);
+    const QString before = t.w->WorkText();
+    const QString target = t.Path(QStringLiteral("out"));
+    t.ws.fileAnswers.push_back(command.startsWith(u"Save") ? target : file.fileName());
+    t.ws.messages.clear();
+    t.ws.messageAnswers.push_back(MessageAnswer::Yes);  // closing: lose the work
+
+    BackgroundWork& work = t.w->Background();
+    work.SetShowAfter(0);
+    QSemaphore go;
+    if (when != u"as it starts") work.SetWorkerHold([&go] { go.acquire(); });
+    bool barShown = false, othersRefused = false, started = false;
+    QObject::connect(&work, &BackgroundWork::runningChanged, t.w.get(), [&](bool running) {
+        if (!running || started) return;
+        started = true;
+        if (when == u"as it starts") return QTest::keyClick(t.Text(), Qt::Key_Escape);
+        QTimer::singleShot(0, t.w.get(), [&] {
+            // The window goes on: the bar shows, a second command does not start.
+            const auto release = qScopeGuard([&go] { go.release(); });  // also when a check fails
+            auto* bar = t.w->findChild<QProgressBar*>(QStringLiteral("WorkProgress"));
+            QTRY_VERIFY(!bar->isHidden());
+            barShown = true;
+            const qsizetype asked = t.ws.fileRequests.size();
+            t.Run("Quelvane");
+            t.Run("LoadTexFile");
+            othersRefused =
+                !t.Action("Quelvane")->isEnabled() && t.ws.messages.isEmpty() && t.ws.fileRequests.size() == asked;
+            if (when == u"window closed")
+                t.w->close();
+            else
+                QTest::keyClick(t.Text(), Qt::Key_Escape);
+        });
+    });
+    t.Run(qPrintable(command));
+
+    if (when != u"as it starts") QVERIFY(barShown && othersRefused);
+    QCOMPARE(t.w->WorkText(), before);
+    QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
+    QVERIFY(!QFile::exists(target) && !QFile::exists(target + QStringLiteral(".TxT")) &&
+            !QFile::exists(target + QStringLiteral(".QvH")) && !QFile::exists(target + QStringLiteral(".QvP")));
+    // Only the question about the work, when closing; no outcome is told.
+    for (const auto& m : t.ws.messages) QCOMPARE(m.text, kLoseWork);
+    QCOMPARE(t.ws.busyDepth, 0);
+    QStringList left;
+    for (QDirIterator it(t.tmp.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString name = it.next();
+        if (!name.endsWith(QStringLiteral("/in")) && !name.endsWith(QStringLiteral("Quelvane.lock"))) left << name;
+    }
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));  // no temporary file stays
+    QCOMPARE(t.ws.ended, when == u"window closed");
+    if (t.ws.ended) return;
+    // Everything works again, and Escape is the boxes' own once more.
+    QVERIFY(t.Action("Quelvane")->isEnabled() && !t.w->findChild<QAction*>(QStringLiteral("CancelWork"))->isEnabled());
+    QVERIFY(!t.Key()->isReadOnly());
+    work.SetWorkerHold({});
+    t.ws.fileAnswers = {command.startsWith(u"Save") ? target : file.fileName()};
+    t.Run(qPrintable(command));
+    QVERIFY(!t.ws.messages.isEmpty());
+}
+
+void WindowWorkTest::otherNormalisationOpens() {
+    // The same password with its accent composed (NFC) and decomposed (NFD).
+    const QString composed = QStringLiteral("caf\u00e9 cr\u00e8me");
+    const QString decomposed = composed.normalized(QString::NormalizationForm_D);
+    QVERIFY(composed != decomposed);
+    for (const auto& [made, typed, form] : {std::tuple{composed, decomposed, QStringLiteral("NFC")},
+                                            std::tuple{decomposed, composed, QStringLiteral("NFD")}}) {
+        Window t;
+        t.Key()->setText(made);
+        t.w->SetWorkText(QStringLiteral("opened either way"));
+        t.Run("Quelvane");
+        t.Key()->setText(typed);
+        t.ws.messages.clear();
+        t.Run("DeQuelvane");
+        QCOMPARE(t.w->WorkText(), QStringLiteral("opened either way"));
+        QCOMPARE(t.Key()->text(), typed);  // kept as typed
+        QCOMPARE(t.ws.messages.size(), 2);
+        QVERIFY2(t.ws.messages[0].text.contains(form), qPrintable(t.ws.messages[0].text));
+        QVERIFY(t.ws.messages[1].text.startsWith(QStringLiteral("Done!")));
     }
 }
 
