@@ -17,8 +17,8 @@
 #include "app/BackgroundWork.h"
 #include "app/PasswordControls.h"
 #include "app/WorkTextEdit.h"
-#include "core/TextCipher.h"
 #include "core/WindowSystem.h"
+#include "formats/TextCipher.h"
 
 namespace quelvane {
 

@@ -7,11 +7,13 @@
 #include <QTimer>
 
 #include "app/frmMain.h"
+#include "core/FileLoads.h"
 #include "core/PasswordGenerator.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/TextFiles.h"
 #include "dialogs/FileDialogs.h"
+#include "system/UserFiles.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
+#include "text/TextFileCodec.h"
 
 namespace quelvane {
 

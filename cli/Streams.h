@@ -7,8 +7,8 @@
 #include <QStringView>
 #include <memory>
 
-#include "core/FileSink.h"
-#include "core/StreamCipher.h"
+#include "formats/StreamCipher.h"
+#include "text/FileSink.h"
 
 namespace quelvane {
 class TemporaryFolder;
@@ -40,6 +40,9 @@ private:
     QByteArray bytes;  // what the core's read gave
     std::unique_ptr<ByteSource> source;
 };
+
+// Why a standard stream failed: "it is closed" where it was closed at start.
+QString StreamReason(int code);
 
 // The name messages give an INPUT.
 QString InputName(const QString& input);

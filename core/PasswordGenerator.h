@@ -9,9 +9,6 @@
 
 namespace quelvane {
 
-// The most characters a password holds (the password box stops there).
-inline constexpr int kPasswordMax = 448;
-
 // The only mode: the 95 characters that can be typed, codes 32 (the blank)
 // to 126. Control codes (30, 31, 127 among them) are left out: a password
 // holding one could never be typed again.

@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 
-#include "core/QtByteText.h"
+#include "text/QtByteText.h"
 
 namespace quelvane {
 

@@ -10,7 +10,7 @@
 
 #include "about/Info1.h"
 #include "app/frmMain.h"
-#include "core/TextFiles.h"
+#include "core/FileLoads.h"
 #include "tests/support/ScriptedWindowSystem.h"
 #include "tests/support/WindowFixture.h"
 

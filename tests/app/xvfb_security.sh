@@ -153,7 +153,15 @@ wait "$pid" || status=$?
 [ "$status" = 143 ] || fail "SIGTERM ended it with status $status, not 143"
 [ -z "$(folders)" ] || fail "SIGTERM left its folder: $(folders)"
 echo "SIGTERM closed the window and removed its folder"
+# A background job of a script starts with SIGQUIT ignored, which the program
+# keeps (as nohup's SIGHUP); this copy gets the default, as a desktop gives it.
+real=$prog
+prog=$work/quit-default
+printf '#!/usr/bin/env python3\nimport os, signal\nsignal.signal(signal.SIGQUIT, signal.SIG_DFL)\nos.execv("%s", ["%s"])\n' \
+  "$real" "$real" >"$prog"
+chmod +x "$prog"
 start
+prog=$real
 
 # --- SIGQUIT is handled as SIGTERM: no core, no plaintext left ---------------
 xdotool type --delay 15 'pw'

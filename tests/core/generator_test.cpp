@@ -9,8 +9,8 @@
 #include "cipher/ByteText.h"
 #include "core/PasswordGenerator.h"
 #include "core/PasswordStrength.h"
-#include "core/QtByteText.h"
-#include "core/WorkText.h"
+#include "text/QtByteText.h"
+#include "text/WorkText.h"
 
 using namespace quelvane;
 
