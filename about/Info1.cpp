@@ -2,6 +2,8 @@
 #include "about/Info1.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -9,6 +11,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "about/Contrast.h"
 #include "about/Info1Accessible.h"
 
 namespace quelvane {
@@ -124,10 +127,7 @@ Info1::Info1(QWidget* parent) : QWidget(parent) {
 #ifdef QUELVANE_INFO_ICON
     setWindowIcon(QIcon(QStringLiteral(":/about/info-24.png")));
 #endif
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kBackground);
-    pal.setColor(QPalette::WindowText, kText);
-    setPalette(pal);
+    Recolour();
     setAutoFillBackground(true);
     setFont(FittingFont(9.75, false, width()));
     setAccessibleDescription(Lines().join(u'\n').trimmed());
@@ -189,6 +189,22 @@ void Info1::Form_Load() {
     }
 }
 
+void Info1::Recolour() {
+    if (recolouring) return;
+    recolouring = true;
+    const Colours colours = ReadableColours(kBackground, kText, QApplication::palette(this));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, colours.background);
+    pal.setColor(QPalette::WindowText, colours.text);
+    setPalette(pal);
+    recolouring = false;
+}
+
+void Info1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange) Recolour();
+    QWidget::changeEvent(event);
+}
+
 void Info1::ShowInfo() {
     if (!isVisible()) {
         Form_Load();
@@ -202,7 +218,7 @@ void Info1::ShowInfo() {
 
 void Info1::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setPen(kText);
+    painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font());
     const QFontMetrics metrics(font(), this);
     // One line below the other from the top-left corner; no wrapping. The

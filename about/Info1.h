@@ -39,12 +39,17 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Runs at every showing after the window was closed: font, colours,
     // position. The text itself is drawn by paintEvent, so it is there once
     // and survives every repaint.
     void Form_Load();
+    // The design's white on grey, unreadable at 1.8:1, gives way to the
+    // palette's text; a dark palette takes the whole window.
+    void Recolour();
+    bool recolouring = false;
 };
 
 }  // namespace quelvane

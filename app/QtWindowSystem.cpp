@@ -65,11 +65,13 @@ MessageAnswer QtWindowSystem::MessageBox(const QString& text, const QString& tit
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     if (icon == MessageIcon::Information) qicon = QMessageBox::Information;
     if (icon == MessageIcon::Exclamation) qicon = QMessageBox::Warning;
-    const bool question = buttons == MessageButtons::YesNo;
+    const bool question = buttons != MessageButtons::Ok;
     QMessageBox box(qicon, title.isEmpty() ? QStringLiteral("Quelvane") : title, QString(text).replace("\r\n", "\n"),
                     question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, mainWindow);
     box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
+    box.setDefaultButton(!question                          ? QMessageBox::Ok
+                         : buttons == MessageButtons::YesNo ? QMessageBox::Yes
+                                                            : QMessageBox::No);
     // A busy pointer from a running command must not hide the box's own.
     const int busy = busyDepth;
     for (int i = 0; i < busy; ++i) QApplication::restoreOverrideCursor();

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The signals that end a desktop program (SIGINT, SIGTERM, SIGHUP) close the
-// window as "&Exit" does, once the event loop is free, so its temporary files
+// The signals that end a desktop program (SIGINT, SIGTERM, SIGHUP, and
+// SIGQUIT, which would otherwise dump core and leave the temporary files)
+// close the window as "&Exit" does, once the event loop is free, so its temporary files
 // and folder go the usual way. A second signal before that ends the process
 // at once, its temporary files removed first.
 #include <functional>

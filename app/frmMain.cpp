@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "app/frmMain.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
 
+#include "about/Contrast.h"
 #include "about/Info1.h"
 #include "app/PasswordEvents.h"
 #include "core/FileLoads.h"
@@ -56,7 +59,11 @@ QFont DesignFont(const QStringList& families, double points, bool bold, QFont::S
 }  // namespace
 
 frmMain::frmMain(WindowSystem& windowSystem, QWidget* parent) : QMainWindow(parent), ws(windowSystem) {
-    formats.OnBusy([this](bool busy) { ws.SetBusyPointer(busy); });
+    // The road runs on the worker: the pointer is the window's, so it is set here.
+    formats.OnBusy([this](bool busy) {
+        QMetaObject::invokeMethod(
+            this, [this, busy] { ws.SetBusyPointer(busy); }, Qt::QueuedConnection);
+    });
     clipboardExpiry.setSingleShot(true);
     clipboardExpiry.setInterval(kClipboardSeconds * 1000);
     connect(&clipboardExpiry, &QTimer::timeout, this, [this] { ws.ClearSecretClipboard(); });
@@ -80,13 +87,6 @@ void frmMain::BuildWindow() {
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    // The grey is the design's own colour, not the desktop's, so the labels on
-    // it keep the design's text colour too: a dark desktop's light text would
-    // fade into it. The boxes keep the desktop's colours.
-    QPalette grey = client->palette();
-    grey.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
-    grey.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x00));
-    client->setPalette(grey);
     client->setAutoFillBackground(true);
     // Opens at the designed size and never gets smaller: below it the password
     // row would be cut.
@@ -94,6 +94,7 @@ void frmMain::BuildWindow() {
     client->resize(kClientSize);
     client->installEventFilter(this);
     setCentralWidget(client);
+    Recolour();
 
     const QStringList sans{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
                            QStringLiteral("DejaVu Sans")};
@@ -110,6 +111,8 @@ void frmMain::BuildWindow() {
     txtKey->setToolTip(tr("Enter PassWord  (Max 448 Characters) "));
     MaskPasswordEvents();  // else its accessibility events would give the typed characters away
     connect(txtKey, &QLineEdit::textChanged, this, &frmMain::txtKey_Change);
+    connect(txtKey, &QLineEdit::textEdited, this, [this] { passwordTyped = true; });
+    showPassword = new ShowPasswordButton(txtKey);
 
     Label1 = new QLabel(tr("Password"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -128,6 +131,17 @@ void frmMain::BuildWindow() {
     Label2->setToolTip(tr("Quelvane %1: keep your password; without it the text cannot be read again.")
                            .arg(QStringLiteral(QUELVANE_VERSION)));
 
+    // The grey strip shows the progress of long work; Escape cancels it.
+    background = new BackgroundWork(Label2);
+    connect(background, &BackgroundWork::runningChanged, this, &frmMain::WorkStartedOrEnded);
+    cancelWork = new QAction(this);
+    cancelWork->setObjectName(QStringLiteral("CancelWork"));
+    cancelWork->setShortcut(QKeySequence(Qt::Key_Escape));
+    cancelWork->setShortcutContext(Qt::WindowShortcut);
+    cancelWork->setEnabled(false);
+    connect(cancelWork, &QAction::triggered, background, &BackgroundWork::Cancel);
+    addAction(cancelWork);
+
     PNum = new QLineEdit(client);
     PNum->setObjectName(QStringLiteral("PNum"));
     PNum->setGeometry(Twips(5280, 240, 495, 330));
@@ -137,8 +151,17 @@ void frmMain::BuildWindow() {
                               QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")},
                              9.75, true, QFont::SansSerif));
 
+    // The strength meter beside the password box: the word under the label,
+    // the bar under the box, in the room the design leaves above the work text.
+    strength = new StrengthMeter(client);
+    strength->Word()->setGeometry(Twips(0, 495, 1170, 225));
+    strength->Bar()->setGeometry(Twips(1200, 600, 3945, 75));
+
+    // Tab goes from the password to the work text as it always did; the
+    // show/hide button comes last, so Shift+Tab from the password reaches it.
     setTabOrder(txtKey, frmText1);
     setTabOrder(frmText1, PNum);
+    setTabOrder(PNum, showPassword);
     txtKey->setFocus();
 
     // What a screen reader says for each control: the label names the
@@ -147,7 +170,10 @@ void frmMain::BuildWindow() {
     PNum->setAccessibleName(tr("Password length"));
     frmText1->setAccessibleName(tr("Work text"));
     frmText1->setAccessibleDescription(tr("The text to encrypt, or the hex text to decrypt"));
-    connect(frmText1, &WorkTextEdit::textChanged, this, [this] { ciphertextShown = false; });
+    connect(frmText1, &WorkTextEdit::textChanged, this, [this] {
+        ciphertextShown = false;
+        workUnkept = true;  // a command that keeps it elsewhere says so after
+    });
     // The box's own copies take the menu's road; a plaintext selection is no primary selection.
     frmText1->setCopyRoad({[this](const QString& text) {
                                if (PutOnClipboard(text)) return true;
@@ -160,6 +186,8 @@ void frmMain::BuildWindow() {
     setAcceptDrops(true);
     txtKey->installEventFilter(this);
     PNum->installEventFilter(this);
+    frmText1->installEventFilter(this);
+    frmText1->viewport()->installEventFilter(this);
 
     resize(sizeHint());
 }
@@ -171,6 +199,22 @@ void frmMain::PlaceControls() {
     const QSize grown = centralWidget()->size() - kClientSize;
     frmText1->setGeometry(kWorkTextRect.adjusted(0, 0, grown.width(), grown.height()));
     Label2->setGeometry(kStripRect.translated(0, grown.height()).adjusted(0, 0, grown.width(), 0));
+}
+
+void frmMain::Recolour() {
+    // The design's grey with black labels where the desktop is light; under a
+    // dark palette the body follows the palette, as the boxes always do.
+    const Colours colours =
+        ReadableColours(QColor(0xC0, 0xC0, 0xC0), QColor(0x00, 0x00, 0x00), QApplication::palette(this));
+    QPalette palette = centralWidget()->palette();
+    palette.setColor(QPalette::Window, colours.background);
+    palette.setColor(QPalette::WindowText, colours.text);
+    centralWidget()->setPalette(palette);
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange && centralWidget()) Recolour();
+    QMainWindow::changeEvent(event);
 }
 
 void frmMain::BuildMenu() {
@@ -243,12 +287,57 @@ void frmMain::txtKey_Change() {
     // Characters as a person counts them: a pair of surrogates is one.
     const QString password = txtKey->text();
     PNum->setText(QString::number(password.isEmpty() ? 0 : CharacterNumber(password, password.size()) - 1));
+    strength->Show(password);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (background->Running()) {
+        AskToEnd(!closing);
+        return event->ignore();  // the window ends once the work has stopped
+    }
+    if (!closing && !MayLoseWork()) return event->ignore();
     int Cancel = 0;
     Form_Unload(Cancel);
-    event->accept();  // closing is never refused
+    event->accept();
+}
+
+bool frmMain::MayLoseWork() {
+    if (!WorkWouldBeLost()) return true;
+    return ws.MessageBox(tr("The work text holds text that was not saved, copied or encrypted. Quit and lose it?"),
+                         kTitle, MessageIcon::Exclamation, MessageButtons::YesNoDefaultNo) == MessageAnswer::Yes;
+}
+
+void frmMain::CloseWithoutAsking() {
+    if (background->Running()) return AskToEnd(false);
+    ClosingSlide();
+}
+
+void frmMain::AskToEnd(bool ask) {
+    if (endWhenStopped || (ask && !MayLoseWork())) return;
+    endWhenStopped = true;
+    background->Cancel();
+}
+
+void frmMain::WorkStartedOrEnded(bool running) {
+    // No second command while one works; Exit stays, and cancels it.
+    for (QAction* action : menuBar()->actions().first()->menu()->actions())
+        if (action->objectName() != QLatin1String("Exit1") && !action->isSeparator()) action->setEnabled(!running);
+    cancelWork->setEnabled(running);
+    txtKey->setReadOnly(running);
+}
+
+bool frmMain::RunLong(const std::function<void()>& piece, bool busyPointer) {
+    if (background->Running() || closing) return false;
+    if (busyPointer) ws.SetBusyPointer(true);
+    const bool ran = background->Run([this, &piece] {
+        if (!background->Cancelled()) piece();
+    });
+    if (busyPointer) ws.SetBusyPointer(false);
+    if (endWhenStopped) {
+        ClosingSlide();
+        return false;
+    }
+    return ran;
 }
 
 void frmMain::Form_Unload(int& Cancel) {
@@ -256,7 +345,11 @@ void frmMain::Form_Unload(int& Cancel) {
     ClosingSlide();
 }
 
-void frmMain::Exit1_Click() { ClosingSlide(); }
+void frmMain::Exit1_Click() {
+    if (background->Running()) return AskToEnd(!closing);
+    if (!closing && !MayLoseWork()) return;
+    ClosingSlide();
+}
 
 void frmMain::ClosingSlide() {
     if (closing) return;
@@ -295,12 +388,15 @@ void frmMain::Quelvane_Click() {
     CiphertextFormat& format = formats.Chosen();
     format.SetOverwrite(hidden.chkOverWrite != 0);
     QString hex, error;
-    const bool encrypted = format.EncryptText(password, frmText1->toPlainText(), hex, &error);
+    bool encrypted = false;
+    const QString text = frmText1->toPlainText();
+    if (!RunLong([&] { encrypted = format.EncryptText(password, text, hex, &error); })) return;
     hidden.txtSource = format.SourcePath();
     hidden.txtDestination = format.DestinationPath();
     if (!encrypted) return Warn(error);
     SetWorkText(hex);
     ciphertextShown = true;  // until the work text changes
+    workUnkept = false;
     hex.clear();
     ws.MessageBox(tr("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "), kTitle,
                   MessageIcon::Information);
@@ -312,19 +408,40 @@ void frmMain::DeQuelvane_Click() {
     if (frmText1->isEmpty()) return Warn(tr("Load HBfa File First Or Paste Hex File"));
 
     // Text that cannot be ciphertext says nothing about the password: it and
-    // the work text stay (an unsaved generated password is not lost).
+    // the work text stay (an unsaved generated password is not lost). A
+    // wrong password is tried again in its other Unicode form: the same
+    // accents typed composed on one system come decomposed on another.
     const QString work = frmText1->toPlainText();
     CiphertextFormat& format = formats.DetectText(work);
-    if (!format.IsCiphertextText(work))
+    format.SetOverwrite(hidden.chkOverWrite != 0);
+    TextDecryption decrypted;
+    QString error, otherForm;
+    bool ciphertext = false, ran = false;
+    const bool finished = RunLong([&] {
+        ciphertext = format.IsCiphertextText(work);
+        if (!ciphertext) return;
+        ran = format.DecryptText(password, work, decrypted, &error);
+        if (!ran || !decrypted.wrongPassword || background->Cancelled()) return;
+        for (const auto form : {QString::NormalizationForm_C, QString::NormalizationForm_D}) {
+            const QString other = password.normalized(form);
+            TextDecryption again;
+            QString ignored;
+            if (other == password || !format.DecryptText(other, work, again, &ignored) || again.wrongPassword) continue;
+            decrypted = std::move(again);
+            otherForm = form == QString::NormalizationForm_C ? QStringLiteral("NFC") : QStringLiteral("NFD");
+            return;
+        }
+    });
+    if (!finished) {
+        decrypted.text.fill(QChar(0));  // nothing of it reaches the box
+        return;
+    }
+    if (!ciphertext)
         return Warn(
             tr("The work text is no Quelvane ciphertext: that is pairs of hex digits, 32 at least "
                "(blanks and line breaks between them do not count). Nothing was decrypted; the "
                "password and the work text are kept."));
 
-    format.SetOverwrite(hidden.chkOverWrite != 0);
-    TextDecryption decrypted;
-    QString error;
-    const bool ran = format.DecryptText(password, work, decrypted, &error);
     hidden.txtSource = format.SourcePath();
     hidden.txtDestination = format.DestinationPath();
     if (!ran) return Warn(error);
@@ -332,8 +449,14 @@ void frmMain::DeQuelvane_Click() {
     if (hidden.WrongPassword == 1) {
         hidden.WrongPassword = 0;
         txtKey->setText(QString());  // the hex text stays: it is the user's data
+        passwordTyped = false;
         return;
     }
+    if (!otherForm.isEmpty())
+        ws.MessageBox(tr("The password as typed did not open the text, but the same password with its accents "
+                         "written the other way (Unicode %1) did. The password box keeps it as typed.")
+                          .arg(otherForm),
+                      kTitle, MessageIcon::Information);
     ws.MessageBox(tr("Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard "), kTitle,
                   MessageIcon::Information);
 }
@@ -358,6 +481,12 @@ void frmMain::GenerateRandomPassWord_Click() {
     if (!number) return void(ws.MessageBox(tr("Error Numbers Only "), kTitle, MessageIcon::Exclamation));
     if (*number < 3 || *number > kPasswordMax)
         return void(ws.MessageBox(tr("Min 3 Max 448"), kTitle, MessageIcon::Information));
+    if (passwordTyped && !txtKey->text().isEmpty() &&
+        ws.MessageBox(tr("Replace the password you typed with a random one? The typed password is lost unless "
+                         "it was saved."),
+                      kTitle, MessageIcon::Exclamation, MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes)
+        return;
+    passwordTyped = false;
 
     txtKey->setText(QString());
     hidden.Text1.clear();
@@ -392,6 +521,7 @@ bool frmMain::PutOnClipboard(const QString& text) {
     const bool secret = !ciphertextShown;
     const bool copied = secret ? ws.SetSecretClipboardText(text) : ws.SetClipboardText(text);
     if (!copied) return false;
+    workUnkept = false;
     if (secret)
         clipboardExpiry.start();
     else
@@ -405,189 +535,25 @@ void frmMain::CopyTexBoxToClipboard_Click() {
                   MessageIcon::Information);
 }
 
-// --- file commands -----------------------------------------------------------
-
-void frmMain::SavePassWord_Click() {
-    SaveFile({true, tr("Enter PassWord First"), tr("Save Quelvane PassWord"), QStringLiteral("*.QvP"),
-              QStringLiteral("QvP"), QStringLiteral(".QvP"), tr("PassWord Saved As ")});
-}
-
-void frmMain::SaveTexFile_Click() {
-    SaveFile({false, tr("Enter Some TxT First"), tr("Save TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"),
-              QStringLiteral(".TxT"), tr("Your TxT File Saved As ")});
-}
-
-void frmMain::SaveQuelvane_Click() {
-    SaveFile({false, tr("Enter Some Txt First"), tr("Save Hex QvH File"), QStringLiteral("*.QvH"),
-              QStringLiteral("QvH"), QStringLiteral(".QvH"), tr("Your Quelvane Saved As ")});
-}
-
-// The one save procedure of the three save commands.
-void frmMain::SaveFile(const SaveValues& v) {
-    const QString source = v.password ? txtKey->text() : WorkText();
-    if (source.isEmpty()) return Warn(v.emptyMessage);
-
-    // A password file holds byte text, or the UTF-8 mark and UTF-8 for a
-    // password beyond Windows-1252; a work text is whatever the text file's
-    // encoding makes of it.
-    QByteArray bytes;
-    qsizetype bad = 0;
-    if (v.password && !MarkedBytes(source, false, bytes, &bad))
-        return Warn(KeyFaultMessage(KeyFault::LoneSurrogate, CharacterNumber(source, bad), tr("it cannot be saved")));
-    if (!v.password) bytes = EncodeTextFile(source);
-
-    const std::optional<QString> chosen =
-        ShowSaveDialog(ws, v.dialogTitle, {v.filterPattern, QString()}, {v.filterName, QString()}, 1);
-    if (!chosen) return WipeBytes(bytes);
-    QString path = *chosen;
-    while (path.startsWith(u' ')) path.remove(0, 1);
-    while (path.endsWith(u' ')) path.chop(1);
-    if (path.isEmpty()) return WipeBytes(bytes);  // nothing but blanks: nothing chosen
-    path += v.suffix;  // always, also after a name that has it: key.QvP -> key.QvP.QvP
-    hidden.Text1 = path;
-    hidden.txtDestination = path;
-
-    const bool exists = RegularFileExists(path);
-    if (exists && ws.MessageBox(tr("Output File Already Exist. Do you want To OVERWRITE It?"), kCaption,
-                                MessageIcon::Exclamation, MessageButtons::YesNo) != MessageAnswer::Yes)
-        return WipeBytes(bytes);
-
-    // Replaced only after a yes: a file that appears meanwhile is not.
-    QString error;
-    const bool saved =
-        SaveFileAtomically(hidden.txtDestination, bytes, &error, exists ? Existing::Replace : Existing::Refuse);
-    WipeBytes(bytes);
-    if (!saved) return Warn(error);
-    Warn(v.donePrefix + QStringLiteral("\r\n") + ShownName(hidden.txtDestination));
-}
-
-std::optional<QString> frmMain::AskFileToLoad(const QString& title, const QString& pattern, const QString& name) {
-    return ShowOpenDialog(ws, title, {pattern, QString()}, {name, QString()}, 1);
-}
-
-void frmMain::LoadPassWord_Click() {
-    const std::optional<QString> path =
-        AskFileToLoad(tr("Load Quelvane PassWord"), QStringLiteral("*.QvP"), QStringLiteral("QvP"));
-    if (path) LoadPassWordFrom(*path);
-}
-
-void frmMain::LoadPassWordFrom(const QString& path, Asked asked) {
-    QString password, error;
-    qsizetype length = 0;
-    if (!LoadPasswordFile(path, password, &length, &error))
-        return Warn(tr("%1. The password was not changed.").arg(error));
-
-    const QString before = txtKey->text();
-    txtKey->setText(password);
-    if (txtKey->text() != password) {
-        txtKey->setText(before);
-        return Warn(tr("The password box cannot take the characters of %1. The password was not changed.")
-                        .arg(ShownName(path)));
-    }
-    hidden.txtSource = path;
-    if (length > kPasswordMax)
-        Warn(tr("%1 holds %2 characters; the password box keeps the first 448.")
-                 .arg(ShownName(path), QString::number(length)));
-    if (asked == Asked::ByCommand)
-        Warn(tr("PassWord Loaded From ") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
-}
-
-void frmMain::LoadTexFile_Click() {
-    const std::optional<QString> path =
-        AskFileToLoad(tr("Load TxT File"), QStringLiteral("*.TxT"), QStringLiteral("TxT"));
-    if (path) LoadTexFileFrom(*path);
-}
-
-void frmMain::LoadTexFileFrom(const QString& path, Asked asked) {
-    QString text, error;
-    if (!LoadTextFile(path, text, &error)) return Warn(error);
-    hidden.txtSource = path;
-    hidden.List1 = QStringList();  // no second copy of the text
-    SetWorkText(text);
-    if (asked == Asked::ByCommand)
-        Warn(tr("Your TxT File Is Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
-}
-
-void frmMain::LoadQuelvane_Click() {
-    if (txtKey->text().isEmpty()) return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
-    const std::optional<QString> path =
-        AskFileToLoad(tr("Load Hex QvH File"), QStringLiteral("*.QvH"), QStringLiteral("QvH"));
-    if (path) LoadQuelvaneFrom(*path);
-}
-
-void frmMain::LoadQuelvaneFrom(const QString& path, Asked asked) {
-    // Asked again: the password may have been cleared while the dialog was
-    // open. A window opened with the file has none yet; it is asked for next.
-    if (asked == Asked::ByCommand && txtKey->text().isEmpty())
-        return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
-    QString hex, error;
-    if (!LoadHexFile(path, hex, &error)) return Warn(error);
-    hidden.txtSource = path;
-    hidden.List1.clear();
-    SetWorkText(hex);
-    if (asked == Asked::AtStart) return txtKey->setFocus();
-    Warn(tr("Your Hex Quelvane Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
-}
-
-void frmMain::LoadStartFiles(const QStringList& paths) {
-    for (const QString& path : paths) {
-        if (!LoadBySuffix(path, Asked::AtStart))
-            Warn(tr("%1 is not a file Quelvane opens: it opens .QvH (hex), .TxT (text) and .QvP "
-                    "(password) files. Nothing was loaded from it.")
-                     .arg(ShownName(path)));
-    }
-}
-
-bool frmMain::LoadBySuffix(const QString& path, Asked asked) {
-    // The same loads as the menu's, chosen by the suffix (in any case, as the dialogs list them).
-    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive))
-        LoadQuelvaneFrom(path, asked);
-    else if (path.endsWith(QStringLiteral(".TxT"), Qt::CaseInsensitive))
-        LoadTexFileFrom(path, asked);
-    else if (path.endsWith(QStringLiteral(".QvP"), Qt::CaseInsensitive))
-        LoadPassWordFrom(path, asked);
-    else
-        return false;
-    return true;
-}
-
-// --- drag and drop ---------------------------------------------------------------
-
-bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
-    if (urls.size() != 1) {
-        Warn(tr("Drop one file at a time: a .QvH, .TxT or .QvP file. Nothing was loaded."));
-        return false;
-    }
-    if (!urls[0].isLocalFile()) {
-        Warn(tr("%1 is not a file on this computer. Nothing was loaded.")
-                 .arg(ShownName(urls[0].toDisplayString(QUrl::PreferLocalFile))));
-        return false;
-    }
-    const QString path = urls[0].toLocalFile();
-    if (LoadBySuffix(path, Asked::ByCommand)) return true;
-    Warn(tr("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
-            "file. Nothing was loaded.")
-             .arg(ShownName(path)));
-    return false;
-}
-
-void frmMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-}
-
-void frmMain::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-}
-
-void frmMain::dropEvent(QDropEvent* event) {
-    if (!event->mimeData()->hasUrls()) return;
-    event->acceptProposedAction();
-    const QList<QUrl> urls = event->mimeData()->urls();
-    // After the drop has finished: the file manager is not kept waiting on a message box.
-    QTimer::singleShot(0, this, [this, urls] { LoadDroppedFiles(urls); });
-}
-
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // While work runs the boxes take no input (the command would overwrite
+    // it), and Escape in them cancels.
+    if (background && background->Running() && watched != centralWidget()) {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+                if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) background->Cancel();
+                [[fallthrough]];
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::InputMethod:
+            case QEvent::ContextMenu:
+            case QEvent::Drop:
+                return true;
+            default:
+                break;
+        }
+    }
     if (watched == centralWidget() && event->type() == QEvent::Resize) {
         PlaceControls();
         return false;

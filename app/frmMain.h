@@ -14,6 +14,8 @@
 #include <chrono>
 #include <optional>
 
+#include "app/BackgroundWork.h"
+#include "app/PasswordControls.h"
 #include "app/WorkTextEdit.h"
 #include "core/WindowSystem.h"
 #include "formats/FormatRegistry.h"
@@ -88,12 +90,22 @@ public:
     // a hex file the password box has the focus, ready for the password.
     void LoadStartFiles(const QStringList& paths);
 
+    // Whether quitting now would lose text typed or decrypted into the work
+    // text that was not saved, copied or encrypted since.
+    bool WorkWouldBeLost() const { return workUnkept && !frmText1->isEmpty(); }
+    // Ends as "&Exit" does, without asking: a signal has nobody to answer.
+    // Work that runs is cancelled first; the window ends once it has stopped.
+    void CloseWithoutAsking();
+    // The worker of the long commands, with its progress bar and Escape.
+    BackgroundWork& Background() { return *background; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // What the three save commands differ in.
@@ -107,14 +119,25 @@ private:
     void BuildWindow();
     void BuildMenu();
     void PlaceControls();
+    void Recolour();
     void Form_Unload(int& Cancel);
     void ClosingSlide();
     void LoadFileAndDisplay(const TextDecryption& decrypted);
     bool LoadBySuffix(const QString& path, Asked asked);
+    // Whether a load of a file named at start put something in place.
+    bool loadedOne = false;
     void Warn(const QString& text);
     // Puts text from the work text on the clipboard: marked secret and taken
     // back after a while and at exit, unless it is of the ciphertext just made.
     bool PutOnClipboard(const QString& text);
+    bool MayLoseWork();
+    // Runs the middle of a command on the worker (busy pointer on where the
+    // road does not set it itself). False when it was cancelled, or the
+    // window is closing: then the command changes nothing.
+    bool RunLong(const std::function<void()>& piece, bool busyPointer = false);
+    void WorkStartedOrEnded(bool running);
+    void AskToEnd(bool ask);
+    void WarnIfSeveral(const QStringList& loaded, bool password);
 
     WindowSystem& ws;
     CiphertextFormats formats;  // each holds its own road (the legacy one, the window's cipher object)
@@ -122,10 +145,17 @@ private:
     QRandomGenerator* randomSource = QRandomGenerator::system();
     bool closing = false;
     bool ciphertextShown = false;  // the work text is the ciphertext of the last encryption, unchanged
+    bool workUnkept = false;  // typed or decrypted, and not saved, copied or encrypted since
+    bool passwordTyped = false;  // typed into the box, not made, loaded or saved
+    bool endWhenStopped = false;  // closing was asked while work ran
+    BackgroundWork* background = nullptr;
+    QAction* cancelWork = nullptr;  // Escape, while work runs
     QTimer clipboardExpiry;  // removes a secret copy from the clipboard
 
     QLineEdit* txtKey = nullptr;
     QLineEdit* PNum = nullptr;
+    ShowPasswordButton* showPassword = nullptr;
+    StrengthMeter* strength = nullptr;
     WorkTextEdit* frmText1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

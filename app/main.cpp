@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
         quelvane::QtWindowSystem windowSystem;
         quelvane::frmMain window(windowSystem);
         windowSystem.SetMainWindow(&window);
-        quelvane::CloseOnSignals([&window] { window.Exit1_Click(); });
+        quelvane::CloseOnSignals([&window] { window.CloseWithoutAsking(); });
         window.CentreOnScreen();
         window.show();
         // Once the window is up, so that a file's message box has it to stand on.

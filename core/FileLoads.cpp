@@ -2,6 +2,7 @@
 #include "core/FileLoads.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <string>
 
@@ -16,9 +17,34 @@
 
 namespace quelvane {
 
+namespace {
+
+// A file beyond what the work text box holds is not read at all: reading it
+// would take minutes and gigabytes before it could be refused.
+bool FitsTheWorkText(const QString& path, QString* error) {
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() <= kWorkTextMax) return true;
+    return Fail(error, QCoreApplication::translate("quelvane::TextFiles", "Cannot read %1: %2")
+                           .arg(ShownName(path), QCoreApplication::translate("quelvane::TextFiles",
+                                                                             "it is %1 bytes, and the work text holds "
+                                                                             "at most %2 characters")
+                                                     .arg(info.size())
+                                                     .arg(kWorkTextMax)));
+}
+
+}  // namespace
+
 bool LoadTextFile(const QString& path, QString& text, QString* error) {
     QByteArray bytes;
-    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!FitsTheWorkText(path, error) || !ReadWholeFile(path, bytes, error)) return false;
+    if (TextFileHoldsNul(bytes)) {
+        WipeBytes(bytes);
+        return Fail(error, QCoreApplication::translate("quelvane::TextFiles", "Cannot read %1: %2")
+                               .arg(ShownName(path),
+                                    QCoreApplication::translate("quelvane::TextFiles",
+                                                                "it holds a NUL byte, so it is no text (quelvane-cli "
+                                                                "--binary encrypts any file)")));
+    }
     // The file exactly: commas, quotes and leading blanks stay; line breaks of any kind are the box's.
     text = DecodeTextFile(bytes);
     WipeBytes(bytes);
@@ -27,7 +53,7 @@ bool LoadTextFile(const QString& path, QString& text, QString* error) {
 
 bool LoadHexFile(const QString& path, QString& hex, QString* error) {
     QByteArray bytes;
-    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!FitsTheWorkText(path, error) || !ReadWholeFile(path, bytes, error)) return false;
     // A byte-order mark, as some editors write, is no part of the hex text.
     QByteArrayView content = bytes;
     QByteArray narrowed;

@@ -8,11 +8,18 @@
 
 namespace quelvane {
 
-// "&Load Tex File": the file decoded as the work text.
+// The most characters the work text box holds: the count Qt's text layout
+// works in. A file to load for it must not be larger in bytes.
+inline constexpr qint64 kWorkTextMax = 2147483647;
+
+// "&Load Tex File": the file decoded as the work text. Refused before it is
+// read when it is larger than kWorkTextMax bytes, and after when its text
+// holds a NUL character: such a file is no text.
 bool LoadTextFile(const QString& path, QString& text, QString* error);
 
 // "&Load Quelvane": the file's fields joined with nothing between them, so
-// hex text split over lines or by commas is one run again.
+// hex text split over lines or by commas is one run again. Refused before it
+// is read when it is larger than kWorkTextMax bytes.
 bool LoadHexFile(const QString& path, QString& hex, QString* error);
 
 // A password file's bytes as its password: UTF-16 after its byte-order mark

@@ -10,7 +10,8 @@ namespace quelvane {
 QString RandomString(std::uint8_t Length, std::uint8_t Mode, QRandomGenerator& source) {
     if (Mode != kRandomModeAscii) throw std::invalid_argument("RandomString: unknown mode");
     QString result(Length, Qt::Uninitialized);
-    for (int i = 0; i < Length; ++i) result[i] = QChar(static_cast<char16_t>(source.bounded(30u, 128u)));
+    for (int i = 0; i < Length; ++i)
+        result[i] = QChar(static_cast<char16_t>(source.bounded(quint32(kRandomFirst), quint32(kRandomLast) + 1)));
     return result;
 }
 

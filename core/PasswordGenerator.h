@@ -9,8 +9,11 @@
 
 namespace quelvane {
 
-// The only mode: the 98 characters with codes 30 to 127.
+// The only mode: the 95 characters that can be typed, codes 32 (the blank)
+// to 126. Control codes (30, 31, 127 among them) are left out: a password
+// holding one could never be typed again.
 inline constexpr std::uint8_t kRandomModeAscii = 66;
+inline constexpr char16_t kRandomFirst = 32, kRandomLast = 126;
 
 // Length characters drawn uniformly from the set of Mode; any other mode
 // throws std::invalid_argument.

@@ -11,7 +11,9 @@
 namespace quelvane {
 
 enum class MessageIcon { None, Information, Exclamation };
-enum class MessageButtons { Ok, YesNo };  // YesNo: Yes is the default button
+// YesNo: Yes is the default button; YesNoDefaultNo, for a question whose Yes
+// loses something, has No.
+enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };
 enum class MessageAnswer { Ok, Yes, No };
 
 // What a file dialog is asked to show.

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>PasswordStrength</name>
+    <message>
+        <source>Very weak</source>
+        <translation>Sehr schwach</translation>
+    </message>
+    <message>
+        <source>Weak</source>
+        <translation>Schwach</translation>
+    </message>
+    <message>
+        <source>Fair</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation>Stark</translation>
+    </message>
+    <message>
+        <source>Very strong</source>
+        <translation>Sehr stark</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Encrypts a text with a password into hex ciphertext and back. Each FILE is loaded in order: .QvH as hex text, .TxT as text, .QvP as the password.</source>
@@ -26,6 +49,21 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     <message>
         <source>[FILE...] [-- FILE...]</source>
         <translation>[DATEI...] [-- DATEI...]</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::BackgroundWork</name>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>Cancelling...</source>
+        <translation>Wird abgebrochen …</translation>
+    </message>
+    <message>
+        <source>Escape cancels</source>
+        <translation>Esc bricht ab</translation>
     </message>
 </context>
 <context>
@@ -83,6 +121,24 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     <message>
         <source>Cannot protect the program&apos;s memory: %1.</source>
         <translation>Der Speicher des Programms lässt sich nicht schützen: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::ShowPasswordButton</name>
+    <message>
+        <source>Hide password</source>
+        <translation>Passwort verbergen</translation>
+    </message>
+    <message>
+        <source>Show password</source>
+        <translation>Passwort zeigen</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::StrengthMeter</name>
+    <message>
+        <source>Password strength</source>
+        <translation>Passwortstärke</translation>
     </message>
 </context>
 <context>
@@ -212,6 +268,14 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     <message>
         <source>%1 holds a NUL byte, which a password cannot hold</source>
         <translation>%1 enthält ein NUL-Byte, das ein Passwort nicht enthalten kann</translation>
+    </message>
+    <message>
+        <source>it is %1 bytes, and the work text holds at most %2 characters</source>
+        <translation>sie ist %1 Bytes groß, und der Arbeitstext fasst höchstens %2 Zeichen</translation>
+    </message>
+    <message>
+        <source>it holds a NUL byte, so it is no text (quelvane-cli --binary encrypts any file)</source>
+        <translation>sie enthält ein NUL-Byte und ist daher kein Text (quelvane-cli --binary verschlüsselt jede Datei)</translation>
     </message>
 </context>
 <context>
@@ -787,6 +851,30 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>Your Hex Quelvane Loaded From</source>
         <translation>Ihr Hex-Quelvane wurde geladen aus</translation>
+    </message>
+    <message>
+        <source>The work text holds text that was not saved, copied or encrypted. Quit and lose it?</source>
+        <translation>Der Arbeitstext enthält Text, der weder gespeichert noch kopiert noch verschlüsselt wurde. Beenden und ihn verlieren?</translation>
+    </message>
+    <message>
+        <source>Replace the password you typed with a random one? The typed password is lost unless it was saved.</source>
+        <translation>Das eingetippte Passwort durch ein zufälliges ersetzen? Das eingetippte Passwort geht verloren, wenn es nicht gespeichert wurde.</translation>
+    </message>
+    <message>
+        <source>The password as typed did not open the text, but the same password with its accents written the other way (Unicode %1) did. The password box keeps it as typed.</source>
+        <translation>Das Passwort, wie eingegeben, hat den Text nicht geöffnet, wohl aber dasselbe Passwort mit anders geschriebenen Akzenten (Unicode %1). Das Passwortfeld behält es, wie eingegeben.</translation>
+    </message>
+    <message>
+        <source>%1 ends with a line break, which is part of the password; a password file made with an editor may hold one it was not meant to.</source>
+        <translation>%1 endet mit einem Zeilenumbruch, der zum Passwort gehört; eine mit einem Editor erstellte Passwortdatei kann einen ungewollten enthalten.</translation>
+    </message>
+    <message>
+        <source>Several password files were named, and the password box holds one: it keeps the last, %1; %2 was replaced by it.</source>
+        <translation>Es wurden mehrere Passwortdateien angegeben, und das Passwortfeld fasst eine: Es behält die letzte, %1; %2 wurde durch sie ersetzt.</translation>
+    </message>
+    <message>
+        <source>Several files were named for the work text, which holds one at a time: it keeps the last, %1; %2 was replaced by it.</source>
+        <translation>Es wurden mehrere Dateien für den Arbeitstext angegeben, der jeweils eine fasst: Er behält die letzte, %1; %2 wurde durch sie ersetzt.</translation>
     </message>
 </context>
 </TS>

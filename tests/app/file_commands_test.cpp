@@ -10,6 +10,7 @@
 
 #include "about/Info1.h"
 #include "app/frmMain.h"
+#include "core/FileLoads.h"
 #include "tests/support/ScriptedWindowSystem.h"
 #include "tests/support/WindowFixture.h"
 
@@ -58,6 +59,8 @@ private slots:
     void saveFailuresAreTold();
     void loadPassword();
     void loadPasswordRefusals();
+    void loadRefusesWhatIsNoTextOrTooLarge_data();
+    void loadRefusesWhatIsNoTextOrTooLarge();
     void textFiles();
     void textFileLoadsExactly();
     void hexFiles();
@@ -189,6 +192,60 @@ void FileCommandsTest::loadPasswordRefusals() {
     QCOMPARE(t.Key()->text(), QStringLiteral("kept"));
     QVERIFY2(t.Last().text.contains(QStringLiteral("NUL byte")), qPrintable(t.Last().text));
     QCOMPARE(t.ws.messages.size(), 1);
+}
+
+void FileCommandsTest::loadRefusesWhatIsNoTextOrTooLarge_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QByteArray>("bytes");  // empty: a sparse file just past what the box holds
+    QTest::addColumn<QString>("told");  // empty: it loads
+    const QString nul = QStringLiteral("it holds a NUL byte, so it is no text");
+    const QString large = QStringLiteral("and the work text holds at most 2147483647 characters");
+    QTest::newRow("NUL in byte text") << "LoadTexFile" << QByteArray("ab\0cd", 5) << nul;
+    QTest::newRow("NUL in UTF-16") << "LoadTexFile"
+                                   << QByteArray(
+                                          "\xFF\xFE"
+                                          "a\0\0\0b\0",
+                                          8)
+                                   << nul;
+    QTest::newRow("UTF-16 without NUL") << "LoadTexFile"
+                                        << QByteArray(
+                                               "\xFF\xFE"
+                                               "a\0b\0",
+                                               6)
+                                        << QString();
+    QTest::newRow("text too large") << "LoadTexFile" << QByteArray() << large;
+    QTest::newRow("hex too large") << "LoadQuelvane" << QByteArray() << large;
+}
+
+void FileCommandsTest::loadRefusesWhatIsNoTextOrTooLarge() {
+    QFETCH(QString, item);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, told);
+    Window t;
+    t.Key()->setText(QStringLiteral("pw"));
+    t.w->SetWorkText(QStringLiteral("kept"));
+    const QString path = t.Path("file");
+    Write(path, bytes);
+    if (bytes.isEmpty()) {
+        QFile sparse(path);  // holes: no disk space, and never read
+        QVERIFY(sparse.resize(kWorkTextMax + 1));
+    }
+    t.Run(qPrintable(item), path);
+    if (told.isEmpty()) {
+        QCOMPARE(t.w->WorkText(), QStringLiteral("ab"));
+        return;
+    }
+    QCOMPARE(t.w->WorkText(), QStringLiteral("kept"));
+    QCOMPARE(t.ws.messages.size(), 1);
+    QVERIFY2(t.Last().text.startsWith(QStringLiteral("Cannot read ") + path) && t.Last().text.contains(told),
+             qPrintable(t.Last().text));
+
+    // A password file that ends in a line break loads, and the user is told.
+    Write(t.Path("key.QvP"), "from an editor\n");
+    t.Run("LoadPassWord", t.Path("key.QvP"));
+    QCOMPARE(t.Key()->text(), QStringLiteral("from an editor\n"));
+    QVERIFY2(t.ws.messages[1].text.contains(QStringLiteral("ends with a line break")),
+             qPrintable(t.ws.messages[1].text));
 }
 
 void FileCommandsTest::textFiles() {

@@ -61,9 +61,15 @@ choose() {
   xdotool type --delay 10 "$2"; sleep 0.2; xdotool key Return; gone "$1"; sleep 0.2
 }
 clipboard() { xclip -o -selection clipboard; }
-finish() {  # leaves through "&Exit" and checks that the program ended well
+finish() {  # leaves through "&Exit" (saying Yes when it asks about unsaved work) and checks that the program ended well
   menu e
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  local box
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    box=$(windows Quelvane | head -1)
+    [ -n "$box" ] && { focus "$box"; xdotool key alt+y; }
+    sleep 0.1
+  done
   kill -0 "$pid" 2>/dev/null && fail "the program is still running after Exit"
   wait "$pid" || fail "the program ended with an error"
   trap - EXIT

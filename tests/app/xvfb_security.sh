@@ -7,7 +7,7 @@
 # next start removes it, but never the folder of a copy still running; a
 # text copied to the clipboard carries the hint clipboard managers honour,
 # hex ciphertext does not; a crash writes no core file, whatever "ulimit -c"
-# says; SIGTERM closes the window and its folder goes.
+# says; SIGTERM and SIGQUIT close the window and its folder goes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 set -- "$(readlink -f "$1")"  # the session runs in a folder of its own
@@ -153,6 +153,31 @@ wait "$pid" || status=$?
 [ "$status" = 143 ] || fail "SIGTERM ended it with status $status, not 143"
 [ -z "$(folders)" ] || fail "SIGTERM left its folder: $(folders)"
 echo "SIGTERM closed the window and removed its folder"
+# A background job of a script starts with SIGQUIT ignored, which the program
+# keeps (as nohup's SIGHUP); this copy gets the default, as a desktop gives it.
+real=$prog
+prog=$work/quit-default
+printf '#!/usr/bin/env python3\nimport os, signal\nsignal.signal(signal.SIGQUIT, signal.SIG_DFL)\nos.execv("%s", ["%s"])\n' \
+  "$real" "$real" >"$prog"
+chmod +x "$prog"
+start
+prog=$real
+
+# --- SIGQUIT is handled as SIGTERM: no core, no plaintext left ---------------
+xdotool type --delay 15 'pw'
+xdotool key Tab
+xdotool type --delay 15 'quit me'
+menu q
+dismiss Quelvane
+[ -n "$(folders)" ] || fail "the copy has no folder to lose"
+kill -QUIT "$pid"
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "SIGQUIT did not close the window"
+status=0
+wait "$pid" || status=$?
+[ "$status" = 131 ] || fail "SIGQUIT ended it with status $status, not 131"
+[ -z "$(folders)" ] || fail "SIGQUIT left its folder: $(folders)"
+echo "SIGQUIT closed the window and removed its folder"
 start
 
 # --- a crash writes no core file ---------------------------------------------

@@ -8,6 +8,7 @@
 
 #include "cipher/ByteText.h"
 #include "core/PasswordGenerator.h"
+#include "core/PasswordStrength.h"
 #include "text/QtByteText.h"
 #include "text/WorkText.h"
 
@@ -24,14 +25,15 @@ std::optional<QByteArray> Bytes(const QString& text, qsizetype* bad = nullptr) {
 class GeneratorTest : public QObject {
     Q_OBJECT
 private slots:
-    void everyCodeFrom30To127AndNoOther();
+    void everyTypeableCodeAndNoOther();
     void lengthsAndModes();
     void numbersOfTheLengthBox();
     void workTextBytes();
     void encodingInRunsAndChunks();
+    void strengthRating();
 };
 
-void GeneratorTest::everyCodeFrom30To127AndNoOther() {
+void GeneratorTest::everyTypeableCodeAndNoOther() {
     QRandomGenerator source(7);
     std::array<int, 256> counts{};
     const int batches = 400;
@@ -40,9 +42,9 @@ void GeneratorTest::everyCodeFrom30To127AndNoOther() {
             QVERIFY(c.unicode() < 256);
             ++counts[c.unicode()];
         }
-    const double expected = batches * 245 / 98.0;  // 1000 per code
+    const double expected = batches * 245 / 95.0;  // about 1030 per code
     for (int code = 0; code < 256; ++code) {
-        if (code < 30 || code > 127) {
+        if (code < 32 || code > 126) {  // control codes cannot be typed
             QCOMPARE(counts[code], 0);
         } else {
             // Far outside six standard deviations only when the draw is skewed.
@@ -144,6 +146,25 @@ void GeneratorTest::encodingInRunsAndChunks() {
             QCOMPARE(pos, expectedStop);
         }
     }
+}
+
+void GeneratorTest::strengthRating() {
+    QRandomGenerator source(3);
+    struct Case {
+        QString password;
+        PasswordStrength level;
+    };
+    for (const Case& c :
+         {Case{QString(), PasswordStrength::VeryWeak}, Case{QStringLiteral("a"), PasswordStrength::VeryWeak},
+          Case{QStringLiteral("Passwort123"), PasswordStrength::VeryWeak},
+          Case{QStringLiteral("correcthorsebatterystaple"), PasswordStrength::Weak},
+          Case{RandomString(40, kRandomModeAscii, source), PasswordStrength::VeryStrong}}) {
+        QCOMPARE(int(RatePassword(c.password).level), int(c.level));
+        QCOMPARE(IsWeak(c.level), c.level <= PasswordStrength::Weak);
+        QVERIFY(!StrengthWord(c.level).isEmpty());
+    }
+    // Beyond ASCII it is rated too (as UTF-8), and more characters never rate lower.
+    QVERIFY(RatePassword(QStringLiteral("Привет мир")).bits > RatePassword(QStringLiteral("Привет")).bits);
 }
 
 QTEST_MAIN(GeneratorTest)

@@ -5,7 +5,9 @@ namespace quelvane {
 
 MessageAnswer ScriptedWindowSystem::MessageBox(const QString& text, const QString& title, MessageIcon icon,
                                                MessageButtons buttons) {
-    MessageAnswer answer = buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    MessageAnswer answer = buttons == MessageButtons::YesNo            ? MessageAnswer::Yes
+                           : buttons == MessageButtons::YesNoDefaultNo ? MessageAnswer::No
+                                                                       : MessageAnswer::Ok;
     if (!messageAnswers.empty()) {
         answer = messageAnswers.front();
         messageAnswers.pop_front();

@@ -26,7 +26,8 @@ public:
     };
 
     // Answers, used first to last. A message box with no queued answer gets
-    // Ok (Yes for a question); an input box gets its default answer; a file
+    // Ok (for a question its default button: Yes, or No where Yes would lose
+    // something); an input box gets its default answer; a file
     // dialog is cancelled.
     std::deque<MessageAnswer> messageAnswers;
     std::deque<std::optional<QString>> inputAnswers;  // nothing: take the default
