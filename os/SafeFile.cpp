@@ -3,14 +3,17 @@
 
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <random>
 
 #if !defined(_WIN32)
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #else
@@ -30,12 +33,35 @@ std::string Parent(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string FreshName(const std::string& target) {
+// A fresh file's name: short and the same length whatever the target's, so
+// a target of any legal length can be written, and recognisable, so the next
+// write into the folder can sweep one a killed run left behind.
+constexpr char kFreshPrefix[] = ".quelvane-";
+constexpr char kFreshSuffix[] = ".tmp";
+constexpr std::size_t kFreshDigits = 16;
+
+std::string FreshName(const std::string& folder) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".~%016llx.tmp", static_cast<unsigned long long>(random()));
-    return target + suffix;
+    char name[48];
+    std::snprintf(name, sizeof name, "%s%016llx%s", kFreshPrefix, static_cast<unsigned long long>(random()),
+                  kFreshSuffix);
+    std::string path = folder;
+    if (path.back() != '/') path += '/';
+    return path += name;
 }
+
+bool IsFreshName(const char* name) {
+    const std::size_t prefix = sizeof kFreshPrefix - 1, suffix = sizeof kFreshSuffix - 1;
+    if (std::strlen(name) != prefix + kFreshDigits + suffix) return false;
+    if (std::strncmp(name, kFreshPrefix, prefix) != 0 || std::strcmp(name + prefix + kFreshDigits, kFreshSuffix) != 0)
+        return false;
+    for (std::size_t i = prefix; i < prefix + kFreshDigits; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])) || std::isupper(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+std::atomic<bool> gUnnamed{true};
 
 }  // namespace
 
@@ -45,20 +71,28 @@ std::string FreshName(const std::string& target) {
 
 namespace {
 
-// What is at the target now: nothing, or a regular file (its mode and group).
-Status Inspect(const std::string& target, bool& exists, unsigned& mode, long long& group) {
+struct Found {
+    bool exists = false;
+    unsigned mode = 0600;
+    long long group = -1;
+    bool ours = false;  // owned by the user this process runs as
+};
+
+// What is at the target now: nothing, or a regular file.
+Status Inspect(const std::string& target, Found& found) {
     struct stat st {};
+    found = Found();
     if (::lstat(target.c_str(), &st) != 0) {
         if (errno != ENOENT) return Failed(Fault::System, target, errno);
-        exists = false;
         return {};
     }
     if (S_ISLNK(st.st_mode)) return Failed(Fault::Link, target);
     if (S_ISDIR(st.st_mode)) return Failed(Fault::Folder, target);
     if (!S_ISREG(st.st_mode)) return Failed(Fault::Special, target);
-    exists = true;
-    mode = st.st_mode & 07777;
-    group = st.st_gid;
+    found.exists = true;
+    found.mode = st.st_mode & 07777;
+    found.group = st.st_gid;
+    found.ours = st.st_uid == ::geteuid();
     return {};
 }
 
@@ -74,6 +108,64 @@ int RenameNoReplace(const char* from, const char* to) {
     return 0;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// True while name in the folder is still the file open at fd.
+bool NamedAs(int folder, const char* name, int fd) {
+    struct stat atName {
+    }, opened{};
+    return ::fstatat(folder, name, &atName, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &opened) == 0 &&
+           SameFile(atName, opened);
+}
+
+// Removes the fresh files a killed run left in the folder: our own regular
+// files of the fresh name whose lock nobody holds (a running writer holds
+// its file's lock from the moment it is made until it is in place).
+void SweepAbandoned(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const int at = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsFreshName(entry->d_name)) continue;
+        struct stat st {};
+        // Looked at before it is opened: opening a device or a pipe may do something.
+        if (::fstatat(at, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid())
+            continue;
+        const int fd = ::openat(at, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat opened {};
+        if (::fstat(fd, &opened) == 0 && SameFile(st, opened) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            NamedAs(at, entry->d_name, fd))
+            ::unlinkat(at, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// The path by which an unnamed file is given its name.
+std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// An unnamed file in the folder, where the file system has them and the
+// process can name it later; -1 otherwise.
+int OpenUnnamed(const std::string& folder) {
+#if defined(__linux__) && defined(O_TMPFILE)
+    if (!gUnnamed.load()) return -1;
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    struct stat viaProc {
+    }, opened{};
+    // Without /proc it could never be put in place.
+    if (::stat(ProcPath(fd).c_str(), &viaProc) == 0 && ::fstat(fd, &opened) == 0 && SameFile(viaProc, opened) &&
+        ::flock(fd, LOCK_EX) == 0)
+        return fd;
+    ::close(fd);
+#else
+    (void)folder;
+#endif
+    return -1;
+}
+
 }  // namespace
 
 Status AtomicFile::Open(const std::string& path, Existing existing, bool ownerOnly) {
@@ -82,26 +174,46 @@ Status AtomicFile::Open(const std::string& path, Existing existing, bool ownerOn
     written = flushed = 0;
     flushError.store(0);
     target = path;
+    folder = Parent(path);
     mode = 0600;
     group = -1;
-    if (Status found = Inspect(target, existed, mode, group); !found.ok()) return found;
+    Found found;
+    if (Status inspected = Inspect(target, found); !inspected.ok()) return inspected;
+    existed = found.exists;
     if (existed && existing == Existing::Refuse) return Failed(Fault::Exists, target);
-    if (!existed || ownerOnly) mode = 0600;  // it may hold a password or a text
+    // The old mode and group only from a file of one's own: a file someone
+    // else planted with open modes must not open the text to them. A new
+    // file or a password file is owner-only.
+    if (existed && found.ours && !ownerOnly) {
+        mode = found.mode;
+        group = found.group;
+    }
+    SweepAbandoned(folder);
+    fd = OpenUnnamed(folder);
+    if (fd >= 0) return {};
     // Named to the cleanup list before it exists: a signal right after the
     // file is made must find it there.
-    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
-        temp = FreshName(target);
+    for (int tries = 0; tries < 100; ++tries) {
+        temp = FreshName(folder);
         slot = cleanup::Add(temp, false);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0) break;
-        const int code = errno;
-        cleanup::Drop(slot);  // someone else's name, or none made
-        slot = -1;
-        temp.clear();
-        if (code != EEXIST) return Failed(Fault::System, target, code);
+        if (fd < 0) {
+            const int code = errno;
+            Forget();  // someone else's name, or none made
+            if (code != EEXIST) return Failed(Fault::System, target, code);
+            continue;
+        }
+        // Locked against the sweep of another run, and still ours once locked.
+        const int at = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool held =
+            at >= 0 && ::flock(fd, LOCK_EX) == 0 && NamedAs(at, temp.c_str() + temp.find_last_of('/') + 1, fd);
+        if (at >= 0) ::close(at);
+        if (held) return {};
+        ::close(fd);
+        fd = -1;
+        Forget();  // swept meanwhile: the name is no longer ours
     }
-    if (fd < 0) return Failed(Fault::System, target, EEXIST);
-    return {};
+    return Failed(Fault::System, target, EEXIST);
 }
 
 bool AtomicFile::Write(const void* data, std::size_t size) noexcept {
@@ -145,6 +257,27 @@ void AtomicFile::JoinFlusher() noexcept {
     if (flusher.joinable()) flusher.join();
 }
 
+// Gives the unnamed file its name: the target itself when it is new (a link
+// is exclusive), else a fresh name beside it that is renamed over it.
+Status AtomicFile::PutUnnamed() {
+    const std::string proc = ProcPath(fd);
+    if (!existed) {
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
+        return errno == EEXIST ? Failed(Fault::Exists, target) : Failed(Fault::System, target, errno);
+    }
+    for (int tries = 0; temp.empty() && tries < 100; ++tries) {
+        temp = FreshName(folder);
+        slot = cleanup::Add(temp, false);
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+        const int code = errno;
+        Forget();
+        if (code != EEXIST) return Failed(Fault::System, target, code);
+    }
+    if (temp.empty()) return Failed(Fault::System, target, EEXIST);
+    if (::rename(temp.c_str(), target.c_str()) != 0) return Failed(Fault::System, target, errno);
+    return {};
+}
+
 Status AtomicFile::Commit() {
     if (fd < 0) return Failed(Fault::System, target, EBADF);
     JoinFlusher();
@@ -164,36 +297,44 @@ Status AtomicFile::Commit() {
         finalMode &= ~0070u;
     int code = 0;
     if (::fchmod(fd, static_cast<mode_t>(finalMode)) != 0 || ::fsync(fd) != 0) code = errno;
-    if (::close(fd) != 0 && code == 0) code = errno;
-    fd = -1;
+    const bool named = !temp.empty();
+    if (named) {
+        if (::close(fd) != 0 && code == 0) code = errno;
+        fd = -1;  // an unnamed file is named through its descriptor
+    }
     if (code != 0) {
         Abandon();
         return Failed(Fault::System, target, code);
     }
-    // Looked at again just before the rename: the target may have changed.
-    bool exists = false;
-    unsigned nowMode = 0;
-    long long nowGroup = -1;
-    Status now = Inspect(target, exists, nowMode, nowGroup);
-    if (now.ok() && exists && !existed) now = Failed(Fault::Exists, target);
-    if (now.ok() &&
+    // Looked at again just before it is put in place: the target may have changed.
+    Found now;
+    Status status = Inspect(target, now);
+    if (status.ok() && now.exists && !existed) status = Failed(Fault::Exists, target);
+    if (status.ok() && !named) status = PutUnnamed();
+    if (status.ok() && named &&
         (existed ? ::rename(temp.c_str(), target.c_str()) : RenameNoReplace(temp.c_str(), target.c_str())) != 0)
-        now = errno == EEXIST ? Failed(Fault::Exists, target) : Failed(Fault::System, target, errno);
-    if (!now.ok()) {
+        status = errno == EEXIST ? Failed(Fault::Exists, target) : Failed(Fault::System, target, errno);
+    if (!status.ok()) {
         Abandon();
-        return now;
+        return status;
     }
-    cleanup::Drop(slot);
-    slot = -1;
-    temp.clear();
-    // The rename itself is durable once the folder is flushed; some file
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    Forget();
+    // The new name is durable once the folder is flushed; some file
     // systems cannot flush a folder, and the data is safe all the same.
-    const int folder = ::open(Parent(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        (void)::fsync(folder);
-        ::close(folder);
+    const int at = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (at >= 0) {
+        (void)::fsync(at);
+        ::close(at);
     }
     return {};
+}
+
+void AtomicFile::Forget() noexcept {
+    temp.clear();
+    cleanup::Drop(slot);
+    slot = -1;
 }
 
 void AtomicFile::Abandon() noexcept {
@@ -201,9 +342,7 @@ void AtomicFile::Abandon() noexcept {
     if (fd >= 0) ::close(fd);
     fd = -1;
     if (!temp.empty()) ::unlink(temp.c_str());
-    temp.clear();
-    cleanup::Drop(slot);
-    slot = -1;
+    Forget();
 }
 
 #else  // the rest of the world: the standard library's view of it
@@ -219,7 +358,7 @@ Status AtomicFile::Open(const std::string& path, Existing existing, bool) {
     if (std::filesystem::is_directory(status)) return Failed(Fault::Folder, path);
     if (existed && !std::filesystem::is_regular_file(status)) return Failed(Fault::Special, path);
     if (existed && existing == Existing::Refuse) return Failed(Fault::Exists, path);
-    do temp = FreshName(path);
+    do temp = FreshName(Parent(path));
     while (std::filesystem::exists(temp, ec));
     std::FILE* f = std::fopen(temp.c_str(), "wbx");
     if (!f) return Failed(Fault::System, path, errno);
@@ -260,6 +399,8 @@ void AtomicFile::Abandon() noexcept {
 }
 
 #endif
+
+void PreferUnnamed(bool prefer) { gUnnamed.store(prefer); }
 
 Status WriteFile(const std::string& path, const void* data, std::size_t size, Existing existing) {
     AtomicFile file;

@@ -2,9 +2,13 @@
 #pragma once
 // The one way this program writes a user's file.
 //
-// A file is written beside its target under a fresh name, created
-// exclusively, and renamed over the target only when complete, so a failure
-// leaves the old file whole and nothing half written. No planted link or
+// A file is written as an unnamed file in the target's folder (O_TMPFILE)
+// and given its name only when complete, so a failure, or a run killed
+// meanwhile, leaves the old file whole and nothing half written, not even a
+// name. Where the file system has no unnamed files, it is written under a
+// fresh name, short and recognisable, created exclusively and locked while
+// it is written; the next write into that folder removes such a file that
+// a killed run of the same user left. No planted link or
 // special file turns the write elsewhere:
 // - a symbolic link at the target is refused, whoever made it: it is
 //   replaced by nothing and written through never (the kernel's
@@ -13,7 +17,9 @@
 //   caller allows;
 // - a target that must be new is put in place only if nothing appeared there
 //   meanwhile (no gap between the check and the write).
-// A new file is owner-only; a replaced regular file keeps its mode and group.
+// A new file is owner-only; a replaced regular file keeps its mode and group
+// only when it was the user's own: another user's file, which may have been
+// planted open to all, gives way to an owner-only one.
 #include <atomic>
 #include <cstddef>
 #include <string>
@@ -74,8 +80,15 @@ private:
     std::atomic<bool> flushing{false};
     std::atomic<int> flushError{0};  // a failed flush's errno: the commit must not miss it
     void JoinFlusher() noexcept;
-    std::string target, temp;
+    Status PutUnnamed();
+    void Forget() noexcept;  // the fresh name is no longer ours to remove
+    std::string target, folder;
+    std::string temp;  // the fresh file's name, while it has one
 };
+
+// Whether unnamed files are used where the file system has them (the
+// default); false makes every file take the named way, as tests need.
+void PreferUnnamed(bool prefer);
 
 // Writes the whole data to path as AtomicFile does; true when it is in place.
 Status WriteFile(const std::string& path, const void* data, std::size_t size, Existing existing);

@@ -4,6 +4,7 @@
 // fresh file a signal finds half written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -53,6 +54,22 @@ public:
 
     fs::path dir;
 };
+
+// The folder after a child wrote into it and was killed before the commit.
+void KilledWhileWriting(const std::string& target) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        AtomicFile file;
+        if (file.Open(target, Existing::Replace).ok() && file.Write("plaintext", 9)) ::raise(SIGKILL);
+        ::_exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child could not write";
+}
+
+bool IsFresh(const std::string& name) { return name.rfind(".quelvane-", 0) == 0; }
 
 // Links, pipes and devices at the target: Files.NonRegularOutputsAreRefusedAndLeftAsTheyWere.
 TEST_F(SafeFile, WhatIsAtTheTargetDecides) {
@@ -138,6 +155,91 @@ TEST_F(SafeFile, ASignalRemovesTheFreshFile) {
         EXPECT_EQ(WTERMSIG(status), signal);
         EXPECT_TRUE(Names().empty()) << Names().front();
     }
+}
+
+// A killed run leaves no name where unnamed files exist; where they do not,
+// it leaves a fresh name, which the next write into the folder sweeps unless
+// a running writer holds it.
+TEST_F(SafeFile, AKilledRunLeavesNothingBehind) {
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed file" : "named fresh file");
+        PreferUnnamed(unnamed);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        Write("notes.txt", "old");
+        KilledWhileWriting(Path("notes.txt"));
+        std::vector<std::string> left = Names();
+        EXPECT_EQ(Read(Path("notes.txt")), "old");
+        if (unnamed) {
+            EXPECT_EQ(left, std::vector<std::string>{"notes.txt"});
+            continue;
+        }
+        ASSERT_EQ(left.size(), 2u);
+        ASSERT_TRUE(IsFresh(left[0])) << left[0];
+        // A name like it that is no fresh file of ours, and a writer still at work.
+        Write(".quelvane-notmine.tmp", "x");
+        AtomicFile running;
+        ASSERT_TRUE(running.Open(Path("other.txt"), Existing::Refuse).ok());
+        ASSERT_TRUE(WriteFile(Path("third.txt"), "new", 3, Existing::Refuse).ok());
+        left = Names();
+        EXPECT_EQ(std::count_if(left.begin(), left.end(), IsFresh), 2)
+            << "the running writer's and the look-alike stay";
+        EXPECT_TRUE(fs::exists(dir / ".quelvane-notmine.tmp"));
+        ASSERT_TRUE(running.Write("more", 4));
+        EXPECT_TRUE(running.Commit().ok());
+        EXPECT_EQ(Read(Path("other.txt")), "more");
+    }
+    PreferUnnamed(true);
+}
+
+// The mode a file gets, the way it is written, and a target's name of any legal length.
+TEST_F(SafeFile, ModesAndNames) {
+    struct Case {
+        const char* name;
+        int oldMode;  // -1: no file there
+        uid_t owner;  // of the old file; 0 stands for ours
+        bool ownerOnly;
+        mode_t mode;  // the new file's
+        std::size_t nameLength;
+    };
+    const uid_t other = 65534;
+    const Case cases[] = {
+        {"new", -1, 0, false, 0600, 8},
+        {"our file keeps its mode", 0640, 0, false, 0640, 8},
+        {"a password file over ours", 0644, 0, true, 0600, 8},
+        {"another user's open file", 0666, other, false, 0600, 8},
+        {"the longest name, new", -1, 0, false, 0600, 255},
+        {"the longest name, replaced", 0644, 0, false, 0644, 255},
+        {"a name a fresh suffix would push past the limit", -1, 0, false, 0600, 240},
+    };
+    for (const bool unnamed : {true, false}) {
+        PreferUnnamed(unnamed);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (unnamed ? ", unnamed" : ", named"));
+            if (c.owner != 0 && ::geteuid() != 0) continue;  // only root can plant another's file
+            fs::remove_all(dir);
+            fs::create_directories(dir);
+            const std::string name(c.nameLength, 'n');
+            if (c.oldMode >= 0) {
+                Write(name, "old");
+                ::chmod(Path(name).c_str(), static_cast<mode_t>(c.oldMode));
+                if (c.owner != 0) {
+                    ASSERT_EQ(::chown(Path(name).c_str(), c.owner, c.owner), 0);
+                }
+            }
+            AtomicFile file;
+            ASSERT_TRUE(file.Open(Path(name), Existing::Replace, c.ownerOnly).ok());
+            ASSERT_TRUE(file.Write("new", 3));
+            ASSERT_TRUE(file.Commit().ok());
+            EXPECT_EQ(Read(Path(name)), "new");
+            EXPECT_EQ(ModeOf(Path(name)) & 07777, c.mode);
+            struct stat st {};
+            ASSERT_EQ(::stat(Path(name).c_str(), &st), 0);
+            EXPECT_EQ(st.st_uid, ::geteuid());
+            EXPECT_EQ(Names(), std::vector<std::string>{name});
+        }
+    }
+    PreferUnnamed(true);
 }
 
 }  // namespace
