@@ -59,10 +59,7 @@ void ArmorWriter::Write(const std::uint8_t* data, std::size_t n, std::string* ou
         Lines(partial_, 1, out);
         partialSize_ = 0;
     }
-    // A full last line stays back until more comes or Finish, so that the
-    // last line is never empty.
-    std::size_t lines = n / kLineBytes;
-    if (lines && n % kLineBytes == 0) --lines;
+    const std::size_t lines = n / kLineBytes;
     Lines(data, lines, out);
     partialSize_ = n - lines * kLineBytes;
     std::memcpy(partial_, data + lines * kLineBytes, partialSize_);

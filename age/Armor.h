@@ -16,8 +16,13 @@ namespace quelvane::age {
 inline constexpr std::string_view kArmorBegin = "-----BEGIN AGE ENCRYPTED FILE-----";
 inline constexpr std::string_view kArmorEnd = "-----END AGE ENCRYPTED FILE-----";
 
+inline constexpr std::size_t kArmorLineBytes = 48;  // bytes a full line of 64 columns carries
+
 class ArmorWriter {
 public:
+    // withBegin false: the lines only, for bytes that continue a file whose
+    // first whole lines another writer makes.
+    explicit ArmorWriter(bool withBegin = true) : begun_(!withBegin) {}
     // Appends the text of the bytes to *out as whole lines go.
     void Write(const std::uint8_t* data, std::size_t n, std::string* out);
     // The last line and the end line.

@@ -4,6 +4,7 @@
 // pieces of a chosen size, for the age tests.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -24,13 +25,21 @@ inline std::string RandomText(std::size_t n, unsigned seed = 7) {
 inline const std::uint8_t* U(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
 // Work factor 1 keeps the tests quick; real files use 18.
+// positional: through the sink that takes places, written as a file is.
 inline std::string Encrypt(const std::string& plain, const std::string& pass, bool armor, std::size_t piece = 1 << 20,
-                           int workFactor = 1) {
+                           int workFactor = 1, bool positional = false) {
     std::string out;
-    Encryptor e({armor, workFactor}, [&](const std::uint8_t* p, std::size_t n) {
+    auto place = [&](std::uint64_t at, const std::uint8_t* p, std::size_t n) {
+        if (out.size() < at + n) out.resize(at + n, '\0');
+        std::memcpy(out.data() + at, p, n);
+        return true;
+    };
+    auto append = [&](const std::uint8_t* p, std::size_t n) {
         out.append(reinterpret_cast<const char*>(p), n);
         return true;
-    });
+    };
+    Encryptor e = positional ? Encryptor({armor, workFactor}, PositionalSink(place))
+                             : Encryptor({armor, workFactor}, Sink(append));
     Error error;
     bool ok = e.Start(pass, &error);
     for (std::size_t at = 0; ok && at < plain.size(); at += piece)

@@ -18,8 +18,10 @@ TEST(AgeStream, RoundTripsAcrossChunkBoundaries) {
     for (std::size_t size : {std::size_t(0), std::size_t(1), K - 1, K, K + 1, 2 * K}) {
         const std::string plain = RandomText(size, unsigned(size));
         for (bool armor : {false, true}) {
-            for (std::size_t piece : {std::size_t(1) << 20, std::size_t(4093)}) {
-                const std::string file = Encrypt(plain, "pässwörd", armor, piece);
+            for (std::size_t piece : {std::size_t(1) << 20, std::size_t(4093), std::size_t(0)}) {
+                // Piece 0: the whole at once to the positional sink.
+                const std::string file = piece ? Encrypt(plain, "pässwörd", armor, piece)
+                                               : Encrypt(plain, "pässwörd", armor, plain.size() + 1, 1, true);
                 const std::size_t chunks = size ? (size + K - 1) / K : 1;
                 if (!armor) {
                     const std::size_t header = file.find("\n--- ") + 5 + 43 + 1;

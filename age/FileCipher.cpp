@@ -1,0 +1,267 @@
+// SPDX-License-Identifier: MIT
+#include "age/FileCipher.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "age/Decryptor.h"
+#include "cipher/SecureWipe.h"
+
+namespace quelvane::age {
+namespace {
+
+constexpr std::size_t kBufferSize = 1u << 20;
+constexpr std::size_t kBuffers = 4;  // per direction
+
+struct Buffer {
+    std::unique_ptr<std::uint8_t[]> data{new std::uint8_t[kBufferSize]};
+    std::size_t size = 0;
+    std::uint64_t offset = 0;
+    bool positional = false;
+};
+
+// Buffers handed between two threads, in order; a closed queue hands out
+// what it holds and then nothing.
+class Queue {
+public:
+    void Push(std::unique_ptr<Buffer> b) {
+        std::lock_guard<std::mutex> g(lock_);
+        items_.push_back(std::move(b));
+        ready_.notify_one();
+    }
+    std::unique_ptr<Buffer> Pop() {
+        std::unique_lock<std::mutex> g(lock_);
+        ready_.wait(g, [&] { return !items_.empty() || closed_; });
+        if (items_.empty()) return nullptr;
+        auto b = std::move(items_.front());
+        items_.pop_front();
+        return b;
+    }
+    void Close() {
+        std::lock_guard<std::mutex> g(lock_);
+        closed_ = true;
+        ready_.notify_all();
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable ready_;
+    std::deque<std::unique_ptr<Buffer>> items_;
+    bool closed_ = false;
+};
+
+// kBuffers buffers going round: free -> filled -> free.
+class Pipe {
+public:
+    explicit Pipe(bool secret) : secret_(secret) {
+        for (std::size_t i = 0; i < kBuffers; ++i) free_.Push(std::make_unique<Buffer>());
+    }
+    ~Pipe() {
+        Close();
+        // Wipe every buffer that is back, whatever state it was left in.
+        while (auto b = free_.Pop()) Wipe(*b);
+        while (auto b = filled_.Pop()) Wipe(*b);
+    }
+    std::unique_ptr<Buffer> TakeFree() { return free_.Pop(); }
+    void Fill(std::unique_ptr<Buffer> b) { filled_.Push(std::move(b)); }
+    std::unique_ptr<Buffer> TakeFilled() { return filled_.Pop(); }
+    void Release(std::unique_ptr<Buffer> b) {
+        Wipe(*b);
+        free_.Push(std::move(b));
+    }
+    void CloseFilled() { filled_.Close(); }
+    void Close() {
+        free_.Close();
+        filled_.Close();
+    }
+
+private:
+    void Wipe(Buffer& b) {
+        if (secret_) SecureWipe(b.data.get(), b.size);
+        b.size = 0;
+    }
+    bool secret_;
+    Queue free_, filled_;
+};
+
+bool ReadSome(int fd, std::uint8_t* p, std::size_t n, std::size_t* got) {
+    while (true) {
+        const ssize_t r = read(fd, p, n);
+        if (r >= 0) {
+            *got = std::size_t(r);
+            return true;
+        }
+        if (errno != EINTR) return false;
+    }
+}
+
+bool WriteAll(int fd, const Buffer& b) {
+    std::size_t done = 0;
+    while (done < b.size) {
+        const ssize_t w = b.positional ? pwrite(fd, b.data.get() + done, b.size - done, off_t(b.offset + done))
+                                       : write(fd, b.data.get() + done, b.size - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        done += std::size_t(w);
+    }
+    return true;
+}
+
+// The reading thread: fills buffers until the end, then closes.
+class Reader {
+public:
+    Reader(int fd, bool secret) : pipe_(secret), thread_([this, fd] { Run(fd); }) {}
+    ~Reader() {
+        stop_ = true;
+        pipe_.Close();
+        thread_.join();
+    }
+    std::unique_ptr<Buffer> Next() { return pipe_.TakeFilled(); }
+    void Done(std::unique_ptr<Buffer> b) { pipe_.Release(std::move(b)); }
+    bool failed() const { return failed_; }
+
+private:
+    void Run(int fd) {
+        while (auto b = pipe_.TakeFree()) {
+            if (stop_) break;
+            std::size_t got = 0;
+            if (!ReadSome(fd, b->data.get(), kBufferSize, &got)) failed_ = true;
+            if (got == 0) {
+                pipe_.Release(std::move(b));
+                break;
+            }
+            b->size = got;
+            pipe_.Fill(std::move(b));
+        }
+        pipe_.CloseFilled();
+    }
+    Pipe pipe_;
+    std::atomic<bool> failed_{false}, stop_{false};
+    std::thread thread_;
+};
+
+// The writing thread: writes buffers as they come, by place or in order.
+class Writer {
+public:
+    Writer(int fd, bool secret) : pipe_(secret), thread_([this, fd] { Run(fd); }) {}
+    ~Writer() { Close(); }
+    // Copies the bytes into buffers; false once a write has failed.
+    bool Put(const std::uint8_t* p, std::size_t n, bool positional, std::uint64_t offset) {
+        while (n && !failed_) {
+            if (current_ && (current_->size == kBufferSize || current_->positional != positional ||
+                             (positional && current_->offset + current_->size != offset)))
+                pipe_.Fill(std::move(current_));
+            if (!current_) {
+                current_ = pipe_.TakeFree();
+                if (!current_) return false;
+                current_->positional = positional;
+                current_->offset = offset;
+            }
+            const std::size_t take = std::min(n, kBufferSize - current_->size);
+            std::memcpy(current_->data.get() + current_->size, p, take);
+            current_->size += take;
+            p += take;
+            n -= take;
+            offset += take;
+        }
+        return !failed_;
+    }
+    // Writes what is left and waits; false if any write failed.
+    bool Close() {
+        if (thread_.joinable()) {
+            if (current_) pipe_.Fill(std::move(current_));
+            pipe_.CloseFilled();
+            thread_.join();
+        }
+        return !failed_;
+    }
+
+private:
+    void Run(int fd) {
+        while (auto b = pipe_.TakeFilled()) {
+            if (!failed_ && !WriteAll(fd, *b)) failed_ = true;
+            pipe_.Release(std::move(b));
+        }
+    }
+    Pipe pipe_;
+    std::unique_ptr<Buffer> current_;
+    std::atomic<bool> failed_{false};
+    std::thread thread_;
+};
+
+// An empty regular file at its start, not appending: written by place.
+bool Placeable(int fd) {
+    struct stat st {};
+    const int flags = fcntl(fd, F_GETFL);
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0 && flags >= 0 && !(flags & O_APPEND) &&
+           lseek(fd, 0, SEEK_CUR) == 0;
+}
+
+bool ReadFailed(Error* error) {
+    return Fail(error, ErrorKind::Io, std::string("could not read: ") + std::strerror(errno));
+}
+
+}  // namespace
+
+bool EncryptFile(int in, int out, const EncryptOptions& options, std::string_view passphrase, Error* error) {
+    Writer writer(out, false);
+    const bool positional = Placeable(out);
+    std::unique_ptr<Encryptor> e;
+    if (positional)
+        e = std::make_unique<Encryptor>(options, [&](std::uint64_t at, const std::uint8_t* p, std::size_t n) {
+            return writer.Put(p, n, true, at);
+        });
+    else
+        e = std::make_unique<Encryptor>(
+            options, [&](const std::uint8_t* p, std::size_t n) { return writer.Put(p, n, false, 0); });
+    if (!e->Start(passphrase, error)) return false;
+    {
+        Reader reader(in, true);
+        while (auto b = reader.Next()) {
+            const bool ok = e->Write(b->data.get(), b->size, error);
+            reader.Done(std::move(b));
+            if (!ok) return false;
+        }
+        if (reader.failed()) return ReadFailed(error);
+    }
+    if (!e->Finish(error)) return false;
+    if (!writer.Close()) return Fail(error, ErrorKind::Io, std::string("could not write: ") + std::strerror(errno));
+    // Whoever writes on after us starts at the end.
+    if (positional) lseek(out, 0, SEEK_END);
+    return true;
+}
+
+bool DecryptFile(int in, int out, std::string_view passphrase, Error* error, std::uint64_t* size) {
+    std::unique_ptr<Writer> writer;
+    if (out >= 0) writer = std::make_unique<Writer>(out, true);
+    Sink sink;
+    if (writer) sink = [&](const std::uint8_t* p, std::size_t n) { return writer->Put(p, n, false, 0); };
+    Decryptor d(passphrase, sink);
+    {
+        Reader reader(in, false);
+        while (auto b = reader.Next()) {
+            const bool ok = d.Write(b->data.get(), b->size, error);
+            reader.Done(std::move(b));
+            if (!ok) return false;
+        }
+        if (reader.failed()) return ReadFailed(error);
+    }
+    if (!d.Finish(error)) return false;
+    if (size) *size = d.plaintextSize();
+    return !writer || writer->Close() ||
+           Fail(error, ErrorKind::Io, std::string("could not write: ") + std::strerror(errno));
+}
+
+}  // namespace quelvane::age
