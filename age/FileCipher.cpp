@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "age/Armor.h"
 #include "age/Decryptor.h"
 #include "cipher/SecureWipe.h"
 
@@ -119,10 +121,13 @@ bool WriteAll(int fd, const Buffer& b) {
     return true;
 }
 
-// The reading thread: fills buffers until the end, then closes.
+// The reading thread: fills buffers until the end, then closes. With
+// unarmor, an armored input (one not starting with the binary version line)
+// is decoded here too, so the other thread sees the binary file.
 class Reader {
 public:
-    Reader(int fd, bool secret) : pipe_(secret), thread_([this, fd] { Run(fd); }) {}
+    Reader(int fd, bool secret, bool unarmor = false)
+        : pipe_(secret), unarmor_(unarmor), thread_([this, fd] { Run(fd); }) {}
     ~Reader() {
         stop_ = true;
         pipe_.Close();
@@ -130,24 +135,58 @@ public:
     }
     std::unique_ptr<Buffer> Next() { return pipe_.TakeFilled(); }
     void Done(std::unique_ptr<Buffer> b) { pipe_.Release(std::move(b)); }
-    bool failed() const { return failed_; }
+    // After Next gave nothing: whether reading or the armor failed, and why.
+    bool Failed(Error* error) const {
+        if (armorError_.kind != ErrorKind::None) return Fail(error, armorError_.kind, armorError_.message);
+        if (failed_) return Fail(error, ErrorKind::Io, std::string("could not read: ") + std::strerror(readErrno_));
+        return true;
+    }
 
 private:
     void Run(int fd) {
+        std::string decoded;
+        bool first = true;
         while (auto b = pipe_.TakeFree()) {
             if (stop_) break;
             std::size_t got = 0;
-            if (!ReadSome(fd, b->data.get(), kBufferSize, &got)) failed_ = true;
-            if (got == 0) {
-                pipe_.Release(std::move(b));
-                break;
+            if (!ReadSome(fd, b->data.get(), kBufferSize, &got)) {
+                readErrno_ = errno;
+                failed_ = true;
             }
-            b->size = got;
-            pipe_.Fill(std::move(b));
+            if (first && got) armored_ = unarmor_ && b->data[0] != 'a';
+            first = false;
+            if (!armored_) {
+                if (got == 0) break;
+                b->size = got;
+                pipe_.Fill(std::move(b));
+                continue;
+            }
+            decoded.clear();
+            const bool ok = got ? armor_.Feed(reinterpret_cast<const char*>(b->data.get()), got, &decoded, &armorError_)
+                                : failed_ || armor_.Finish(&decoded, &armorError_);
+            if (!ok || !Emit(std::move(b), decoded) || got == 0) break;
         }
         pipe_.CloseFilled();
     }
+    // The decoded bytes in b and, in the rare case they do not fit, more buffers.
+    bool Emit(std::unique_ptr<Buffer> b, const std::string& decoded) {
+        std::size_t at = 0;
+        do {
+            if (!b && !(b = pipe_.TakeFree())) return false;
+            b->size = std::min(decoded.size() - at, kBufferSize);
+            std::memcpy(b->data.get(), decoded.data() + at, b->size);
+            at += b->size;
+            if (b->size) pipe_.Fill(std::move(b));
+        } while (at < decoded.size());
+        if (b) pipe_.Release(std::move(b));
+        return true;
+    }
     Pipe pipe_;
+    bool unarmor_;
+    bool armored_ = false;
+    ArmorReader armor_;
+    Error armorError_;
+    int readErrno_ = 0;
     std::atomic<bool> failed_{false}, stop_{false};
     std::thread thread_;
 };
@@ -209,10 +248,6 @@ bool Placeable(int fd) {
            lseek(fd, 0, SEEK_CUR) == 0;
 }
 
-bool ReadFailed(Error* error) {
-    return Fail(error, ErrorKind::Io, std::string("could not read: ") + std::strerror(errno));
-}
-
 }  // namespace
 
 bool EncryptFile(int in, int out, const EncryptOptions& options, std::string_view passphrase, Error* error) {
@@ -234,7 +269,7 @@ bool EncryptFile(int in, int out, const EncryptOptions& options, std::string_vie
             reader.Done(std::move(b));
             if (!ok) return false;
         }
-        if (reader.failed()) return ReadFailed(error);
+        if (!reader.Failed(error)) return false;
     }
     if (!e->Finish(error)) return false;
     if (!writer.Close()) return Fail(error, ErrorKind::Io, std::string("could not write: ") + std::strerror(errno));
@@ -250,13 +285,13 @@ bool DecryptFile(int in, int out, std::string_view passphrase, Error* error, std
     if (writer) sink = [&](const std::uint8_t* p, std::size_t n) { return writer->Put(p, n, false, 0); };
     Decryptor d(passphrase, sink);
     {
-        Reader reader(in, false);
+        Reader reader(in, false, true);
         while (auto b = reader.Next()) {
             const bool ok = d.Write(b->data.get(), b->size, error);
             reader.Done(std::move(b));
             if (!ok) return false;
         }
-        if (reader.failed()) return ReadFailed(error);
+        if (!reader.Failed(error)) return false;
     }
     if (!d.Finish(error)) return false;
     if (size) *size = d.plaintextSize();

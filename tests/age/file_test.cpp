@@ -115,6 +115,18 @@ TEST_F(AgeFiles, FailuresKeepToVerifiedChunks) {
     in = Open("bad", O_RDONLY);
     EXPECT_FALSE(DecryptFile(in, -1, "pw", &error));  // verify only
     close(in);
+    // The armor is read on the reading thread; its faults come out the same.
+    Put("bad", Encrypt(plain, "pw", true) + "trailing");
+    in = Open("bad", O_RDONLY);
+    EXPECT_FALSE(DecryptFile(in, -1, "pw", &error));
+    EXPECT_EQ(error.kind, ErrorKind::Malformed) << error.message;
+    close(in);
+    Put("bad", Encrypt(plain, "pw", true).substr(0, 5000));
+    in = Open("bad", O_RDONLY);
+    EXPECT_FALSE(DecryptFile(in, -1, "pw", &error));
+    EXPECT_EQ(error.kind, ErrorKind::Damaged) << error.message;
+    close(in);
+    Put("bad", Encrypt(plain, "pw", true));
     in = Open("bad", O_RDONLY);
     EXPECT_FALSE(DecryptFile(in, -1, "wrong", &error));
     EXPECT_EQ(error.kind, ErrorKind::NoStanzaOpens);
