@@ -36,6 +36,18 @@ const QStringList kFaces{QStringLiteral("MS Sans Serif"),
                          QStringLiteral("DejaVu Sans Condensed"),
                          QStringLiteral("Liberation Sans Narrow")};
 
+QAccessibleInterface* Info1Factory(const QString& className, QObject* object) {
+    if (object && object->isWidgetType() && className == QLatin1String(Info1::staticMetaObject.className()))
+        return new Info1Accessible(static_cast<QWidget*>(object), &Info1::Lines);
+    return nullptr;
+}
+
+// Gives every Info1 its interface; safe to call more than once.
+void InstallInfo1Accessible() {
+    static const bool installed = (QAccessible::installFactory(&Info1Factory), true);
+    (void)installed;
+}
+
 qreal WidestLine(const QFont& font, const QPaintDevice* device) {
     const QFontMetricsF metrics = device ? QFontMetricsF(font, device) : QFontMetricsF(font);
     qreal widest = 0;

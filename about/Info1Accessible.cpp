@@ -2,27 +2,12 @@
 #include "about/Info1Accessible.h"
 
 #include <QFontMetrics>
-
-#include "about/Info1.h"
+#include <QWidget>
 
 namespace quelvane {
 
-namespace {
-
-QAccessibleInterface* Info1Factory(const QString& className, QObject* object) {
-    if (object && object->isWidgetType() && className == QLatin1String(Info1::staticMetaObject.className()))
-        return new Info1Accessible(static_cast<Info1*>(object));
-    return nullptr;
-}
-
-}  // namespace
-
-void InstallInfo1Accessible() {
-    static const bool installed = (QAccessible::installFactory(&Info1Factory), true);
-    (void)installed;
-}
-
-Info1Accessible::Info1Accessible(Info1* info) : QAccessibleWidget(info, QAccessible::Window) {}
+Info1Accessible::Info1Accessible(QWidget* info, QStringList (*linesOf)())
+    : QAccessibleWidget(info, QAccessible::Window), lines(linesOf) {}
 
 void* Info1Accessible::interface_cast(QAccessible::InterfaceType type) {
     if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
@@ -41,7 +26,7 @@ QAccessible::State Info1Accessible::state() const {
     return state;
 }
 
-QString Info1Accessible::Whole() { return Info1::Lines().join(u'\n') + u'\n'; }
+QString Info1Accessible::Whole() const { return lines().join(u'\n') + u'\n'; }
 
 void Info1Accessible::selection(int, int* startOffset, int* endOffset) const { *startOffset = *endOffset = 0; }
 

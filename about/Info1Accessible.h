@@ -6,14 +6,11 @@
 
 namespace quelvane {
 
-class Info1;
-
-// Gives every Info1 this interface; safe to call more than once.
-void InstallInfo1Accessible();
-
+// The about window's widget reads its lines through lines(), so this
+// interface needs nothing else of the window (Info1 installs it).
 class Info1Accessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
-    explicit Info1Accessible(Info1* info);
+    Info1Accessible(QWidget* info, QStringList (*lines)());
 
     void* interface_cast(QAccessible::InterfaceType type) override;
     QString text(QAccessible::Text type) const override;
@@ -37,7 +34,8 @@ public:
     QString attributes(int offset, int* startOffset, int* endOffset) const override;
 
 private:
-    static QString Whole();  // the ten lines, each ended by a line break
+    QString Whole() const;  // the ten lines, each ended by a line break
+    QStringList (*lines)();
 };
 
 }  // namespace quelvane

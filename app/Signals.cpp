@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "cipher/SafeFile.h"
+#include "os/CleanupList.h"
 
 #if defined(Q_OS_UNIX)
 #include <sys/socket.h>

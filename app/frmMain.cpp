@@ -14,11 +14,13 @@
 
 #include "about/Info1.h"
 #include "app/PasswordEvents.h"
+#include "core/FileLoads.h"
 #include "core/PasswordGenerator.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/TextFiles.h"
 #include "dialogs/FileDialogs.h"
+#include "system/UserFiles.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
+#include "text/TextFileCodec.h"
 
 // The icons live in the static library; the resource must be pulled in by name.
 static void InitResources() { Q_INIT_RESOURCE(quelvane); }

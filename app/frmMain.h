@@ -15,8 +15,8 @@
 #include <optional>
 
 #include "app/WorkTextEdit.h"
-#include "core/TextCipher.h"
 #include "core/WindowSystem.h"
+#include "formats/TextCipher.h"
 
 namespace quelvane {
 

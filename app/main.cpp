@@ -10,9 +10,9 @@
 #include "app/QtWindowSystem.h"
 #include "app/Signals.h"
 #include "app/frmMain.h"
-#include "core/Platform.h"
-#include "core/TemporaryFolder.h"
 #include "core/Translations.h"
+#include "system/Platform.h"
+#include "system/TemporaryFolder.h"
 
 int main(int argc, char** argv) {
     // Before anything holds a secret: no core file, no attaching.

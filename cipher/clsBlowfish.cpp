@@ -20,8 +20,8 @@
 
 #include "HexText.h"
 #include "PiWords.h"
-#include "SafeFile.h"
 #include "SecureWipe.h"
+#include "os/SafeFile.h"
 
 namespace {
 

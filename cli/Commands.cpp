@@ -21,11 +21,12 @@
 #include "cli/Password.h"
 #include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/StreamCipher.h"
-#include "core/TemporaryFolder.h"
-#include "core/TextFiles.h"
+#include "formats/StreamCipher.h"
+#include "system/TemporaryFolder.h"
+#include "system/UserFiles.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
+#include "text/TextFileCodec.h"
 
 namespace quelvane::cli {
 

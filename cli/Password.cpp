@@ -14,12 +14,12 @@
 #include <iterator>
 #include <string>
 
-#include "cipher/SafeFile.h"
 #include "cipher/SecureWipe.h"
+#include "core/FileLoads.h"
 #include "core/PasswordGenerator.h"
-#include "core/Payload.h"
-#include "core/QtByteText.h"
-#include "core/TextFiles.h"
+#include "os/SafeFile.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
 
 namespace quelvane::cli {
 

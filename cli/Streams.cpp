@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "cipher/SecureWipe.h"
-#include "core/QtByteText.h"
-#include "core/TemporaryFolder.h"
-#include "core/TextFiles.h"
+#include "system/TemporaryFolder.h"
+#include "system/UserFiles.h"
+#include "text/QtByteText.h"
 
 namespace quelvane::cli {
 

@@ -7,8 +7,8 @@
 #include <QStringView>
 #include <memory>
 
-#include "core/FileSink.h"
-#include "core/StreamCipher.h"
+#include "formats/StreamCipher.h"
+#include "text/FileSink.h"
 
 namespace quelvane {
 class TemporaryFolder;

@@ -6,12 +6,12 @@
 #include <csignal>
 #include <cstdio>
 
-#include "cipher/SafeFile.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
-#include "core/Platform.h"
-#include "core/TemporaryFolder.h"
 #include "core/Translations.h"
+#include "os/CleanupList.h"
+#include "system/Platform.h"
+#include "system/TemporaryFolder.h"
 
 namespace {
 

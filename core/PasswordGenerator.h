@@ -9,9 +9,6 @@
 
 namespace quelvane {
 
-// The most characters a password holds (the password box stops there).
-inline constexpr int kPasswordMax = 448;
-
 // The only mode: the 98 characters with codes 30 to 127.
 inline constexpr std::uint8_t kRandomModeAscii = 66;
 

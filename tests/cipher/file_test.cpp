@@ -17,8 +17,8 @@
 #include <unistd.h>
 #endif
 
-#include "cipher/SafeFile.h"
 #include "cipher/clsBlowfish.h"
+#include "os/SafeFile.h"
 
 namespace fs = std::filesystem;
 

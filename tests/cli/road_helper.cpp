@@ -6,8 +6,9 @@
 #include <QString>
 #include <cstdio>
 
-#include "core/TextCipher.h"
-#include "core/TextFiles.h"
+#include "core/FileLoads.h"
+#include "formats/TextCipher.h"
+#include "text/TextFileCodec.h"
 
 namespace {
 

@@ -11,9 +11,10 @@
 #include <random>
 #include <string>
 
-#include "core/FieldReader.h"
-#include "core/QtByteText.h"
-#include "core/TextFiles.h"
+#include "core/FileLoads.h"
+#include "system/UserFiles.h"
+#include "text/FieldReader.h"
+#include "text/QtByteText.h"
 
 namespace {
 

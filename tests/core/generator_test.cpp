@@ -8,8 +8,8 @@
 
 #include "cipher/ByteText.h"
 #include "core/PasswordGenerator.h"
-#include "core/QtByteText.h"
-#include "core/WorkText.h"
+#include "text/QtByteText.h"
+#include "text/WorkText.h"
 
 using namespace quelvane;
 

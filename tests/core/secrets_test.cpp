@@ -20,9 +20,11 @@
 #include <unistd.h>
 
 #include "cipher/clsBlowfish.h"
-#include "core/TextCipher.h"
-#include "core/TextFiles.h"
+#include "core/FileLoads.h"
+#include "formats/TextCipher.h"
+#include "system/UserFiles.h"
 #include "tests/cipher/Probe.h"
+#include "text/TextFileCodec.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUELVANE_ASAN 1
