@@ -13,6 +13,13 @@ namespace quelvane::age {
 Decryptor::Decryptor(std::string_view passphrase, Sink sink)
     : passphrase_(passphrase), sink_(std::move(sink)), pending_(new std::uint8_t[kSealedChunkSize]) {}
 
+Decryptor::Decryptor(const FileKey& fileKey, Sink sink)
+    : passphrase_(std::string_view()),
+      sink_(std::move(sink)),
+      fileKey_(std::make_unique<FileKey>(fileKey)),
+      knownKey_(true),
+      pending_(new std::uint8_t[kSealedChunkSize]) {}
+
 Decryptor::~Decryptor() { SecureWipe(pending_.get(), kSealedChunkSize); }
 
 bool Decryptor::Failed(Error* error, ErrorKind kind, std::string message) {
@@ -68,7 +75,6 @@ bool Decryptor::Binary(const std::uint8_t* data, std::size_t n, Error* error) {
             Key256 payloadKey;
             if (!DerivePayloadKey(*fileKey_, nonce_, &payloadKey))
                 return Failed(error, ErrorKind::Io, "could not derive the payload key");
-            fileKey_.reset();
             chunks_ = std::make_unique<ChunkCipher>(payloadKey);
             if (!chunks_->ok()) return Failed(error, ErrorKind::Io, "no ChaCha20-Poly1305 in the crypto library");
             state_ = State::Chunks;
@@ -100,11 +106,13 @@ bool Decryptor::OpenHeader(std::size_t headerSize, Error* error) {
     Error parseError;
     if (!ParseHeader(std::string_view(header_).substr(0, headerSize), &header, &parseError))
         return Failed(error, parseError.kind, parseError.message);
-    fileKey_ = std::make_unique<FileKey>();
-    Error openError;
-    const bool opened = OpenScryptStanza(header.stanzas, passphrase_.view(), fileKey_.get(), &openError);
-    passphrase_.Wipe();
-    if (!opened) return Failed(error, openError.kind, openError.message);
+    if (!knownKey_) {
+        fileKey_ = std::make_unique<FileKey>();
+        Error openError;
+        const bool opened = OpenScryptStanza(header.stanzas, passphrase_.view(), fileKey_.get(), &openError);
+        passphrase_.Wipe();
+        if (!opened) return Failed(error, openError.kind, openError.message);
+    }
     if (!VerifyHeaderMac(*fileKey_, header.macInput, header.mac.data()))
         return Failed(error, ErrorKind::Damaged, "the age file was changed: its header MAC does not match");
     header_.clear();

@@ -23,6 +23,9 @@ class Decryptor {
 public:
     // An empty sink: verify only.
     Decryptor(std::string_view passphrase, Sink sink);
+    // The same file again with the file key a first pass opened: no scrypt,
+    // the header still parsed and its MAC checked.
+    Decryptor(const FileKey& fileKey, Sink sink);
     ~Decryptor();
     Decryptor(const Decryptor&) = delete;
     Decryptor& operator=(const Decryptor&) = delete;
@@ -32,6 +35,8 @@ public:
     bool Finish(Error* error);
 
     bool armored() const noexcept { return armored_; }
+    // Once the header has opened; null before.
+    const FileKey* fileKey() const noexcept { return fileKey_.get(); }
     std::uint64_t plaintextSize() const noexcept { return plaintextSize_; }
 
 private:
@@ -53,6 +58,7 @@ private:
     std::size_t nonceSize_ = 0;
     std::uint8_t nonce_[kPayloadNonceSize];
     std::unique_ptr<FileKey> fileKey_;
+    bool knownKey_ = false;
     std::unique_ptr<ChunkCipher> chunks_;
     std::unique_ptr<std::uint8_t[]> pending_;  // a sealed chunk not known to be last or not
     std::size_t pendingSize_ = 0;

@@ -14,6 +14,7 @@ enum class ErrorKind {
     Damaged,  // header MAC, a chunk's tag, a missing last chunk, trailing data
     Malformed,  // not well-formed age
     Io,  // the sink refused, no memory, no randomness
+    Cancelled,  // a progress callback said stop
 };
 
 struct Error {

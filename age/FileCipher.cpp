@@ -135,6 +135,8 @@ public:
     }
     std::unique_ptr<Buffer> Next() { return pipe_.TakeFilled(); }
     void Done(std::unique_ptr<Buffer> b) { pipe_.Release(std::move(b)); }
+    // Bytes read so far, a few buffers ahead of those handed over.
+    std::uint64_t bytesRead() const { return bytesRead_; }
     // After Next gave nothing: whether reading or the armor failed, and why.
     bool Failed(Error* error) const {
         if (armorError_.kind != ErrorKind::None) return Fail(error, armorError_.kind, armorError_.message);
@@ -153,6 +155,7 @@ private:
                 readErrno_ = errno;
                 failed_ = true;
             }
+            bytesRead_ += got;
             if (first && got) armored_ = unarmor_ && b->data[0] != 'a';
             first = false;
             if (!armored_) {
@@ -188,6 +191,7 @@ private:
     Error armorError_;
     int readErrno_ = 0;
     std::atomic<bool> failed_{false}, stop_{false};
+    std::atomic<std::uint64_t> bytesRead_{0};
     std::thread thread_;
 };
 
@@ -248,9 +252,46 @@ bool Placeable(int fd) {
            lseek(fd, 0, SEEK_CUR) == 0;
 }
 
+std::uint64_t SizeOf(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? std::uint64_t(st.st_size) : 0;
+}
+
+// Tells progress as the reader gets on, in bytes of the input.
+class Meter {
+public:
+    Meter(const Progress& progress, std::uint64_t total) : progress_(progress), total_(total) {}
+    void NextPass() { base_ = done_; }
+    bool At(const Reader& reader, Error* error) {
+        const std::uint64_t done = base_ + reader.bytesRead();
+        if (done == done_) return true;
+        done_ = done;
+        return !progress_ || progress_(done_, total_) || Fail(error, ErrorKind::Cancelled, "cancelled");
+    }
+
+private:
+    const Progress& progress_;
+    std::uint64_t total_, base_ = 0, done_ = 0;
+};
+
+// One pass of the input through a decryptor; the reader counts raw bytes.
+bool Pass(int in, Decryptor& d, Meter& meter, Error* error) {
+    Reader reader(in, false, true);
+    while (auto b = reader.Next()) {
+        const bool ok = d.Write(b->data.get(), b->size, error);
+        reader.Done(std::move(b));
+        if (!ok || !meter.At(reader, error)) return false;
+    }
+    const bool read = reader.Failed(error) && meter.At(reader, error);
+    meter.NextPass();
+    return read && d.Finish(error);
+}
+
 }  // namespace
 
-bool EncryptFile(int in, int out, const EncryptOptions& options, std::string_view passphrase, Error* error) {
+bool EncryptFile(int in, int out, const EncryptOptions& options, std::string_view passphrase, Error* error,
+                 const Progress& progress) {
+    Meter meter(progress, SizeOf(in));
     Writer writer(out, false);
     const bool positional = Placeable(out);
     std::unique_ptr<Encryptor> e;
@@ -267,9 +308,9 @@ bool EncryptFile(int in, int out, const EncryptOptions& options, std::string_vie
         while (auto b = reader.Next()) {
             const bool ok = e->Write(b->data.get(), b->size, error);
             reader.Done(std::move(b));
-            if (!ok) return false;
+            if (!ok || !meter.At(reader, error)) return false;
         }
-        if (!reader.Failed(error)) return false;
+        if (!reader.Failed(error) || !meter.At(reader, error)) return false;
     }
     if (!e->Finish(error)) return false;
     if (!writer.Close()) return Fail(error, ErrorKind::Io, std::string("could not write: ") + std::strerror(errno));
@@ -278,23 +319,26 @@ bool EncryptFile(int in, int out, const EncryptOptions& options, std::string_vie
     return true;
 }
 
-bool DecryptFile(int in, int out, std::string_view passphrase, Error* error, std::uint64_t* size) {
+bool DecryptFile(int in, int out, std::string_view passphrase, Error* error, const DecryptRun& run) {
+    const std::uint64_t size = SizeOf(in);
+    const bool twice = run.verifyFirst && out >= 0;
+    Meter meter(run.progress, twice ? 2 * size : size);
+    std::unique_ptr<Decryptor> first;
+    if (twice) {
+        first = std::make_unique<Decryptor>(passphrase, nullptr);
+        if (!Pass(in, *first, meter, error)) return false;
+        if (lseek(in, 0, SEEK_SET) != 0)
+            return Fail(error, ErrorKind::Io, std::string("could not read the input again: ") + std::strerror(errno));
+    }
     std::unique_ptr<Writer> writer;
     if (out >= 0) writer = std::make_unique<Writer>(out, true);
     Sink sink;
     if (writer) sink = [&](const std::uint8_t* p, std::size_t n) { return writer->Put(p, n, false, 0); };
-    Decryptor d(passphrase, sink);
-    {
-        Reader reader(in, false, true);
-        while (auto b = reader.Next()) {
-            const bool ok = d.Write(b->data.get(), b->size, error);
-            reader.Done(std::move(b));
-            if (!ok) return false;
-        }
-        if (!reader.Failed(error)) return false;
-    }
-    if (!d.Finish(error)) return false;
-    if (size) *size = d.plaintextSize();
+    std::unique_ptr<Decryptor> d =
+        first ? std::make_unique<Decryptor>(*first->fileKey(), sink) : std::make_unique<Decryptor>(passphrase, sink);
+    first.reset();
+    if (!Pass(in, *d, meter, error)) return false;
+    if (run.plaintextSize) *run.plaintextSize = d->plaintextSize();
     return !writer || writer->Close() ||
            Fail(error, ErrorKind::Io, std::string("could not write: ") + std::strerror(errno));
 }

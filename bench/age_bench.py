@@ -66,20 +66,22 @@ _, status, usage = os.wait4(pid, 0)
 elapsed = time.perf_counter() - start
 os.close(fd)
 sys.stderr.write(seen.decode(errors="replace"))
-print(elapsed, usage.ru_maxrss * 1024, os.waitstatus_to_exitcode(status))
+print(elapsed, usage.ru_maxrss * 1024, os.waitstatus_to_exitcode(status), usage.ru_utime + usage.ru_stime)
 """
 
 
-def timed(cmd, answers=0, must_fail=False):
-    """Seconds and peak memory (bytes) of one run on a pseudo-terminal."""
+def timed(cmd, answers=0, must_fail=False, cpu=None):
+    """Seconds and peak memory (bytes) of one run on a pseudo-terminal; its CPU seconds appended to cpu."""
     done = subprocess.run([sys.executable, "-S", "-c", STARTER, PASSPHRASE, str(answers), *cmd],
                           capture_output=True)
     try:
-        elapsed, peak, status = done.stdout.split()
+        elapsed, peak, status, seconds = done.stdout.split()
     except ValueError:
         sys.exit(f"cannot run {' '.join(cmd)}: {done.stderr.decode(errors='replace')}")
     if (int(status) != 0) != must_fail:
         sys.exit(f"exit status {int(status)}: {' '.join(cmd)}\n{done.stderr.decode(errors='replace')}")
+    if cpu is not None:
+        cpu.append(float(seconds))
     return float(elapsed), int(peak), done.stderr.decode(errors="replace")
 
 
@@ -166,6 +168,7 @@ def bench_size(opts, work, mib):
     floor = timed(["true"])[1]
 
     times = {name: [] for name in steps}
+    cpus = {name: [] for name in steps}
     peaks = {name: 0 for name in steps}
     pressure = [cpu_pressure()]
     load = [os.getloadavg()]
@@ -175,7 +178,7 @@ def bench_size(opts, work, mib):
         for pair in pairs:
             for name in (pair if run % 2 == 0 else pair[::-1]):
                 cmd, answers, output = steps[name]
-                elapsed, peak, _ = timed(cmd, answers)
+                elapsed, peak, _ = timed(cmd, answers, cpu=cpus[name])
                 remove(path(output))
                 times[name].append(elapsed)
                 peaks[name] = max(peaks[name], peak)
@@ -183,10 +186,6 @@ def bench_size(opts, work, mib):
     load.append(os.getloadavg())
 
     # A header asking 2^23: our file with its work factor raised.
-    with open(path("in.bin"), "rb") as f:
-        head = f.read(200)
-    with open(path("plain"), "rb") as f:
-        pass
     timed(ours.encrypt(path("pass"), path("small.age"), False))
     with open(path("small.age"), "rb") as f:
         small = f.read()
@@ -195,7 +194,6 @@ def bench_size(opts, work, mib):
         f.write(high)
     high_time, high_peak, said = timed(ours.decrypt(path("high.age"), path("out.ours")), 0, must_fail=True)
     remove(path("plain"), path("in.armor"), path("in.bin"), path("small.age"), path("high.age"), path("out.ours"))
-    del head
 
     median = {name: statistics.median(t) for name, t in times.items()}
     print(f"\n{mib:g} MiB random file, {opts.runs} interleaved runs, file to file in {work}")
@@ -204,17 +202,19 @@ def bench_size(opts, work, mib):
     if None not in pressure:
         print(f"  some task waited for a core {pressure[0]:.0f}% of the time before the runs, "
               f"{pressure[1]:.0f}% after (/proc/pressure/cpu, 10 s averages)")
-    print(f"  {'step':22} {'median':>10} {'min':>10} {'peak memory':>12}")
+    cpu = {name: statistics.median(t) for name, t in cpus.items()}
+    print(f"  {'step':22} {'median':>10} {'min':>10} {'CPU (median)':>13} {'peak memory':>12}")
     for name in steps:
         print(f"  {name:22} {median[name] * 1000:8.0f} ms {min(times[name]) * 1000:7.0f} ms "
-              f"{peaks[name] / MIB:8.1f} MiB")
+              f"{cpu[name] * 1000:10.0f} ms {peaks[name] / MIB:8.1f} MiB")
     print(f"  (every child reports at least {floor / MIB:.1f} MiB: the starter's own resident size)")
     met = {True: "met", False: "NOT MET"}
     ok = True
     for step in ("encrypt", "encrypt binary", "decrypt", "decrypt binary"):
         ratio = median[f"ours {step}"] / median[f"age {step}"]
         ok = ok and ratio <= 0.4
-        print(f"  {step:16} ours / age = {ratio:.2f}  (aim <= 0.40: {met[ratio <= 0.4]})")
+        print(f"  {step:16} ours / age = {ratio:.2f}  (aim <= 0.40: {met[ratio <= 0.4]}); "
+              f"CPU time {cpu[f'ours {step}'] / cpu[f'age {step}']:.2f}")
     memory = max(peaks[f"ours {s}"] for s in ("encrypt", "encrypt binary", "decrypt", "decrypt binary")) / MIB
     print(f"  our peak memory = {memory:.1f} MiB  (aim <= 288 MiB: {met[memory <= 288]})")
     refused = "23" in said and high_time < 0.5 and high_peak < 64 * MIB

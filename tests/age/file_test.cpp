@@ -87,8 +87,10 @@ TEST_F(AgeFiles, ByPlaceAndInOrderAlike) {
                 Put("placed", file);
                 in = Open("placed", O_RDONLY);
                 std::uint64_t got = 0;
+                DecryptRun run;
+                run.plaintextSize = &got;
                 const std::string back =
-                    ThroughPipe([&](int fd) { return DecryptFile(in, fd, "pw", &error, &got); }, &ok);
+                    ThroughPipe([&](int fd) { return DecryptFile(in, fd, "pw", &error, run); }, &ok);
                 close(in);
                 EXPECT_TRUE(ok) << size << " " << armor << ": " << error.message;
                 EXPECT_TRUE(back == plain) << size << " armor " << armor;
@@ -96,6 +98,32 @@ TEST_F(AgeFiles, ByPlaceAndInOrderAlike) {
             }
         }
     }
+}
+
+TEST_F(AgeFiles, VerifiedFirstAndProgress) {
+    const std::string plain = RandomText(3 << 20);
+    Put("good", Encrypt(plain, "pw", true));
+    int in = Open("good", O_RDONLY);
+    Error error;
+    bool ok = false;
+    std::uint64_t last = 0, total = 0;
+    DecryptRun run;
+    run.verifyFirst = true;
+    run.progress = [&](std::uint64_t done, std::uint64_t all) {
+        EXPECT_GT(done, last);
+        last = done;
+        total = all;
+        return true;
+    };
+    EXPECT_TRUE(ThroughPipe([&](int fd) { return DecryptFile(in, fd, "pw", &error, run); }, &ok) == plain);
+    EXPECT_TRUE(ok) << error.message;
+    EXPECT_EQ(last, total);  // both passes counted
+    EXPECT_EQ(total, 2 * fs::file_size(dir_ / "good"));
+    lseek(in, 0, SEEK_SET);
+    run.progress = [](std::uint64_t done, std::uint64_t) { return done < (2 << 20); };
+    EXPECT_FALSE(DecryptFile(in, -1, "pw", &error, run));
+    EXPECT_EQ(error.kind, ErrorKind::Cancelled);
+    close(in);
 }
 
 TEST_F(AgeFiles, FailuresKeepToVerifiedChunks) {
@@ -114,6 +142,14 @@ TEST_F(AgeFiles, FailuresKeepToVerifiedChunks) {
     EXPECT_LE(out.size(), 2 * kChunkSize);
     in = Open("bad", O_RDONLY);
     EXPECT_FALSE(DecryptFile(in, -1, "pw", &error));  // verify only
+    close(in);
+    // Verified first: the output sees nothing of a bad file.
+    in = Open("bad", O_RDONLY);
+    DecryptRun first;
+    first.verifyFirst = true;
+    EXPECT_EQ(ThroughPipe([&](int fd) { return DecryptFile(in, fd, "pw", &error, first); }, &ok), "");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error.kind, ErrorKind::Damaged);
     close(in);
     // The armor is read on the reading thread; its faults come out the same.
     Put("bad", Encrypt(plain, "pw", true) + "trailing");
