@@ -19,7 +19,7 @@
 
 #include "age/Armor.h"
 #include "age/Decryptor.h"
-#include "cipher/SecureWipe.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane::age {
 namespace {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string_view>
 
-#include "cipher/SecureWipe.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane::age {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ByteText.h"
+#include "cipher/ByteText.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "HexText.h"
+#include "cipher/HexText.h"
 
 #include <array>
 #include <cstring>

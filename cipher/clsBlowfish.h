@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-namespace quelvane::blowfish {
-struct WideTables;  // the key's tables as the hot loops read them
-}
+#include "cipher/BlowfishBlock.h"
+#include "cipher/Chain.h"
+#include "secret/SecretBytes.h"
 
 class clsBlowfish {
 public:
@@ -72,8 +72,7 @@ public:
         void Encrypt(std::uint8_t* data, std::size_t Size) noexcept;
 
     private:
-        std::unique_ptr<quelvane::blowfish::WideTables> tables;
-        std::uint64_t lastL, lastR;
+        quelvane::blowfish::EncryptChain chain;
     };
 
     // DecryptByte's chained decryption for any run of whole blocks, given the
@@ -91,7 +90,7 @@ public:
         void Decrypt(std::uint8_t* data, std::size_t Size, const std::uint8_t* Previous) const noexcept;
 
     private:
-        std::unique_ptr<quelvane::blowfish::WideTables> tables;
+        quelvane::blowfish::DecryptChain chain;
     };
 
     std::string EncryptString(const std::string& Text, std::string_view Key = {}, bool OutputInHex = false);
@@ -122,7 +121,16 @@ private:
     static void PutWord(std::uint32_t Value, std::uint8_t* byteArray, std::size_t Offset) noexcept;
 
     void RaiseProgress(std::size_t Offset, std::size_t T, std::size_t& NextProgress) const noexcept;
-    void ResetTables() noexcept;
+    template <class Run>
+    void RunWithProgress(std::size_t T, Run&& run);
+    // Sets Key first when not empty; the tables the chains copy.
+    const quelvane::blowfish::Tables& Keyed(std::string_view Key);
+
+    // EncryptByte and DecryptByte for the caller's array or a wiping one.
+    template <class Bytes>
+    void EncryptBytes(Bytes& byteArray, std::string_view Key);
+    template <class Bytes>
+    void DecryptBytes(Bytes& byteArray, std::string_view Key) noexcept;
 
     bool TransformFile(const std::filesystem::path& InFile, const std::filesystem::path& OutFile, bool Overwrite,
                        std::string_view Key, bool encrypt) noexcept;
@@ -134,9 +142,8 @@ private:
     void AppendToBuffer(std::string_view Text);
     std::string GetBufferText();
 
-    std::array<std::uint32_t, 18> PBox{};
-    std::array<std::array<std::uint32_t, 256>, 4> SBox{};
-    std::string KeyText;
-    std::string Buffer;  // collects the output of the hex conversions
+    quelvane::SecretBox<quelvane::blowfish::Tables> tables;  // PBox and SBox
+    quelvane::SecretBytes KeyText;
+    std::string Buffer;  // collects the output of the hex conversions: ciphertext only
     ProgressListener Progress;
 };

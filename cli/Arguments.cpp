@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "cli/Arguments.h"
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <vector>
 
 namespace quelvane::cli {
 
@@ -17,47 +16,74 @@ bool Fail(QString* error, const QString& message) {
     return false;
 }
 
-// Every option of the program, and the commands that take it.
+// Which commands take an option; kProgram: the line without a command.
+enum : unsigned { kEncrypt = 1, kDecrypt = 2, kGenerate = 4, kProgram = 8 };
+constexpr unsigned kTransform = kEncrypt | kDecrypt;
+
+unsigned BitOf(Command command) {
+    return command == Command::Encrypt ? kEncrypt : command == Command::Decrypt ? kDecrypt : kGenerate;
+}
+
+// Every option of the program: its one table, for the parsing and the help.
 struct Option {
     const char* name;
+    char letter;  // 0: no short form
     const char* valueName;  // nullptr: a switch
     const char* description;
-    bool encrypt, decrypt, generate;
+    unsigned commands;
 };
 
 constexpr Option kOptions[] = {
-    {"password-file", QT_TRANSLATE_NOOP("quelvane::cli", "FILE"),
+    {"password-file", 'k', QT_TRANSLATE_NOOP("quelvane::cli", "FILE"),
      QT_TRANSLATE_NOOP("quelvane::cli",
-                       "The password: the text of a password file (.QvP). Without it the password is "
-                       "asked on the terminal."),
-     true, true, false},
-    {"output", QT_TRANSLATE_NOOP("quelvane::cli", "FILE"),
-     QT_TRANSLATE_NOOP("quelvane::cli", "Write the result to FILE, only once it is complete."), true, true, true},
-    {"output-dir", QT_TRANSLATE_NOOP("quelvane::cli", "DIR"),
+                       "The password: the text of a password file (.QvP), or of standard input for \"-\". Without "
+                       "it the password is asked on the terminal."),
+     kTransform},
+    {"output", 'o', QT_TRANSLATE_NOOP("quelvane::cli", "FILE"),
+     QT_TRANSLATE_NOOP("quelvane::cli",
+                       "Write the result to FILE, only once it is complete; \"-\" is standard output."),
+     kTransform | kGenerate},
+    {"output-dir", 0, QT_TRANSLATE_NOOP("quelvane::cli", "DIR"),
      QT_TRANSLATE_NOOP("quelvane::cli",
                        "Write each INPUT to DIR under its own name, with the suffix .QvH (encrypt) "
                        "or .TxT (decrypt)."),
-     true, true, false},
-    {"force", nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Replace files that exist; never without it."), true, true,
-     true},
-    {"binary", nullptr,
+     kTransform},
+    {"force", 'f', nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Replace files that exist; never without it."),
+     kTransform | kGenerate},
+    {"binary", 0, nullptr,
      QT_TRANSLATE_NOOP("quelvane::cli",
                        "Encrypt any file's bytes exactly as they are (an image, an archive), and "
                        "decrypt to exactly the bytes encrypted."),
-     true, true, false},
+     kTransform},
+    {"quiet", 'q', nullptr,
+     QT_TRANSLATE_NOOP("quelvane::cli", "Show no progress and no warnings; errors are still shown."),
+     kTransform | kGenerate},
+    {"help", 'h', nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Show this help."), kTransform | kGenerate | kProgram},
+    {"version", 'v', nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Show the version."),
+     kTransform | kGenerate | kProgram},
 };
 
-bool Takes(const Option& option, Command command) {
-    return command == Command::Encrypt   ? option.encrypt
-           : command == Command::Decrypt ? option.decrypt
-                                         : option.generate;
-}
+struct CommandInfo {
+    const char* name;
+    Command command;
+};
+
+constexpr CommandInfo kCommands[] = {
+    {"encrypt", Command::Encrypt},
+    {"decrypt", Command::Decrypt},
+    {"generate", Command::Generate},
+};
 
 std::optional<Command> CommandNamed(const QString& name) {
-    if (name == QLatin1String("encrypt")) return Command::Encrypt;
-    if (name == QLatin1String("decrypt")) return Command::Decrypt;
-    if (name == QLatin1String("generate")) return Command::Generate;
+    for (const CommandInfo& info : kCommands)
+        if (name == QLatin1String(info.name)) return info.command;
     return std::nullopt;
+}
+
+QString NameOf(Command command) {
+    for (const CommandInfo& info : kCommands)
+        if (info.command == command) return QString::fromLatin1(info.name);
+    return {};
 }
 
 // "-" is standard input and "-5" a (refused) LENGTH: operands, not options.
@@ -66,212 +92,234 @@ bool IsOption(const QString& arg) {
     return arg.startsWith(u'-') && !operand.match(arg).hasMatch();
 }
 
-// The command: the first operand before "--".
-std::optional<QString> CommandWord(const QStringList& args, qsizetype& at) {
-    for (at = 0; at < args.size(); ++at) {
-        if (args[at] == QLatin1String("--")) break;
-        if (IsOption(args[at])) {
-            // The value of an option that takes one is no command.
-            const QString name = args[at].mid(2);
-            for (const Option& option : kOptions)
-                if (option.valueName && name == QLatin1String(option.name)) ++at;
-            continue;
-        }
-        return args[at];
+// The option a word names: "--name", "-name" (the long name with one dash)
+// or "-x", each perhaps with "=value".
+const Option* OptionNamed(QStringView spelled) {
+    const bool dashes = spelled.startsWith(u"--");
+    const QStringView name = spelled.sliced(dashes ? 2 : 1);
+    for (const Option& option : kOptions) {
+        if (name == QLatin1String(option.name)) return &option;
+        if (!dashes && option.letter && name.size() == 1 && name[0] == QLatin1Char(option.letter)) return &option;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
-class Parser {
-public:
-    explicit Parser(std::optional<Command> command) : command(command) {
-        parser.setApplicationDescription(Description());
-        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addHelpOption();
-        parser.addVersionOption();
-        for (const Option& option : kOptions) {
-            if (command && !Takes(option, *command)) continue;
-            QCommandLineOption added(QString::fromLatin1(option.name), Tr(option.description));
-            if (option.valueName) added.setValueName(Tr(option.valueName));
-            parser.addOption(added);
-        }
-        if (!command) {
-            parser.addPositionalArgument(QStringLiteral("command"),
-                                         QCoreApplication::translate("quelvane::cli", "encrypt, decrypt or generate"),
-                                         QStringLiteral("encrypt|decrypt|generate"));
-        } else if (*command == Command::Generate) {
-            parser.addPositionalArgument(QStringLiteral("generate"),
-                                         QCoreApplication::translate("quelvane::cli", "Makes a random password."));
-            parser.addPositionalArgument(
-                QCoreApplication::translate("quelvane::cli", "LENGTH"),
-                QCoreApplication::translate("quelvane::cli", "Its length: 3 to 448 characters, default 112."),
-                QCoreApplication::translate("quelvane::cli", "[LENGTH]"));
-        } else {
-            const bool encrypting = *command == Command::Encrypt;
-            parser.addPositionalArgument(
-                QString::fromLatin1(encrypting ? "encrypt" : "decrypt"),
-                encrypting ? QCoreApplication::translate("quelvane::cli", "Encrypts texts into hex ciphertext.")
-                           : QCoreApplication::translate("quelvane::cli", "Decrypts hex ciphertext into texts."));
-            parser.addPositionalArgument(
-                QCoreApplication::translate("quelvane::cli", "INPUT"),
-                QCoreApplication::translate("quelvane::cli", "A file, or standard input when absent or \"-\"."),
-                QCoreApplication::translate("quelvane::cli", "[INPUT...]"));
-        }
-    }
-
-    QString Description() const {
-        QString text;
-        if (!command) {
-            text = QCoreApplication::translate(
-                "quelvane::cli",
-                "Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random "
-                "passwords.\n\n"
-                "  quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
-                "  quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]\n"
-                "  quelvane-cli encrypt|decrypt --output-dir DIR [--password-file FILE] [--force] [--binary] "
-                "INPUT...\n"
-                "  quelvane-cli generate [--output FILE] [--force] [LENGTH]\n\n"
-                "\"quelvane-cli COMMAND --help\" tells more of a command.");
-        } else if (*command == Command::Encrypt) {
-            text = QCoreApplication::translate(
-                "quelvane::cli",
-                "Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and writes it as "
-                "Quelvane hex ciphertext, as the window's \"&Quelvane\" makes it. A file holding a NUL byte is "
-                "no text: --binary encrypts it.");
-        } else if (*command == Command::Decrypt) {
-            text = QCoreApplication::translate(
-                "quelvane::cli",
-                "Reads Quelvane hex ciphertext and writes the text that was encrypted, as UTF-8 with LF line "
-                "breaks (a text of CR LF lines comes back with LF); with --binary, the bytes exactly.");
-        } else {
-            text = QCoreApplication::translate(
-                "quelvane::cli",
-                "Makes a random password of LENGTH characters from the characters with codes 30 to 127, drawn "
-                "from the system's secure source.");
-        }
-        return text;
-    }
-
-    QString HelpText() const {
-        return parser.helpText() + u'\n' +
-               QCoreApplication::translate("quelvane::cli",
-                                           "Exit status: 0 done, 1 a file or the password failed, 2 a usage error.") +
-               u'\n';
-    }
-
-    QCommandLineParser parser;
-    std::optional<Command> command;
+struct Given {
+    const Option* option;
+    QString spelled;  // as written, without a value
+    QString value;
 };
 
-// The options on the line, for messages in our own words.
-QStringList OptionNames(const QStringList& args) {
-    QStringList names;
-    for (const QString& arg : args) {
-        if (arg == QLatin1String("--")) break;
-        if (IsOption(arg)) names << arg.section(u'=', 0, 0);
+// The words of the line, sorted: the command word, the options with their
+// values, the operands. The first fault found is kept for later, as --help
+// and --version win over every fault.
+struct Line {
+    std::optional<QString> word;
+    std::vector<Given> options;
+    QStringList operands;
+    QString fault;
+
+    explicit Line(const QStringList& args) {
+        bool optionsEnd = false;
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            const QString& arg = args[i];
+            if (!optionsEnd && arg == QLatin1String("--")) {
+                optionsEnd = true;
+            } else if (optionsEnd || !IsOption(arg)) {
+                if (!word && !optionsEnd)
+                    word = arg;
+                else
+                    operands << arg;
+            } else {
+                const qsizetype equals = arg.indexOf(u'=');
+                const QString spelled = equals < 0 ? arg : arg.left(equals);  // never a value glued to it
+                const Option* option = OptionNamed(spelled);
+                if (!option) {
+                    Note(QCoreApplication::translate("quelvane::cli", "unknown option %1").arg(spelled));
+                    continue;
+                }
+                Given given{option, spelled, {}};
+                if (!option->valueName) {
+                    if (equals >= 0)
+                        Note(QCoreApplication::translate("quelvane::cli", "%1 takes no value").arg(spelled));
+                } else if (equals >= 0) {
+                    given.value = arg.mid(equals + 1);
+                } else if (i + 1 < args.size()) {
+                    given.value = args[++i];  // the next word, whatever it looks like
+                } else {
+                    Note(QCoreApplication::translate("quelvane::cli", "%1 needs a value").arg(spelled));
+                    continue;
+                }
+                if (option->valueName && given.value.isEmpty())
+                    Note(QCoreApplication::translate("quelvane::cli", "%1 needs a value").arg(spelled));
+                options.push_back(given);
+            }
+        }
     }
-    return names;
+
+    void Note(const QString& message) {
+        if (fault.isEmpty()) fault = message;
+    }
+
+    bool Has(const char* name) const {
+        for (const Given& given : options)
+            if (qstrcmp(given.option->name, name) == 0) return true;
+        return false;
+    }
+
+    std::optional<QString> Value(const char* name) const {
+        for (const Given& given : options)
+            if (qstrcmp(given.option->name, name) == 0) return given.value;
+        return std::nullopt;
+    }
+};
+
+// Words filled into lines of at most width columns, after indent.
+QString Wrapped(const QString& text, qsizetype indent, qsizetype width) {
+    QString out, line;
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            out += line + u'\n' + QString(indent, u' ');
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    return out + line;
 }
 
-bool CheckOptions(const Parser& p, const QStringList& args, QString* error) {
-    const QCommandLineParser& parser = p.parser;
-    for (const QString& name : parser.unknownOptionNames()) {
-        const QString dashed = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-        for (const Option& option : kOptions)
-            if (name == QLatin1String(option.name) && p.command)
-                return Fail(error, QCoreApplication::translate("quelvane::cli", "%1 takes no %2")
-                                       .arg(QString::fromLatin1(p.command == Command::Generate  ? "generate"
-                                                                : p.command == Command::Encrypt ? "encrypt"
-                                                                                                : "decrypt"),
-                                            dashed));
-        return Fail(error, QCoreApplication::translate("quelvane::cli", "unknown option %1")
-                               .arg(dashed));  // the name only: never a value glued to it
+QString OptionColumn(const Option& option) {
+    QString column =
+        option.letter ? QStringLiteral("  -%1, ").arg(QLatin1Char(option.letter)) : QStringLiteral("      ");
+    column += QStringLiteral("--") + QLatin1String(option.name);
+    if (option.valueName) column += u' ' + Tr(option.valueName);
+    return column;
+}
+
+QString HelpText(std::optional<Command> command) {
+    constexpr qsizetype kWidth = 79;
+    QString text;
+    const QString usage = QCoreApplication::translate("quelvane::cli", "Usage:");
+    if (!command) {
+        text = usage + QStringLiteral(" quelvane-cli encrypt|decrypt|generate ") +
+               QCoreApplication::translate("quelvane::cli", "[OPTION...]") + u'\n' +
+               QCoreApplication::translate(
+                   "quelvane::cli",
+                   "Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random "
+                   "passwords.\n\n"
+                   "  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]\n"
+                   "  quelvane-cli decrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]\n"
+                   "  quelvane-cli encrypt|decrypt --output-dir DIR [-k FILE] [-f] [-q] [--binary] INPUT...\n"
+                   "  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]\n\n"
+                   "\"quelvane-cli COMMAND --help\" tells more of a command.");
+    } else if (*command == Command::Generate) {
+        text =
+            usage + QStringLiteral(" quelvane-cli generate ") +
+            QCoreApplication::translate("quelvane::cli", "[OPTION...]") + u' ' +
+            QCoreApplication::translate("quelvane::cli", "[LENGTH]") + u'\n' +
+            Wrapped(QCoreApplication::translate(
+                        "quelvane::cli",
+                        "Makes a random password of LENGTH characters from the characters with codes 30 to 127, drawn "
+                        "from the system's secure source."),
+                    0, kWidth);
+    } else {
+        const bool encrypting = *command == Command::Encrypt;
+        text =
+            usage + u' ' + QStringLiteral("quelvane-cli ") + NameOf(*command) + u' ' +
+            QCoreApplication::translate("quelvane::cli", "[OPTION...]") + u' ' +
+            QCoreApplication::translate("quelvane::cli", "[INPUT...]") + u'\n' +
+            Wrapped(encrypting ? QCoreApplication::translate(
+                                     "quelvane::cli",
+                                     "Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and "
+                                     "writes it as Quelvane hex ciphertext, as the window's encryption makes it. A "
+                                     "file holding a NUL byte is no text: --binary encrypts it.")
+                               : QCoreApplication::translate(
+                                     "quelvane::cli",
+                                     "Reads Quelvane hex ciphertext and writes the text that was encrypted, as UTF-8 "
+                                     "with LF line breaks (a text of CR LF lines comes back with LF); with --binary, "
+                                     "the bytes exactly."),
+                    0, kWidth);
     }
+    const unsigned bit = command ? BitOf(*command) : kProgram;
+    qsizetype column = 0;
+    for (const Option& option : kOptions)
+        if (option.commands & bit) column = qMax(column, OptionColumn(option).size() + 2);
+    text += QStringLiteral("\n\n") + QCoreApplication::translate("quelvane::cli", "Options:") + u'\n';
     for (const Option& option : kOptions) {
-        const QString name = QString::fromLatin1(option.name);
-        if (!parser.optionNames().contains(name)) continue;
-        const QString dashed = QStringLiteral("--") + name;
-        if (option.valueName && parser.values(name).size() > 1)
-            return Fail(error, QCoreApplication::translate("quelvane::cli", "%1 is given twice").arg(dashed));
-        if (option.valueName && parser.value(name).isEmpty())
-            return Fail(error, QCoreApplication::translate("quelvane::cli", "%1 needs a value").arg(dashed));
+        if (!(option.commands & bit)) continue;
+        text += OptionColumn(option).leftJustified(column) + Wrapped(Tr(option.description), column, kWidth - column) +
+                u'\n';
     }
-    // A value option last on the line: Qt's words would say so less plainly.
-    const QStringList names = OptionNames(args);
-    if (!names.isEmpty() && args.last().section(u'=', 0, 0) == names.last())
-        for (const Option& option : kOptions)
-            if (option.valueName && names.last() == QStringLiteral("--") + QLatin1String(option.name) &&
-                !args.last().contains(u'='))
-                return Fail(error, QCoreApplication::translate("quelvane::cli", "%1 needs a value").arg(names.last()));
-    return true;
+    if (command && *command != Command::Generate)
+        text += u'\n' +
+                Wrapped(QCoreApplication::translate("quelvane::cli",
+                                                    "INPUT is a file, or standard input when absent or \"-\"."),
+                        0, kWidth) +
+                u'\n';
+    else if (command)
+        text += u'\n' +
+                Wrapped(QCoreApplication::translate("quelvane::cli", "LENGTH is 3 to 448 characters, default 112."), 0,
+                        kWidth) +
+                u'\n';
+    return text + u'\n' +
+           Wrapped(QCoreApplication::translate(
+                       "quelvane::cli", "Exit status: 0 done, 1 a file or the password failed, 2 a usage error."),
+                   0, kWidth) +
+           u'\n';
 }
 
 }  // namespace
 
+bool ReadsStandardInput(const Arguments& args) {
+    return args.command != Command::Generate && (args.inputs.isEmpty() || args.inputs.contains(QStringLiteral("-")));
+}
+
 bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
     out = Arguments();
-    qsizetype at = 0;
-    const std::optional<QString> word = CommandWord(args, at);
-    const std::optional<Command> command = word ? CommandNamed(*word) : std::nullopt;
-
-    // The command word is taken out; "-5" and such go after "--", where the
-    // parser takes them as operands.
-    QStringList line{QStringLiteral("quelvane-cli")};
-    QStringList operands;
-    bool optionsEnd = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (i == at && word) continue;
-        const QString& arg = args[i];
-        if (!optionsEnd && arg == QLatin1String("--")) {
-            optionsEnd = true;
-            continue;
-        }
-        if (optionsEnd || (arg.startsWith(u'-') && !IsOption(arg)))
-            operands << arg;
-        else
-            line << arg;
-    }
-    if (!operands.isEmpty()) line << QStringLiteral("--") << operands;
-
-    Parser p(command);
-    const bool parsed = p.parser.parse(line);
+    const Line line(args);
+    const std::optional<Command> command = line.word ? CommandNamed(*line.word) : std::nullopt;
     // --help and --version win over everything else on the line.
-    if (p.parser.isSet(QStringLiteral("help")) || p.parser.isSet(QStringLiteral("help-all"))) {
+    if (line.Has("help")) {
         out.help = true;
-        out.helpText = p.HelpText();
+        out.helpText = HelpText(command);
         return true;
     }
-    if (p.parser.isSet(QStringLiteral("version"))) {
+    if (line.Has("version")) {
         out.version = true;
         return true;
     }
-    if (!word)
+    if (!line.word)
         return Fail(error,
                     QCoreApplication::translate("quelvane::cli", "no command given (encrypt, decrypt or generate)"));
     if (!command)
         return Fail(
             error, QCoreApplication::translate("quelvane::cli", "unknown command \"%1\" (encrypt, decrypt or generate)")
-                       .arg(*word));
-    if (!CheckOptions(p, args, error)) return false;
-    if (!parsed) return Fail(error, p.parser.errorText());
+                       .arg(*line.word));
+    if (!line.fault.isEmpty()) return Fail(error, line.fault);
+    for (std::size_t i = 0; i < line.options.size(); ++i) {
+        const Given& given = line.options[i];
+        if (!(given.option->commands & BitOf(*command)))
+            return Fail(
+                error,
+                QCoreApplication::translate("quelvane::cli", "%1 takes no %2").arg(NameOf(*command), given.spelled));
+        for (std::size_t k = 0; k < i; ++k)
+            if (given.option->valueName && line.options[k].option == given.option)
+                return Fail(error,
+                            QCoreApplication::translate("quelvane::cli", "%1 is given twice").arg(given.spelled));
+    }
 
-    const QCommandLineParser& parser = p.parser;
-    const auto value = [&](const char* name) -> std::optional<QString> {
-        const QString option = QString::fromLatin1(name);
-        if (!parser.optionNames().contains(option)) return std::nullopt;
-        return parser.value(option);
-    };
     out.command = *command;
-    out.passwordFile = value("password-file");
-    out.output = value("output");
-    out.outputDir = value("output-dir");
-    out.force = parser.isSet(QStringLiteral("force"));
-    out.binary = out.command != Command::Generate && parser.isSet(QStringLiteral("binary"));
-    const QStringList positional = parser.positionalArguments();
+    out.passwordFile = line.Value("password-file");
+    out.output = line.Value("output");
+    out.outputDir = line.Value("output-dir");
+    out.force = line.Has("force");
+    out.binary = line.Has("binary");
+    out.quiet = line.Has("quiet");
+    const QStringList& positional = line.operands;
 
     if (out.output && out.outputDir)
         return Fail(error,
                     QCoreApplication::translate("quelvane::cli", "--output and --output-dir exclude each other"));
+    if (out.output == QStringLiteral("-")) out.output.reset();  // standard output, as without it
     if (out.command == Command::Generate) {
         if (positional.size() > 1)
             return Fail(error, QCoreApplication::translate("quelvane::cli", "generate takes one LENGTH at most"));
@@ -279,7 +327,7 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
         return true;
     }
     out.inputs = positional;
-    const bool fromStdin = positional.isEmpty() || positional.contains(QStringLiteral("-"));
+    const bool fromStdin = ReadsStandardInput(out);
     if (out.outputDir) {
         if (fromStdin)
             return Fail(error,
@@ -288,6 +336,11 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
     } else if (positional.size() > 1) {
         return Fail(error, QCoreApplication::translate("quelvane::cli", "several INPUT files need --output-dir DIR"));
     }
+    if (fromStdin && out.passwordFile == QStringLiteral("-"))
+        return Fail(error, QCoreApplication::translate(
+                               "quelvane::cli",
+                               "the password and the INPUT cannot both come from standard input: give the INPUT "
+                               "as a file, or --password-file FILE"));
     return true;
 }
 

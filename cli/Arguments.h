@@ -15,18 +15,24 @@ struct Arguments {
     QString helpText;  // of the command named, or of the program
     bool version = false;
     Command command = Command::Encrypt;
-    std::optional<QString> passwordFile;
-    std::optional<QString> output;
+    std::optional<QString> passwordFile;  // "-": standard input
+    std::optional<QString> output;  // unset: standard output ("--output -" too)
     std::optional<QString> outputDir;
     bool force = false;
     bool binary = false;  // any bytes as they are, not a text
+    bool quiet = false;  // no progress and no warnings; errors still
     QStringList inputs;  // empty, or "-": standard input
     QString length;  // generate's LENGTH, "" for the default
 };
 
-// Parses the arguments after the program's name, on QCommandLineParser
-// (which makes the help); messages in the program's own words. False with
-// *error, a one-line message, for a usage error. Needs a QCoreApplication.
+// Whether the command reads standard input as its INPUT.
+bool ReadsStandardInput(const Arguments& args);
+
+// Parses the arguments after the program's name from one table of options.
+// A value option takes the next word whatever it is ("-" and "--"
+// included), or its value after "="; the words it takes are never operands.
+// False with *error, a one-line message in the program's own words, for a
+// usage error. Needs a QCoreApplication for the translations.
 bool ParseArguments(const QStringList& args, Arguments& out, QString* error);
 
 }  // namespace quelvane::cli

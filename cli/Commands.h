@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The three commands of quelvane-cli over core/: what the window's
-// "&Quelvane", "&DeQuelvane" and "&Generate Random PassWord" make, for files,
-// pipes and batches of files.
+// The commands of quelvane-cli over core/: what the window's encryption,
+// decryption and password generator make, for files, pipes and batches of
+// files. Each command has its own file; this one runs the one named.
 #include "cli/Arguments.h"
+#include "cli/Context.h"
 
 namespace quelvane::cli {
-
-// Exit statuses.
-inline constexpr int kDone = 0;
-inline constexpr int kFailed = 1;
-inline constexpr int kUsage = 2;
 
 // Runs the parsed command; messages go to standard error. Returns the exit status.
 int Run(const Arguments& args);

@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 
 #include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,12 +16,14 @@
 #include <iterator>
 #include <string>
 
-#include "cipher/SecureWipe.h"
-#include "core/FileLoads.h"
+#include "cli/Streams.h"
 #include "core/PasswordGenerator.h"
-#include "os/SafeFile.h"
+#include "os/CleanupList.h"
+#include "secret/SecureWipe.h"
+#include "system/UserFiles.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
+#include "text/Utf8.h"
 
 namespace quelvane::cli {
 
@@ -111,10 +115,42 @@ bool ReadLine(int fd, std::string& line) {
     return true;
 }
 
-// A typed line as a password: UTF-8, as the terminal sends it.
+// The terminal's encoding, as the locale names it.
+QByteArray TerminalCodeset() {
+    const char* codeset = ::nl_langinfo(CODESET);
+    return codeset ? QByteArray(codeset) : QByteArray();
+}
+
+// A typed line as a password, decoded by the terminal's encoding and never
+// lossily: a line that is not valid in it is refused, so two different lines
+// never give the same password. UTF-8 where the locale says UTF-8 or plain
+// ASCII (the C locale, where terminals send UTF-8 all the same).
 bool LineToPassword(std::string& line, QString& password, QString* error) {
-    password = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    const QByteArray codeset = TerminalCodeset();
+    const bool utf8 = codeset.isEmpty() || codeset == "UTF-8" || codeset == "ANSI_X3.4-1968" || codeset == "ASCII";
+    bool valid = false;
+    if (utf8) {
+        valid = utf8::IsValid(reinterpret_cast<const unsigned char*>(line.data()), line.size());
+        if (valid) password = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    } else if (iconv_t convert = ::iconv_open("UTF-8", codeset.constData()); convert != reinterpret_cast<iconv_t>(-1)) {
+        std::string out(line.size() * 4 + 4, '\0');
+        char* in = line.data();
+        std::size_t inLeft = line.size(), outLeft = out.size();
+        char* to = out.data();
+        valid = ::iconv(convert, &in, &inLeft, &to, &outLeft) != static_cast<std::size_t>(-1) &&
+                ::iconv(convert, nullptr, nullptr, &to, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0;
+        ::iconv_close(convert);
+        if (valid) password = QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size() - outLeft));
+        SecureWipe(out);
+    }
     SecureWipe(line);
+    if (!valid) {
+        WipeString(password);
+        return Fail(error, QCoreApplication::translate("quelvane::cli",
+                                                       "the password typed is not valid %1, the terminal's encoding: "
+                                                       "set the terminal and the locale (LANG) to the same encoding")
+                               .arg(QString::fromLatin1(codeset.isEmpty() || utf8 ? QByteArray("UTF-8") : codeset)));
+    }
     if (password.contains(QChar(0))) {
         WipeString(password);
         return Fail(error,
@@ -122,6 +158,41 @@ bool LineToPassword(std::string& line, QString& password, QString* error) {
                         "quelvane::cli", "the password typed holds a NUL character, which a password cannot hold"));
     }
     return true;
+}
+
+// A password file, or standard input for "-", read whole.
+bool ReadPasswordBytes(const QString& path, QByteArray& bytes, QString* error) {
+    if (path != QLatin1String("-")) return ReadWholeFile(path, bytes, error);
+    constexpr qsizetype kMost = 1024 * 1024;  // far beyond a password; standard input may be endless
+    bytes.reserve(64 * 1024);
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int code = errno;
+            SecureWipe(chunk, sizeof chunk);
+            WipeBytes(bytes);
+            return Fail(error,
+                        QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2")
+                            .arg(QCoreApplication::translate("quelvane::cli", "standard input"), StreamReason(code)));
+        }
+        if (n == 0) break;
+        if (bytes.size() + n > kMost) {
+            SecureWipe(chunk, sizeof chunk);
+            WipeBytes(bytes);
+            return Fail(error, QCoreApplication::translate(
+                                   "quelvane::cli", "standard input holds more than 1 MiB, which is no password file"));
+        }
+        bytes.append(chunk, n);
+    }
+    SecureWipe(chunk, sizeof chunk);
+    return true;
+}
+
+QString NamedFile(const QString& path) {
+    return path == QLatin1String("-") ? QCoreApplication::translate("quelvane::cli", "standard input")
+                                      : ShownName(path);
 }
 
 class Terminal {
@@ -164,25 +235,105 @@ void WipeString(QString& text) noexcept {
     text.clear();
 }
 
-PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& password, QString* warning,
-                            QString* error) {
+bool PasswordOfFile(const QByteArray& bytes, const QString& name, QString& password, QString* utf8, QString* error) {
     WipeString(password);
+    if (utf8) WipeString(*utf8);
+    const bool little = bytes.startsWith("\xFF\xFE"), big = bytes.startsWith("\xFE\xFF");
+    if ((little || big) && bytes.size() % 2 == 0) {
+        // UTF-16 as a text file is read: its NUL bytes are the halves of characters.
+        password.resize((bytes.size() - 2) / 2);
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData()) + 2;
+        for (qsizetype i = 0; i < password.size(); ++i, p += 2)
+            password[i] = QChar(static_cast<char16_t>(little ? p[0] | p[1] << 8 : p[0] << 8 | p[1]));
+    } else if (!bytes.contains('\0')) {
+        password = FromMarkedBytes(bytes);
+        utf8::Scan scan;
+        if (utf8 && !ReadsAsUtf8(bytes) &&
+            utf8::IsValid(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                          static_cast<std::size_t>(bytes.size()), &scan) &&
+            scan.nonAscii)
+            *utf8 = QString::fromUtf8(bytes);
+    }
+    // A NUL is never written by the save and cannot be typed: such a file is no password file.
+    if (password.contains(QChar(0)) || (password.isEmpty() && bytes.contains('\0'))) {
+        WipeString(password);
+        return Fail(error,
+                    QCoreApplication::translate("quelvane::cli", "%1 holds a NUL byte, which a password cannot hold")
+                        .arg(NamedFile(name)));
+    }
+    return true;
+}
+
+namespace {
+
+// The box keeps the first 448 characters; never half of a pair.
+void Truncate(QString& password) {
+    if (password.size() <= kPasswordMax) return;
+    const qsizetype keep = password.at(kPasswordMax).isLowSurrogate() ? kPasswordMax - 1 : kPasswordMax;
+    SecureWipe(password.data() + keep, static_cast<std::size_t>(password.size() - keep) * sizeof(QChar));
+    password.truncate(keep);
+}
+
+// The other normalisation form, or both where the password is in neither.
+void AddOtherForms(const QString& password, const QString& how, QList<OtherReading>& others) {
+    for (const auto form : {QString::NormalizationForm_C, QString::NormalizationForm_D}) {
+        QString normal = password.normalized(form);
+        if (normal == password) continue;
+        Truncate(normal);
+        OtherReading reading{
+            normal, how.isEmpty()
+                        ? QCoreApplication::translate("quelvane::cli", "the password in Unicode normalisation form %1")
+                              .arg(form == QString::NormalizationForm_C ? u"NFC" : u"NFD")
+                        : how};
+        others.push_back(reading);
+        WipeString(normal);
+    }
+}
+
+bool FromFile(const QString& path, QString& password, QList<OtherReading>& others, QStringList& warnings,
+              QString* error) {
+    QByteArray bytes;
+    if (!ReadPasswordBytes(path, bytes, error)) return false;
+    QString utf8;
+    const bool read = PasswordOfFile(bytes, path, password, &utf8, error);
+    WipeBytes(bytes);
+    if (!read) return false;
+    const qsizetype length = password.size();
+    Truncate(password);
+    if (length > kPasswordMax)
+        warnings << QCoreApplication::translate(
+                        "quelvane::cli", "%1 holds %2 characters; the password is its first 448, as in the window")
+                        .arg(NamedFile(path), QString::number(length));
+    // Editors end a file with a line break unasked; in a password file it is part of the password.
+    if (password.endsWith(u'\n') || password.endsWith(u'\r'))
+        warnings << QCoreApplication::translate("quelvane::cli",
+                                                "%1 ends with a line break, which is part of the password; a password "
+                                                "file made with an editor may hold one it was not meant to")
+                        .arg(NamedFile(path));
+    if (!utf8.isEmpty()) {
+        // The rule stored files need: without the mark a file's bytes are its characters.
+        warnings << QCoreApplication::translate("quelvane::cli",
+                                                "%1 is UTF-8 without the mark EF BB BF, so it is read one character "
+                                                "a byte (Windows-1252), as the window reads it; save it with the mark "
+                                                "to have it read as UTF-8")
+                        .arg(NamedFile(path));
+        Truncate(utf8);
+        others.push_back({utf8, QCoreApplication::translate("quelvane::cli", "the password file read as UTF-8")});
+        AddOtherForms(utf8, others.back().how, others);
+        WipeString(utf8);
+    }
+    return true;
+}
+
+}  // namespace
+
+PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& password, QList<OtherReading>& others,
+                            QStringList& warnings, QString* error) {
+    WipeString(password);
+    for (OtherReading& other : others) WipeString(other.password);
+    others.clear();
     if (passwordFile) {
-        qsizetype length = 0;
-        if (!LoadPasswordFile(*passwordFile, password, &length, error)) return PasswordStatus::Failed;
-        QStringList notes;
-        if (length > kPasswordMax)
-            notes << QCoreApplication::translate(
-                         "quelvane::cli", "%1 holds %2 characters; the password is its first 448, as in the window")
-                         .arg(ShownName(*passwordFile), QString::number(length));
-        // Editors end a file with a line break unasked; in a password file it is part of the password.
-        if (password.endsWith(u'\n') || password.endsWith(u'\r'))
-            notes << QCoreApplication::translate(
-                         "quelvane::cli",
-                         "%1 ends with a line break, which is part of the password; a password file "
-                         "made with an editor may hold one it was not meant to")
-                         .arg(ShownName(*passwordFile));
-        if (warning) *warning = notes.join(u'\n');
+        if (!FromFile(*passwordFile, password, others, warnings, error)) return PasswordStatus::Failed;
     } else {
         Terminal terminal;
         if (!terminal.Usable()) {
@@ -208,25 +359,26 @@ PasswordStatus ReadPassword(const QString* passwordFile, bool confirm, QString& 
         }
         // As the password box takes a pasted password: the first 448 characters.
         if (password.size() > kPasswordMax) {
-            if (warning)
-                *warning = QCoreApplication::translate(
-                               "quelvane::cli",
-                               "the password typed has %1 characters; the password is its first 448, as "
-                               "in the window")
-                               .arg(password.size());
-            SecureWipe(password.data() + kPasswordMax, static_cast<std::size_t>(password.size() - kPasswordMax) * 2);
-            password.truncate(kPasswordMax);
+            warnings << QCoreApplication::translate("quelvane::cli",
+                                                    "the password typed has %1 characters; the password is its first "
+                                                    "448, as in the window")
+                            .arg(password.size());
+            Truncate(password);
         }
     }
     if (password.isEmpty()) {
         Fail(error,
              passwordFile
                  ? QCoreApplication::translate("quelvane::cli", "%1 is empty: a password needs one character at least")
-                       .arg(ShownName(*passwordFile))
+                       .arg(NamedFile(*passwordFile))
                  : QCoreApplication::translate("quelvane::cli",
                                                "the password is empty: a password needs one character at least"));
         return PasswordStatus::Failed;
     }
+    // Before the file's other readings: the password as it was read comes first.
+    QList<OtherReading> readings;
+    AddOtherForms(password, QString(), readings);
+    others = readings + others;
     std::string key;
     qsizetype detail = 0;
     const KeyFault fault = PasswordKey(password, key, &detail);

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "cipher/SecureWipe.h"
+#include "secret/SecureWipe.h"
 #include "system/TemporaryFolder.h"
 #include "system/UserFiles.h"
 #include "text/QtByteText.h"
@@ -44,11 +44,15 @@ bool WriteAll(int fd, const char* data, qsizetype size, int* code) {
 }
 
 QString OutputError(int code) {
-    return QCoreApplication::translate("quelvane::cli", "cannot write to standard output: %1")
-        .arg(qt_error_string(code));
+    return QCoreApplication::translate("quelvane::cli", "cannot write to standard output: %1").arg(StreamReason(code));
 }
 
 }  // namespace
+
+QString StreamReason(int code) {
+    // A closed stream is held by a placeholder that fails with EBADF.
+    return code == EBADF ? QCoreApplication::translate("quelvane::cli", "it is closed") : qt_error_string(code);
+}
 
 QString InputName(const QString& input) {
     return input.isEmpty() || input == QLatin1String("-")
@@ -104,7 +108,7 @@ bool Input::Keep(int from, const QString& name, TemporaryFolder& folder, QString
     if (!folder.Path(path, &reason))
         return Fail(error,
                     QCoreApplication::translate("quelvane::cli", "Cannot keep %1 in a private temporary folder (%2)")
-                        .arg(name, reason));
+                        .arg(ShownName(name), reason));
     static QString registered;  // the folder whose kept file a signal removes
     if (registered != path) {
         folder.RemoveOnSignal(kKeptName);
@@ -129,17 +133,17 @@ bool Input::Keep(int from, const QString& name, TemporaryFolder& folder, QString
         },
         &writeError);
     if (code != 0)
-        return Fail(
-            error, QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2").arg(name, qt_error_string(code)));
+        return Fail(error,
+                    QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2")
+                        .arg(ShownName(name), from == STDIN_FILENO ? StreamReason(code) : qt_error_string(code)));
     if (!written) return Fail(error, writeError);
     const int keptFd = ::open(QFile::encodeName(kept).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     struct stat info {};
     if (keptFd < 0 || ::fstat(keptFd, &info) != 0) {
         const int failure = errno;
         if (keptFd >= 0) ::close(keptFd);
-        return Fail(
-            error,
-            QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2").arg(name, qt_error_string(failure)));
+        return Fail(error, QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2")
+                               .arg(ShownName(name), qt_error_string(failure)));
     }
     if (fd >= 0) ::close(fd);
     fd = keptFd;

@@ -41,6 +41,9 @@ private:
     std::unique_ptr<ByteSource> source;
 };
 
+// Why a standard stream failed: "it is closed" where it was closed at start.
+QString StreamReason(int code);
+
 // The name messages give an INPUT.
 QString InputName(const QString& input);
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cipher/SecureWipe.h"
+#include "secret/SecureWipe.h"
 #include "system/UserFiles.h"
 #include "text/FieldReader.h"
 #include "text/Payload.h"

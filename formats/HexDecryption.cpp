@@ -5,8 +5,8 @@
 
 #include <utility>
 
-#include "cipher/SecureWipe.h"
 #include "formats/StreamCipher.h"
+#include "secret/SecureWipe.h"
 #include "system/Platform.h"
 #include "text/Payload.h"
 

@@ -17,10 +17,10 @@
 #endif
 
 #include "cipher/HexText.h"
-#include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
 #include "formats/HexFile.h"
 #include "formats/LegacyFrame.h"
+#include "secret/SecureWipe.h"
 #include "system/Platform.h"
 #include "text/QtByteText.h"
 

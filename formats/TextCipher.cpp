@@ -20,9 +20,9 @@
 #endif
 
 #include "cipher/HexText.h"
-#include "cipher/SecureWipe.h"
 #include "cipher/clsBlowfish.h"
 #include "formats/LegacyFrame.h"
+#include "secret/SecureWipe.h"
 #include "system/Platform.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"

@@ -8,19 +8,20 @@ _quelvane_cli() {
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         case $word in
-            --password-file|--output|--output-dir) ((i++)) ;;
+            --password-file|-k|--output|-o|--output-dir) ((i++)) ;;
             encrypt|decrypt|generate) command=$word; break ;;
         esac
     done
     local IFS=$'\n'
     case $prev in
-        --password-file|--output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --password-file|-k|--output|-o) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --output-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
     esac
     local options
     case $command in
-        encrypt|decrypt) options='--password-file --output --output-dir --force --binary --help' ;;
-        generate) options='--output --force --help' ;;
+        encrypt|decrypt)
+            options='--password-file -k --output -o --output-dir --force -f --binary --quiet -q --help -h' ;;
+        generate) options='--output -o --force -f --quiet -q --help -h' ;;
         *)
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W $'--help\n--version' -- "$cur"))

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include "cipher/SecureWipe.h"
+#include "secret/SecureWipe.h"
 
 #if defined(Q_OS_UNIX)
 #include <sys/resource.h>

@@ -12,7 +12,7 @@
 #endif
 
 #include "cipher/ByteText.h"
-#include "cipher/SecureWipe.h"
+#include "secret/SecureWipe.h"
 #include "text/QtByteText.h"
 #include "text/TextFileCodec.h"
 #include "text/Utf8.h"

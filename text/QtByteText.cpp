@@ -10,7 +10,7 @@
 #endif
 
 #include "cipher/ByteText.h"
-#include "cipher/SecureWipe.h"
+#include "secret/SecureWipe.h"
 
 namespace quelvane {
 

@@ -252,14 +252,6 @@ Mehr dazu unter &apos;quelvane --help&apos;.
         <translation>DATEI</translation>
     </message>
     <message>
-        <source>The password: the text of a password file (.QvP). Without it the password is asked on the terminal.</source>
-        <translation>Das Passwort: der Text einer Passwortdatei (.QvP). Ohne diese Option wird das Passwort am Terminal erfragt.</translation>
-    </message>
-    <message>
-        <source>Write the result to FILE, only once it is complete.</source>
-        <translation>Das Ergebnis nach DATEI schreiben, erst wenn es vollständig ist.</translation>
-    </message>
-    <message>
         <source>DIR</source>
         <translation>ORDNER</translation>
     </message>
@@ -276,66 +268,12 @@ Mehr dazu unter &apos;quelvane --help&apos;.
         <translation>Die Bytes jeder Datei genau so verschlüsseln, wie sie sind (ein Bild, ein Archiv), und genau zu den verschlüsselten Bytes entschlüsseln.</translation>
     </message>
     <message>
-        <source>encrypt, decrypt or generate</source>
-        <translation>encrypt, decrypt oder generate</translation>
-    </message>
-    <message>
-        <source>Makes a random password.</source>
-        <translation>Erzeugt ein zufälliges Passwort.</translation>
-    </message>
-    <message>
-        <source>LENGTH</source>
-        <translation>LÄNGE</translation>
-    </message>
-    <message>
-        <source>Its length: 3 to 448 characters, default 112.</source>
-        <translation>Seine Länge: 3 bis 448 Zeichen, ohne Angabe 112.</translation>
-    </message>
-    <message>
         <source>[LENGTH]</source>
         <translation>[LÄNGE]</translation>
     </message>
     <message>
-        <source>Encrypts texts into hex ciphertext.</source>
-        <translation>Verschlüsselt Texte in Hex-Geheimtext.</translation>
-    </message>
-    <message>
-        <source>Decrypts hex ciphertext into texts.</source>
-        <translation>Entschlüsselt Hex-Geheimtext in Texte.</translation>
-    </message>
-    <message>
-        <source>INPUT</source>
-        <translation>EINGABE</translation>
-    </message>
-    <message>
-        <source>A file, or standard input when absent or &quot;-&quot;.</source>
-        <translation>Eine Datei, oder die Standardeingabe, wenn sie fehlt oder &quot;-&quot; ist.</translation>
-    </message>
-    <message>
         <source>[INPUT...]</source>
         <translation>[EINGABE...]</translation>
-    </message>
-    <message>
-        <source>Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random passwords.
-
-  quelvane-cli encrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]
-  quelvane-cli decrypt [--password-file FILE] [--output FILE] [--force] [--binary] [INPUT]
-  quelvane-cli encrypt|decrypt --output-dir DIR [--password-file FILE] [--force] [--binary] INPUT...
-  quelvane-cli generate [--output FILE] [--force] [LENGTH]
-
-&quot;quelvane-cli COMMAND --help&quot; tells more of a command.</source>
-        <translation>Verschlüsselt Texte in Quelvane-Hex-Geheimtext und zurück, wie das Fenster es tut, und erzeugt zufällige Passwörter.
-
-  quelvane-cli encrypt [--password-file DATEI] [--output DATEI] [--force] [--binary] [EINGABE]
-  quelvane-cli decrypt [--password-file DATEI] [--output DATEI] [--force] [--binary] [EINGABE]
-  quelvane-cli encrypt|decrypt --output-dir ORDNER [--password-file DATEI] [--force] [--binary] EINGABE...
-  quelvane-cli generate [--output DATEI] [--force] [LÄNGE]
-
-&quot;quelvane-cli BEFEHL --help&quot; sagt mehr über einen Befehl.</translation>
-    </message>
-    <message>
-        <source>Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and writes it as Quelvane hex ciphertext, as the window&apos;s &quot;&amp;Quelvane&quot; makes it. A file holding a NUL byte is no text: --binary encrypts it.</source>
-        <translation>Liest einen Text in jeder Sprache (UTF-8, sonst Windows-1252; beliebige Zeilenumbrüche) und schreibt ihn als Quelvane-Hex-Geheimtext, wie ihn &quot;&amp;Quelvane&quot; im Fenster erzeugt. Eine Datei mit einem NUL-Byte ist kein Text: --binary verschlüsselt sie.</translation>
     </message>
     <message>
         <source>Reads Quelvane hex ciphertext and writes the text that was encrypted, as UTF-8 with LF line breaks (a text of CR LF lines comes back with LF); with --binary, the bytes exactly.</source>
@@ -520,6 +458,112 @@ Try &quot;quelvane-cli --help&quot;.
         <translation>quelvane-cli: %1
 Mehr dazu unter &quot;quelvane-cli --help&quot;.
 </translation>
+    </message>
+    <message>
+        <source>The password: the text of a password file (.QvP), or of standard input for &quot;-&quot;. Without it the password is asked on the terminal.</source>
+        <translation>Das Passwort: der Text einer Passwortdatei (.QvP), bei &quot;-&quot; der Standardeingabe. Ohne diese Option wird das Passwort am Terminal erfragt.</translation>
+    </message>
+    <message>
+        <source>Write the result to FILE, only once it is complete; &quot;-&quot; is standard output.</source>
+        <translation>Das Ergebnis nach DATEI schreiben, erst wenn es vollständig ist; &quot;-&quot; ist die Standardausgabe.</translation>
+    </message>
+    <message>
+        <source>Show no progress and no warnings; errors are still shown.</source>
+        <translation>Keinen Fortschritt und keine Warnungen zeigen; Fehler werden weiter gezeigt.</translation>
+    </message>
+    <message>
+        <source>Show this help.</source>
+        <translation>Diese Hilfe zeigen.</translation>
+    </message>
+    <message>
+        <source>Show the version.</source>
+        <translation>Die Version zeigen.</translation>
+    </message>
+    <message>
+        <source>%1 takes no value</source>
+        <translation>%1 nimmt keinen Wert</translation>
+    </message>
+    <message>
+        <source>Usage:</source>
+        <translation>Aufruf:</translation>
+    </message>
+    <message>
+        <source>[OPTION...]</source>
+        <translation>[OPTION...]</translation>
+    </message>
+    <message>
+        <source>Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random passwords.
+
+  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]
+  quelvane-cli decrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]
+  quelvane-cli encrypt|decrypt --output-dir DIR [-k FILE] [-f] [-q] [--binary] INPUT...
+  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]
+
+&quot;quelvane-cli COMMAND --help&quot; tells more of a command.</source>
+        <translation>Verschlüsselt Texte in Quelvane-Hex-Geheimtext und zurück, wie das Fenster es tut, und erzeugt zufällige Passwörter.
+
+  quelvane-cli encrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [EINGABE]
+  quelvane-cli decrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [EINGABE]
+  quelvane-cli encrypt|decrypt --output-dir ORDNER [-k DATEI] [-f] [-q] [--binary] EINGABE...
+  quelvane-cli generate [-o DATEI] [-f] [-q] [LÄNGE]
+
+&quot;quelvane-cli BEFEHL --help&quot; sagt mehr über einen Befehl.</translation>
+    </message>
+    <message>
+        <source>Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and writes it as Quelvane hex ciphertext, as the window&apos;s encryption makes it. A file holding a NUL byte is no text: --binary encrypts it.</source>
+        <translation>Liest einen Text in jeder Sprache (UTF-8, sonst Windows-1252; beliebige Zeilenumbrüche) und schreibt ihn als Quelvane-Hex-Geheimtext, wie ihn die Verschlüsselung im Fenster erzeugt. Eine Datei mit einem NUL-Byte ist kein Text: --binary verschlüsselt sie.</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>Optionen:</translation>
+    </message>
+    <message>
+        <source>INPUT is a file, or standard input when absent or &quot;-&quot;.</source>
+        <translation>EINGABE ist eine Datei, oder die Standardeingabe, wenn sie fehlt oder &quot;-&quot; ist.</translation>
+    </message>
+    <message>
+        <source>LENGTH is 3 to 448 characters, default 112.</source>
+        <translation>LÄNGE ist 3 bis 448 Zeichen, ohne Angabe 112.</translation>
+    </message>
+    <message>
+        <source>the password and the INPUT cannot both come from standard input: give the INPUT as a file, or --password-file FILE</source>
+        <translation>Passwort und EINGABE können nicht beide aus der Standardeingabe kommen: geben Sie die EINGABE als Datei an, oder --password-file DATEI</translation>
+    </message>
+    <message>
+        <source>not Quelvane ciphertext: that is pairs of hex digits, 32 at least (blanks and line breaks between them do not count); nothing was decrypted</source>
+        <translation>kein Quelvane-Geheimtext: das sind Paare von Hex-Ziffern, mindestens 32 (Leerzeichen und Zeilenumbrüche dazwischen zählen nicht); es wurde nichts entschlüsselt</translation>
+    </message>
+    <message>
+        <source>the password as given is wrong, but %1 opens it</source>
+        <translation>das Passwort, wie angegeben, ist falsch, aber %1 öffnet es</translation>
+    </message>
+    <message>
+        <source>the password typed is not valid %1, the terminal&apos;s encoding: set the terminal and the locale (LANG) to the same encoding</source>
+        <translation>das eingegebene Passwort ist kein gültiges %1, die Kodierung des Terminals: stellen Sie Terminal und Locale (LANG) auf dieselbe Kodierung</translation>
+    </message>
+    <message>
+        <source>it is closed</source>
+        <translation>sie ist geschlossen</translation>
+    </message>
+    <message>
+        <source>standard input holds more than 1 MiB, which is no password file</source>
+        <translation>die Standardeingabe enthält mehr als 1 MiB, also keine Passwortdatei</translation>
+    </message>
+    <message>
+        <source>%1 holds a NUL byte, which a password cannot hold</source>
+        <translation>%1 enthält ein NUL-Byte, das ein Passwort nicht enthalten kann</translation>
+    </message>
+    <message>
+        <source>the password in Unicode normalisation form %1</source>
+        <translation>das Passwort in der Unicode-Normalform %1</translation>
+    </message>
+    <message>
+        <source>%1 is UTF-8 without the mark EF BB BF, so it is read one character a byte (Windows-1252), as the window reads it; save it with the mark to have it read as UTF-8</source>
+        <translation>%1 ist UTF-8 ohne die Markierung EF BB BF und wird daher ein Zeichen je Byte (Windows-1252) gelesen, wie das Fenster es liest; mit der Markierung gespeichert wird es als UTF-8 gelesen</translation>
+    </message>
+    <message>
+        <source>the password file read as UTF-8</source>
+        <translation>die Passwortdatei, als UTF-8 gelesen</translation>
     </message>
 </context>
 <context>

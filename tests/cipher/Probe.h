@@ -8,9 +8,11 @@
 #include "cipher/clsBlowfish.h"
 
 struct clsBlowfishProbe {
-    static std::uint32_t P(const clsBlowfish& c, int i) { return c.PBox[i]; }
-    static std::uint32_t S(const clsBlowfish& c, int box, int entry) { return c.SBox[box][entry]; }
-    static bool SameTables(const clsBlowfish& a, const clsBlowfish& b) { return a.PBox == b.PBox && a.SBox == b.SBox; }
+    static std::uint32_t P(const clsBlowfish& c, int i) { return c.tables->PBox[i]; }
+    static std::uint32_t S(const clsBlowfish& c, int box, int entry) { return c.tables->SBox[box][entry]; }
+    static bool SameTables(const clsBlowfish& a, const clsBlowfish& b) {
+        return a.tables->PBox == b.tables->PBox && a.tables->SBox == b.tables->SBox;
+    }
     static void Encrypt(const clsBlowfish& c, std::uint32_t& l, std::uint32_t& r) { c.EncryptBlock(l, r); }
     static void Decrypt(const clsBlowfish& c, std::uint32_t& l, std::uint32_t& r) { c.DecryptBlock(l, r); }
     static std::string ToHex(clsBlowfish& c, const std::string& t) { return c.StringToHex(t); }

@@ -381,6 +381,21 @@ class BadInput(Case):
         self.write("empty.QvP", b"")
         self.failure("encrypt", "--password-file", "empty.QvP", "t.txt", message="empty.QvP is empty")
 
+    def test_closed_standard_streams_are_told_as_closed(self):
+        self.write("t.QvH", self.good)
+        for args, closed, message in [
+            (("encrypt", "--password-file", self.key, "t.txt"), 1, "cannot write to standard output: it is closed"),
+            (("decrypt", "--password-file", self.key, "t.QvH"), 1, "cannot write to standard output: it is closed"),
+            (("--help",), 1, "cannot write to standard output: it is closed"),
+            (("encrypt", "--password-file", self.key), 0, "Cannot read standard input: it is closed"),
+            (("encrypt", "--password-file", "-", "t.txt"), 0, "Cannot read standard input: it is closed"),
+        ]:
+            with self.subTest(args=args, closed=closed):
+                done = subprocess.run([CLI, *args], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, cwd=self.dir,
+                                      preexec_fn=lambda: os.close(closed), start_new_session=True, timeout=60)
+                self.assertEqual(done.returncode, 1)
+                self.assertIn(message, done.stderr.decode())
+
     def test_a_long_password_file_keeps_448_characters(self):
         long_key = bytes(random.Random(2).randrange(30, 128) for _ in range(500))
         self.write("long.QvP", long_key)
@@ -414,6 +429,14 @@ class Usage(Case):
             (("generate", "449"), "from 3 to 448"),
             (("generate", "abc"), "from 3 to 448"),
             (("generate", "-5"), "from 3 to 448"),
+            (("decrypt", "-k", "-"), "cannot both come from standard input"),
+            (("decrypt", "--password-file=-", "-"), "cannot both come from standard input"),
+            (("encrypt", "-o"), "-o needs a value"),
+            (("encrypt", "--output=", "a"), "--output needs a value"),
+            (("encrypt", "-o", "a", "--output", "b"), "given twice"),
+            (("generate", "-k", "k"), "generate takes no -k"),
+            (("encrypt", "-x"), "unknown option -x"),
+            (("encrypt", "-q=1"), "-q takes no value"),
         ]:
             with self.subTest(args=args):
                 self.failure(*args, message=message, status=2)
@@ -448,10 +471,160 @@ class Usage(Case):
                 self.assertIn(text, getattr(done, stream).decode())
 
     def test_help_and_version(self):
+        for args in [("--help",), ("encrypt", "-h"), ("decrypt", "--help"), ("generate", "-h")]:
+            with self.subTest(args=args):
+                out, _ = self.cli(*args)
+                self.assertTrue(out.startswith(b"Usage: quelvane-cli "), out[:80])  # the name, not the path run
+                self.assertNotIn(b"&", out)
         out, _ = self.cli("--help")
         self.assertIn(b"quelvane-cli encrypt", out)
         out, _ = self.cli("decrypt", "--bogus", "--version")
         self.assertRegex(out, rb"^quelvane-cli \d+\.\d+\.\d+\n$")
+
+
+class Options(Case):
+    """The parser's value options: each takes the next word, "-" included, and which file is the input never
+    changes; the short options take their values as the long ones do."""
+
+    def setUp(self):
+        super().setUp()
+        self.write("notes.txt", b"my notes\n")
+        self.write("old.QvH", b"old")
+
+    def test_value_options_take_the_next_word(self):
+        key = b"correct horse"
+        cases = [  # arguments, standard input, where the ciphertext of notes.txt goes (None: standard output)
+            (("encrypt", "--force", "--output", "-", "--password-file", "key.QvP", "notes.txt"), b"x\n", None),
+            (("encrypt", "-f", "-o", "-", "-k", "key.QvP", "notes.txt"), b"x\n", None),
+            (("encrypt", "--output=-", "--password-file=key.QvP", "notes.txt"), b"x\n", None),
+            (("encrypt", "-k", "-", "notes.txt"), key, None),
+            (("encrypt", "--password-file", "-", "--output", "out.QvH", "notes.txt"), key, "out.QvH"),
+            (("encrypt", "-k", "key.QvP", "-o", "out.QvH", "notes.txt"), b"", "out.QvH"),
+            (("encrypt", "-k", "key.QvP", "-f", "-o", "old.QvH", "notes.txt"), b"", "old.QvH"),
+            (("encrypt", "-k", "key.QvP", "--output", "--force", "notes.txt"), b"", "--force"),
+            (("-k", "key.QvP", "encrypt", "-o", "-", "--", "notes.txt"), b"", None),
+            (("-k", "key.QvP", "encrypt", "-o", "-", "-"), b"my notes\n", None),
+        ]
+        for args, stdin, target in cases:
+            with self.subTest(args=args):
+                for name in ("out.QvH", "--force"):
+                    if os.path.exists(self.path(name)):
+                        os.remove(self.path(name))
+                out, _ = self.cli(*args, stdin=stdin)
+                self.assertEqual(self.read("notes.txt"), b"my notes\n")
+                if target:
+                    self.assertEqual(out, b"")
+                self.write("check.QvH", out if target is None else self.read(target))
+                back, _ = self.cli("decrypt", "-k", "-", "check.QvH", stdin=key)
+                self.assertEqual(back, b"my notes\n")
+        self.failure("encrypt", "-k", "key.QvP", "-o", "old.QvH", "notes.txt", message="--force")
+
+    def test_quiet_keeps_the_errors_alone(self):
+        self.write("nl.QvP", b"correct horse\n")
+        _, err = self.cli("encrypt", "-k", "nl.QvP", "-o", "a.QvH", "notes.txt")
+        self.assertIn("ends with a line break", err)
+        _, err = self.cli("encrypt", "-q", "-k", "nl.QvP", "-o", "b.QvH", "notes.txt")
+        self.assertEqual(err, "")
+        self.failure("encrypt", "--quiet", "-k", "nl.QvP", "-o", "b.QvH", "notes.txt", message="--force")
+
+    def test_names_in_messages_are_escaped(self):
+        name = "evil\x1b]0;owned\x07\r\x1b[2J.txt"
+        self.cli("encrypt", "-k", "key.QvP", "-o", "notes.QvH", "notes.txt")
+        self.write(name, b"")
+        for args in [("encrypt", "-k", "key.QvP", "missing" + name), ("encrypt", "-k", "missing" + name, "notes.txt"),
+                     ("decrypt", "-k", "key.QvP", "-o", name, "notes.QvH"), ("decrypt", "-k", "key.QvP", name)]:
+            with self.subTest(args=args):
+                _, err = self.cli(*args, status=None)
+                self.assertIn("evil\\x1B]0;owned\\x07\\r\\x1B[2J.txt", err)
+                self.assertNotIn("\x1b", err)
+
+
+class Progress(Case):
+    """A bar on standard error when it is a terminal and the input is large; nothing otherwise."""
+
+    def run_on(self, terminal, *args):
+        if not terminal:
+            return self.cli(*args)[1].encode()
+        master, slave = os.openpty()
+        proc = subprocess.Popen([CLI, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=slave,
+                                cwd=self.dir, start_new_session=True)
+        os.close(slave)
+        shown = b""
+        while True:
+            try:
+                data = os.read(master, 65536)
+            except OSError:  # the program closed the terminal's last end
+                break
+            if not data:
+                break
+            shown += data
+        os.close(master)
+        self.assertEqual(proc.wait(timeout=120), 0)
+        return shown
+
+    def test_a_bar_only_on_a_terminal(self):
+        rnd = random.Random(41)
+        self.write("big.txt", text_across(9 * MIB, [], rnd))
+        self.cli("encrypt", "-k", "key.QvP", "-o", "big.QvH", "big.txt")
+        self.write("small.txt", b"small\n")
+        for terminal, args, bar in [
+            (True, ("encrypt", "-k", "key.QvP", "-f", "-o", "big.QvH", "big.txt"), True),
+            (True, ("decrypt", "-k", "key.QvP", "-o", "back.txt", "big.QvH"), True),
+            (True, ("decrypt", "-q", "-k", "key.QvP", "-f", "-o", "back.txt", "big.QvH"), False),
+            (True, ("encrypt", "-k", "key.QvP", "-o", "small.QvH", "small.txt"), False),
+            (False, ("encrypt", "-k", "key.QvP", "-f", "-o", "big.QvH", "big.txt"), False),
+        ]:
+            with self.subTest(terminal=terminal, args=args):
+                shown = self.run_on(terminal, *args)
+                if bar:
+                    self.assertRegex(shown, rb"\r *100% \[#+\] (\d+\.\d) MiB / \1 MiB .*/s .*\r?\n$")
+                    self.assertGreater(shown.count(b"\r"), 1)
+                    self.assertNotIn(b"\x1b", shown)  # a carriage return redraws it, nothing else
+                else:
+                    self.assertEqual(shown, b"")
+
+
+class Readings(Case):
+    """A wrong password tried again as the user may have meant it; password files read as text files are."""
+
+    def test_the_other_readings_of_a_password(self):
+        nfc, nfd = "caf\u00e9 \u00fcber", "cafe\u0301 u\u0308ber"
+        cases = [  # the password file encrypting, the one decrypting, what stderr tells
+            (MARK + nfc.encode(), MARK + nfd.encode(), "normalisation form NFC opens it"),
+            (MARK + nfd.encode(), MARK + nfc.encode(), "normalisation form NFD opens it"),
+            (MARK + nfc.encode(), nfc.encode(), "the password file read as UTF-8 opens it"),
+            ("\ufeffcaf\u00e9 \u4e16".encode("utf-16-le"), MARK + "caf\u00e9 \u4e16".encode(), None),
+            ("\ufeffcaf\u00e9 \u4e16".encode("utf-16-be"), MARK + "caf\u00e9 \u4e16".encode(), None),
+        ]
+        self.write("t.txt", b"the text\n")
+        for locking, opening, told in cases:
+            with self.subTest(locking=locking, opening=opening):
+                self.write("lock.QvP", locking)
+                self.write("open.QvP", opening)
+                self.cli("encrypt", "-k", "lock.QvP", "-f", "-o", "t.QvH", "t.txt")
+                out, err = self.cli("decrypt", "-k", "open.QvP", "t.QvH")
+                self.assertEqual(out, b"the text\n")
+                if told:
+                    self.assertIn(told, err)
+                else:
+                    self.assertEqual(err, "")
+        self.write("utf8.QvP", nfc.encode())
+        _, err = self.cli("encrypt", "-k", "utf8.QvP", "-f", "-o", "t.QvH", "t.txt")
+        self.assertIn("UTF-8 without the mark", err)
+        self.write("other.QvP", MARK + "cafe \u00fcber".encode())
+        self.failure("decrypt", "-k", "other.QvP", "t.QvH", message=WRONG)
+
+    def test_what_is_no_ciphertext_is_told_apart(self):
+        self.write("t.txt", b"text\n")
+        self.cli("encrypt", "-k", "key.QvP", "-o", "t.QvH", "t.txt")
+        for name, data in [("text", b"hello world, a text that is no hex at all\n" * 3),
+                           ("image", b"\x89PNG\r\n\x1a\n" + bytes(range(256)) * 4),
+                           ("short", b"0123456789ABCDEF" + b"0123456789ABCD"),
+                           ("utf16", "hello world, no hex".encode("utf-16"))]:
+            with self.subTest(name):
+                self.write(name, data)
+                err = self.failure("decrypt", "-k", "key.QvP", name, message="not Quelvane ciphertext")
+                self.assertNotIn(WRONG, err)
 
 
 class Batch(Case):
@@ -604,6 +777,16 @@ class Terminal(Case):
         self.assertEqual(out, self.read("t.txt"))
         self.assertNotIn(password.encode(), self.shown)
         self.assertNotIn(password, err)
+
+    def test_a_line_not_valid_in_the_terminals_encoding_is_refused(self):
+        self.write("t.QvH", b"00" * 16)
+        for line in [b"caf\xe9", b"caf\xe8"]:  # Latin-1 bytes on a UTF-8 terminal: never one same password
+            with self.subTest(line=line):
+                self.start("decrypt", "t.QvH")
+                self.expect(b"Password: ")
+                self.type(line)
+                _, err = self.finish(1)
+                self.assertIn("not valid UTF-8", err)
 
     def test_interrupted_prompt_gives_the_echo_back(self):
         self.write("t.QvH", b"00" * 16)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Overwrites memory that held key material or plaintext, in a way the
-// optimiser may not drop. Copies made by earlier reallocations are out of reach.
+// optimiser may not drop. Copies made by earlier reallocations are out of
+// reach here: secrets that grow belong in SecretBytes.h's types.
 #include <cstddef>
 #include <cstring>
 #include <string>

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#include "cli/Context.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "cli/Progress.h"
+#include "cli/Streams.h"
+#include "system/UserFiles.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
+
+namespace quelvane::cli {
+
+void Report(const QString& message) {
+    progress::Break();
+    const QByteArray line = (QStringLiteral("quelvane-cli: ") + message + u'\n').toUtf8();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+QString WithName(const QString& name, const QString& message) {
+    return ShownName(name) + QStringLiteral(": ") + message;
+}
+
+bool MayWrite(const QString& path, bool force, QString* error) {
+    const QFileInfo info(path);
+    if (force || !info.exists() || info.isDir()) return true;
+    *error = QCoreApplication::translate("quelvane::cli", "%1 exists; --force replaces it").arg(ShownName(path));
+    return false;
+}
+
+Context::~Context() {
+    WipeString(password);
+    for (OtherReading& other : others) WipeString(other.password);
+}
+
+void Context::Warn(const QString& message) const {
+    if (!args.quiet) Report(message);
+}
+
+int Context::AskPassword() {
+    if (!password.isEmpty()) return kDone;
+    QStringList warnings;
+    QString error;
+    const PasswordStatus status = ReadPassword(args.passwordFile ? &*args.passwordFile : nullptr,
+                                               args.command == Command::Encrypt, password, others, warnings, &error);
+    for (const QString& warning : warnings) Warn(warning);
+    if (status == PasswordStatus::Ok) return kDone;
+    Report(error);
+    return status == PasswordStatus::Usage ? kUsage : kFailed;
+}
+
+bool Context::KeyOf(const QString& of, const QString& name, const QString& consequence, std::string& key) const {
+    qsizetype detail = 0;
+    const KeyFault fault = PasswordKey(of, key, &detail);
+    if (fault == KeyFault::None) return true;
+    Report(WithName(name, KeyFaultMessage(fault, detail, consequence)));
+    return false;
+}
+
+bool Context::WriteOut(const QString& target, const std::function<bool(FileSink&)>& produce, QString* error) const {
+    if (!target.isEmpty())
+        return WriteFileAtomically(target, produce, error, args.force ? Existing::Replace : Existing::Refuse);
+    StandardOutput out;
+    if (produce(out)) return true;
+    if (error) *error = out.Error();
+    return false;
+}
+
+}  // namespace quelvane::cli

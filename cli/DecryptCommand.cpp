@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+#include "cli/DecryptCommand.h"
+
+#include <QCoreApplication>
+#include <QScopeGuard>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "cli/Progress.h"
+#include "formats/StreamCipher.h"
+#include "secret/SecureWipe.h"
+#include "text/Payload.h"
+#include "text/QtByteText.h"
+
+namespace quelvane::cli {
+
+namespace {
+
+int Failed(const QString& name, const QString& message) {
+    Report(WithName(name, message));
+    return kFailed;
+}
+
+// Whether the input can be ciphertext at all, judged on its start as the
+// hex-file load reads it: a byte-order mark, blanks, line breaks, commas
+// and quotes between the digits. Ciphertext with a stray character is
+// damaged ciphertext; an input mostly of other characters (a text, an
+// image) is none, and says nothing about the password.
+bool CanBeCiphertext(const ByteSource& in, bool& can, QString* error) {
+    constexpr qsizetype kLook = 64 * 1024;
+    constexpr qint64 kFewestDigits = 32;  // the smallest frame: two blocks
+    std::vector<unsigned char> head(static_cast<std::size_t>(std::min<qint64>(in.Size(), kLook)));
+    errno = 0;
+    if (!head.empty() && !in.Read(0, reinterpret_cast<char*>(head.data()), static_cast<qsizetype>(head.size()))) {
+        if (error)
+            *error = QCoreApplication::translate("quelvane::cli", "the input cannot be read: %1")
+                         .arg(qt_error_string(errno));
+        return false;
+    }
+    std::size_t at = 0, step = 1, low = 0;  // UTF-16: the low byte of each unit, the high one must be 0
+    if (head.size() >= 2 && (head[0] == 0xFF || head[0] == 0xFE) && head[1] == (head[0] ^ 0x01)) {
+        step = 2;
+        low = head[0] == 0xFF ? 0 : 1;
+        at = 2;
+    } else if (head.size() >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+        at = 3;
+    }
+    qint64 digits = 0, others = 0;
+    for (; at + step <= head.size(); at += step) {
+        const unsigned char c = head[at + low];
+        if (step == 2 && head[at + 1 - low] != 0)
+            ++others;
+        else if (std::isxdigit(c))
+            ++digits;
+        else if (!(c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '"'))
+            ++others;
+    }
+    can = digits >= kFewestDigits && digits >= others;
+    return true;
+}
+
+// One decryption with one key: into target, or standard output when empty.
+struct Attempt {
+    bool decrypted = true, written = true;
+    HexDecryptionResult result;
+    QString failure, error;
+};
+
+Attempt Decrypt(const Context& run, const ByteSource& source, const std::string& key, const QString& target) {
+    HexDecryptionOptions options;
+    options.text = !run.args.binary;
+    Attempt a;
+    bool misread = false;
+    const auto produce = [&](FileSink& out) {
+        a.decrypted = DecryptHex(source, key, options, &out, a.result, &a.failure);
+        misread = a.decrypted && a.result.readAsUtf8 != a.result.utf8;
+        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !misread;
+    };
+    if (target.isEmpty()) {
+        // Standard output keeps what it is given: judged whole first.
+        a.decrypted = DecryptHex(source, key, options, nullptr, a.result, &a.failure);
+        options.utf8 = a.result.utf8;
+    }
+    if (a.decrypted && !a.result.wrongPassword && !a.result.nul) {
+        a.written = run.WriteOut(target, produce, &a.error);
+        // A text read as UTF-8 that turns out to be none is read again as byte text.
+        if (!a.written && misread && !a.result.wrongPassword && !a.result.nul) {
+            options.utf8 = a.result.utf8;
+            a.written = run.WriteOut(target, produce, &a.error);
+        }
+    }
+    return a;
+}
+
+// The reading of the password that opens the input, tried in turn after the
+// password as read turned out wrong; key becomes its key.
+const OtherReading* OpeningReading(const Context& run, const ByteSource& source, std::string& key) {
+    HexDecryptionOptions options;
+    options.text = !run.args.binary;
+    for (const OtherReading& other : run.OtherReadings()) {
+        std::string otherKey;
+        const auto wipe = qScopeGuard([&] { SecureWipe(otherKey); });
+        qsizetype detail = 0;
+        if (PasswordKey(other.password, otherKey, &detail) != KeyFault::None) continue;
+        HexDecryptionResult judged;
+        QString failure;
+        if (DecryptHex(source, otherKey, options, nullptr, judged, &failure) && !judged.wrongPassword) {
+            SecureWipe(key);
+            key.swap(otherKey);
+            return &other;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int DecryptInput(Context& run, const Input& in, const QString& name, const QString& target) {
+    QString error;
+    bool blank = true, can = false;
+    if (!IsBlankHexFile(in.Source(), blank, &error)) return Failed(name, error);
+    if (blank)
+        return Failed(
+            name, QCoreApplication::translate("quelvane::cli", "the input is empty: there is no hex text to decrypt"));
+    if (!CanBeCiphertext(in.Source(), can, &error)) return Failed(name, error);
+    if (!can)
+        return Failed(name, QCoreApplication::translate(
+                                "quelvane::cli",
+                                "not Quelvane ciphertext: that is pairs of hex digits, 32 at least (blanks and line "
+                                "breaks between them do not count); nothing was decrypted"));
+    if (const int status = run.AskPassword()) return status;
+    std::string key;
+    const auto wipeKey = qScopeGuard([&] { SecureWipe(key); });
+    if (!run.KeyOf(run.Password(), name,
+                   QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
+        return kFailed;
+
+    // Standard output takes two passes: the judging, then the writing.
+    progress::Begin(in.Source().Size(), target.isEmpty() ? 2 : 1);
+    const progress::CountingSource source(in.Source());
+    Attempt a = Decrypt(run, source, key, target);
+    if (a.decrypted && a.result.wrongPassword && a.failure.isEmpty()) {
+        if (const OtherReading* opened = OpeningReading(run, source, key)) {
+            run.Warn(WithName(
+                name, QCoreApplication::translate("quelvane::cli", "the password as given is wrong, but %1 opens it")
+                          .arg(opened->how)));
+            a = Decrypt(run, source, key, target);
+        }
+    }
+    if (!a.failure.isEmpty()) return Failed(name, a.failure);
+    if (a.decrypted && a.result.wrongPassword)
+        return Failed(name, QCoreApplication::translate("quelvane::cli", "wrong password or damaged ciphertext"));
+    if (a.decrypted && a.result.nul)
+        return Failed(name, QCoreApplication::translate(
+                                "quelvane::cli",
+                                "the decrypted bytes hold a NUL byte, so they are no text: --binary writes them as "
+                                "they are"));
+    if (!a.written) {
+        if (target.isEmpty()) return Report(a.error), kFailed;
+        return Failed(name, a.error);
+    }
+    progress::End();
+    return kDone;
+}
+
+}  // namespace quelvane::cli
