@@ -140,16 +140,19 @@ bool Encryptor::Seal(const std::uint8_t* data, std::size_t n, bool last, Error* 
 }
 
 bool Encryptor::Emit(const std::uint8_t* data, std::size_t n, Error* error) {
+    // Binary output goes straight on: the sink copies it once, where it keeps it.
+    if (!options_.armor) {
+        const bool ok = at_ ? at_(offset_, data, n) : sink_(data, n);
+        offset_ += n;
+        return ok || Fail(error, ErrorKind::Io, "could not write the encrypted file");
+    }
     if (gapBytes_.size() < gap_) {
         const std::size_t take = std::min(n, gap_ - gapBytes_.size());
         gapBytes_.append(reinterpret_cast<const char*>(data), take);
         data += take;
         n -= take;
     }
-    if (options_.armor)
-        armor_.Write(data, n, &out_);
-    else
-        out_.append(reinterpret_cast<const char*>(data), n);
+    armor_.Write(data, n, &out_);
     return out_.size() < kOutPiece || Drain(error);
 }
 

@@ -4,7 +4,7 @@
 // a random file key and payload nonce, 64 KiB chunks, armored or binary.
 //   Encryptor e({.armor = true}, sink);
 //   e.Start(passphrase, &error); e.Write(...)...; e.Finish(&error);
-// The sink gets the file in pieces of about 1 MiB. With a positional sink
+// The sink gets the file in pieces: about 1 MiB armored, a chunk binary. With a positional sink
 // (a file) the payload is encrypted while scrypt runs on a thread of its
 // own: the header's size is known beforehand, so the payload goes to its
 // place first and the header in front of it at Finish.
