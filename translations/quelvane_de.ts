@@ -29,6 +29,13 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>quelvane::AgeFormat</name>
+    <message>
+        <source>it cannot be read</source>
+        <translation>sie kann nicht gelesen werden</translation>
+    </message>
+</context>
+<context>
     <name>quelvane::AgeText</name>
     <message>
         <source>The password holds half of a surrogate pair, which has no UTF-8. Nothing was changed.</source>
