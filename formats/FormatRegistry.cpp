@@ -3,12 +3,14 @@
 
 #include <algorithm>
 
+#include "formats/AgeFormat.h"
 #include "formats/LegacyFormat.h"
 
 namespace quelvane {
 
 CiphertextFormats::CiphertextFormats() {
     formats.push_back(std::make_unique<LegacyFormat>());  // first: the default and the fallback
+    formats.push_back(std::make_unique<AgeFormat>());
     chosen = formats.front().get();
 }
 

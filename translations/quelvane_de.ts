@@ -67,6 +67,56 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>quelvane::AgeFormat</name>
+    <message>
+        <source>it cannot be read</source>
+        <translation>sie kann nicht gelesen werden</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::AgeText</name>
+    <message>
+        <source>The password holds half of a surrogate pair, which has no UTF-8. Nothing was changed.</source>
+        <translation>Das Passwort enthält die Hälfte eines Surrogatpaars, die kein UTF-8 hat. Nichts wurde geändert.</translation>
+    </message>
+    <message>
+        <source>The text holds half of a surrogate pair, which has no UTF-8. Nothing was changed.</source>
+        <translation>Der Text enthält die Hälfte eines Surrogatpaars, die kein UTF-8 hat. Nichts wurde geändert.</translation>
+    </message>
+    <message>
+        <source>The text could not be encrypted: %1</source>
+        <translation>Der Text konnte nicht verschlüsselt werden: %1</translation>
+    </message>
+    <message>
+        <source>The password holds half of a surrogate pair, which has no UTF-8.</source>
+        <translation>Das Passwort enthält die Hälfte eines Surrogatpaars, die kein UTF-8 hat.</translation>
+    </message>
+    <message>
+        <source>Wrong password: no stanza of the age text opens with it (%1).</source>
+        <translation>Falsches Passwort: kein Eintrag des age-Textes öffnet sich damit (%1).</translation>
+    </message>
+    <message>
+        <source>Refused: %1.</source>
+        <translation>Abgelehnt: %1.</translation>
+    </message>
+    <message>
+        <source>The age text was changed or cut: %1. Nothing was decrypted.</source>
+        <translation>Der age-Text wurde verändert oder gekürzt: %1. Nichts wurde entschlüsselt.</translation>
+    </message>
+    <message>
+        <source>This is no valid age text: %1.</source>
+        <translation>Das ist kein gültiger age-Text: %1.</translation>
+    </message>
+    <message>
+        <source>The age text could not be decrypted: %1.</source>
+        <translation>Der age-Text konnte nicht entschlüsselt werden: %1.</translation>
+    </message>
+    <message>
+        <source>The age text holds data that is not UTF-8 text. Decrypt it with quelvane-cli.</source>
+        <translation>Der age-Text enthält Daten, die kein UTF-8-Text sind. Entschlüsseln Sie ihn mit quelvane-cli.</translation>
+    </message>
+</context>
+<context>
     <name>quelvane::FileDialog</name>
     <message>
         <source>All Files (*)</source>
