@@ -57,6 +57,14 @@ constexpr Option kOptions[] = {
                        "Encrypt any file's bytes exactly as they are (an image, an archive), and "
                        "decrypt to exactly the bytes encrypted."),
      kTransform},
+    {"format", 0, QT_TRANSLATE_NOOP("quelvane::cli", "FORMAT"),
+     QT_TRANSLATE_NOOP("quelvane::cli",
+                       "The format of the ciphertext: quelvane (the default, hex text) or age (the age v1 "
+                       "passphrase format, which any age tool opens). Decrypting tells the format itself."),
+     kEncrypt},
+    {"no-armor", 0, nullptr,
+     QT_TRANSLATE_NOOP("quelvane::cli", "With --format age: write the binary age file, not the armored text."),
+     kEncrypt},
     {"quiet", 'q', nullptr,
      QT_TRANSLATE_NOOP("quelvane::cli", "Show no progress and no warnings; errors are still shown."),
      kTransform | kGenerate},
@@ -209,7 +217,8 @@ QString HelpText(std::optional<Command> command) {
                    "quelvane::cli",
                    "Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random "
                    "passwords.\n\n"
-                   "  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]\n"
+                   "  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [--format age [--no-armor]] "
+                   "[INPUT]\n"
                    "  quelvane-cli decrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]\n"
                    "  quelvane-cli encrypt|decrypt --output-dir DIR [-k FILE] [-f] [-q] [--binary] INPUT...\n"
                    "  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]\n\n"
@@ -317,12 +326,19 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
     out.force = line.Has("force");
     out.binary = line.Has("binary");
     out.quiet = line.Has("quiet");
+    if (const std::optional<QString> format = line.Value("format")) out.format = *format;
+    out.armor = !line.Has("no-armor");
     const QStringList& positional = line.operands;
 
     if (out.output && out.outputDir)
         return Fail(error,
                     QCoreApplication::translate("quelvane::cli", "--output and --output-dir exclude each other"));
     if (out.output == QStringLiteral("-")) out.output.reset();  // standard output, as without it
+    if (out.format != QStringLiteral("quelvane") && out.format != QStringLiteral("age"))
+        return Fail(error, QCoreApplication::translate("quelvane::cli", "unknown format \"%1\" (quelvane or age)")
+                               .arg(ShownName(out.format)));
+    if (!out.armor && out.format != QStringLiteral("age"))
+        return Fail(error, QCoreApplication::translate("quelvane::cli", "--no-armor is for --format age"));
     if (out.command == Command::Generate) {
         if (positional.size() > 1)
             return Fail(error, QCoreApplication::translate("quelvane::cli", "generate takes one LENGTH at most"));

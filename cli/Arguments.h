@@ -21,6 +21,8 @@ struct Arguments {
     bool force = false;
     bool binary = false;  // any bytes as they are, not a text
     bool quiet = false;  // no progress and no warnings; errors still
+    QString format = QStringLiteral("quelvane");  // of new ciphertext: "quelvane" or "age"
+    bool armor = true;  // age files armored (the default) or binary (--no-armor)
     QStringList inputs;  // empty, or "-": standard input
     QString length;  // generate's LENGTH, "" for the default
 };

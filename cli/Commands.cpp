@@ -50,7 +50,7 @@ int Batch(Context& run, InputCommand command) {
     QSet<QString> targets;
     bool allDone = true;
     for (const QString& input : args.inputs) {
-        const QString target = QDir(*args.outputDir).filePath(OutputName(args.command, input));
+        const QString target = QDir(*args.outputDir).filePath(OutputName(args, input));
         const QString key = QFileInfo(target).absoluteFilePath();
         QString error;
         if (targets.contains(key)) {
@@ -73,16 +73,24 @@ int Batch(Context& run, InputCommand command) {
 
 }  // namespace
 
-QString OutputName(Command command, const QString& input) {
+QString OutputName(const Arguments& args, const QString& input) {
     const QString name = QFileInfo(input).fileName();
-    const QLatin1String from(command == Command::Encrypt ? ".TxT" : ".QvH");
-    const QLatin1String to(command == Command::Encrypt ? ".QvH" : ".TxT");
-    const bool replace = name.endsWith(from, Qt::CaseInsensitive) && name.size() > from.size();
-    return (replace ? name.chopped(from.size()) : name) + to;
+    const bool encrypting = args.command == Command::Encrypt;
+    const bool age = args.format == QStringLiteral("age");
+    const QString to = encrypting ? QString::fromLatin1(age ? ".age" : ".QvH") : QStringLiteral(".TxT");
+    for (const char* suffix : {".TxT", ".QvH", ".age"}) {
+        const QLatin1String from(suffix);
+        // Encrypting drops a text's suffix; decrypting either ciphertext's.
+        if ((from == QLatin1String(".TxT")) != encrypting) continue;
+        if (name.endsWith(from, Qt::CaseInsensitive) && name.size() > from.size())
+            return name.chopped(from.size()) + to;
+    }
+    return name + to;
 }
 
 int Run(const Arguments& args) {
     Context run(args);
+    run.formats.Choose(args.format);
     if (args.command == Command::Generate) return Generate(run);
     const InputCommand command = args.command == Command::Encrypt ? EncryptInput : DecryptInput;
     return args.outputDir ? Batch(run, command) : Single(run, command);

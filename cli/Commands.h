@@ -13,6 +13,6 @@ int Run(const Arguments& args);
 
 // Where --output-dir writes an INPUT: its file name, with the command's own
 // suffix (.QvH for encrypt, .TxT for decrypt) in place of the other's.
-QString OutputName(Command command, const QString& input);
+QString OutputName(const Arguments& args, const QString& input);
 
 }  // namespace quelvane::cli

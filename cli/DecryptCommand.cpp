@@ -145,6 +145,9 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
         }
     }
     if (!a.failure.isEmpty()) return Failed(name, a.failure);
+    if (a.decrypted && a.result.wrongPassword && &format != &run.formats.Legacy())
+        return Failed(name, QCoreApplication::translate("quelvane::cli",
+                                                        "wrong password: no stanza of the age file opens with it"));
     if (a.decrypted && a.result.wrongPassword)
         return Failed(name, QCoreApplication::translate("quelvane::cli", "wrong password or damaged ciphertext"));
     if (a.decrypted && a.result.nul)

@@ -29,7 +29,7 @@ int EncryptInput(Context& run, const Input& in, const QString& name, const QStri
     if (!prompts) progress::Begin(in.Source().Size(), passes);
     const progress::CountingSource counted(in.Source());
     CiphertextFormat& format = run.formats.Chosen();
-    const auto encryptor = format.EncryptStream(counted, StreamOptions{!binary});
+    const auto encryptor = format.EncryptStream(counted, StreamOptions{!binary, run.args.armor});
     QString error;
     bool empty = false;
     if (!encryptor->Inspect(empty, &error)) return Failed(name, error);

@@ -118,14 +118,13 @@ private:
 
 bool AgeFormat::Claims(QByteArrayView head) const { return AgeText::IsAge(head); }
 
-KeyFault AgeFormat::Key(QStringView password, std::string& key, qsizetype* detail) const {
-    SecureWipe(key);
-    key.resize(std::size_t(password.size()) * 3 + 4);
+KeyFault AgeFormat::Key(QStringView password, SecretString& key, qsizetype* detail) const {
+    key.assign(std::size_t(password.size()) * 3 + 4, '\0');
     qsizetype pos = 0;
     bool bad = false;
     const qsizetype n = utf8::Encode(password, pos, key.data(), qsizetype(key.size()), false, &bad);
     if (bad) {
-        SecureWipe(key);
+        key.clear();  // the storage wipes itself when it goes
         if (detail) *detail = pos + 1;
         return KeyFault::LoneSurrogate;
     }
@@ -160,8 +159,8 @@ bool AgeFormat::DecryptText(const QString& password, QStringView ciphertext, Tex
 }
 
 std::unique_ptr<CiphertextFormat::StreamEncryptor> AgeFormat::EncryptStream(const ByteSource& in,
-                                                                            const StreamOptions&) {
-    return std::make_unique<AgeEncryptor>(in, armor);
+                                                                            const StreamOptions& options) {
+    return std::make_unique<AgeEncryptor>(in, options.armor);
 }
 
 std::unique_ptr<CiphertextFormat::StreamDecryptor> AgeFormat::DecryptStream(const ByteSource& in,

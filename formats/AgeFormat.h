@@ -15,7 +15,7 @@ public:
     bool Claims(QByteArrayView head) const override;
     // The password's UTF-8 as typed, without normalisation; a lone
     // surrogate half has none.
-    KeyFault Key(QStringView password, std::string& key, qsizetype* detail) const override;
+    KeyFault Key(QStringView password, SecretString& key, qsizetype* detail) const override;
 
     bool EncryptText(const QString& password, QStringView workText, QString& ciphertext, QString* error,
                      const Progress& progress = {}) override;
@@ -25,15 +25,10 @@ public:
     bool DecryptText(const QString& password, QStringView ciphertext, TextDecryption& result, QString* error,
                      const Progress& progress = {}) override;
 
-    // New files armored (the default) or binary (--no-armor).
-    void SetArmor(bool on) { armor = on; }
     std::unique_ptr<StreamEncryptor> EncryptStream(const ByteSource& in, const StreamOptions& options) override;
     // A wrong password is result.wrongPassword; a changed, cut or malformed
     // file, or a work factor above the limit, is false with *error.
     std::unique_ptr<StreamDecryptor> DecryptStream(const ByteSource& in, const StreamOptions& options) override;
-
-private:
-    bool armor = true;
 };
 
 }  // namespace quelvane

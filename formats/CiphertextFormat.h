@@ -42,6 +42,9 @@ struct StreamOptions {
     // The input (to encrypt) or the decrypted bytes (to write) are text,
     // each format's text rule applies; else bytes exactly as they are.
     bool text = true;
+    // New ciphertext as text (the legacy format's hex, age's armor) or, where
+    // the format has one, its binary form.
+    bool armor = true;
 };
 
 // The outcome of a stream's decryption that ran to its end.

@@ -52,21 +52,6 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     </message>
 </context>
 <context>
-    <name>quelvane::BackgroundWork</name>
-    <message>
-        <source>Progress</source>
-        <translation>Fortschritt</translation>
-    </message>
-    <message>
-        <source>Cancelling...</source>
-        <translation>Wird abgebrochen …</translation>
-    </message>
-    <message>
-        <source>Escape cancels</source>
-        <translation>Esc bricht ab</translation>
-    </message>
-</context>
-<context>
     <name>quelvane::AgeFormat</name>
     <message>
         <source>it cannot be read</source>
@@ -114,6 +99,21 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     <message>
         <source>The age text holds data that is not UTF-8 text. Decrypt it with quelvane-cli.</source>
         <translation>Der age-Text enthält Daten, die kein UTF-8-Text sind. Entschlüsseln Sie ihn mit quelvane-cli.</translation>
+    </message>
+</context>
+<context>
+    <name>quelvane::BackgroundWork</name>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>Cancelling...</source>
+        <translation>Wird abgebrochen …</translation>
+    </message>
+    <message>
+        <source>Escape cancels</source>
+        <translation>Esc bricht ab</translation>
     </message>
 </context>
 <context>
@@ -606,24 +606,6 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
         <translation>[OPTION...]</translation>
     </message>
     <message>
-        <source>Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random passwords.
-
-  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]
-  quelvane-cli decrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]
-  quelvane-cli encrypt|decrypt --output-dir DIR [-k FILE] [-f] [-q] [--binary] INPUT...
-  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]
-
-&quot;quelvane-cli COMMAND --help&quot; tells more of a command.</source>
-        <translation>Verschlüsselt Texte in Quelvane-Hex-Geheimtext und zurück, wie das Fenster es tut, und erzeugt zufällige Passwörter.
-
-  quelvane-cli encrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [EINGABE]
-  quelvane-cli decrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [EINGABE]
-  quelvane-cli encrypt|decrypt --output-dir ORDNER [-k DATEI] [-f] [-q] [--binary] EINGABE...
-  quelvane-cli generate [-o DATEI] [-f] [-q] [LÄNGE]
-
-&quot;quelvane-cli BEFEHL --help&quot; sagt mehr über einen Befehl.</translation>
-    </message>
-    <message>
         <source>Reads a text in any language (UTF-8, else Windows-1252; any line breaks) and writes it as Quelvane hex ciphertext, as the window&apos;s encryption makes it. A file holding a NUL byte is no text: --binary encrypts it.</source>
         <translation>Liest einen Text in jeder Sprache (UTF-8, sonst Windows-1252; beliebige Zeilenumbrüche) und schreibt ihn als Quelvane-Hex-Geheimtext, wie ihn die Verschlüsselung im Fenster erzeugt. Eine Datei mit einem NUL-Byte ist kein Text: --binary verschlüsselt sie.</translation>
     </message>
@@ -674,6 +656,48 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>the password file read as UTF-8</source>
         <translation>die Passwortdatei, als UTF-8 gelesen</translation>
+    </message>
+    <message>
+        <source>FORMAT</source>
+        <translation>FORMAT</translation>
+    </message>
+    <message>
+        <source>The format of the ciphertext: quelvane (the default, hex text) or age (the age v1 passphrase format, which any age tool opens). Decrypting tells the format itself.</source>
+        <translation>Das Format des Geheimtexts: quelvane (die Vorgabe, Hex-Text) oder age (das Passphrasen-Format age v1, das jedes age-Werkzeug öffnet). Beim Entschlüsseln wird das Format selbst erkannt.</translation>
+    </message>
+    <message>
+        <source>With --format age: write the binary age file, not the armored text.</source>
+        <translation>Mit --format age: die binäre age-Datei schreiben, nicht den Text mit Rüstung (armor).</translation>
+    </message>
+    <message>
+        <source>Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random passwords.
+
+  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [--format age [--no-armor]] [INPUT]
+  quelvane-cli decrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]
+  quelvane-cli encrypt|decrypt --output-dir DIR [-k FILE] [-f] [-q] [--binary] INPUT...
+  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]
+
+&quot;quelvane-cli COMMAND --help&quot; tells more of a command.</source>
+        <translation>Verschlüsselt Texte in Quelvane-Hex-Geheimtext und zurück, wie das Fenster es tut, und erzeugt zufällige Passwörter.
+
+  quelvane-cli encrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [--format age [--no-armor]] [EINGABE]
+  quelvane-cli decrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [EINGABE]
+  quelvane-cli encrypt|decrypt --output-dir ORDNER [-k DATEI] [-f] [-q] [--binary] EINGABE...
+  quelvane-cli generate [-o DATEI] [-f] [-q] [LÄNGE]
+
+&quot;quelvane-cli BEFEHL --help&quot; sagt mehr über einen Befehl.</translation>
+    </message>
+    <message>
+        <source>unknown format &quot;%1&quot; (quelvane or age)</source>
+        <translation>unbekanntes Format &quot;%1&quot; (quelvane oder age)</translation>
+    </message>
+    <message>
+        <source>--no-armor is for --format age</source>
+        <translation>--no-armor gilt nur mit --format age</translation>
+    </message>
+    <message>
+        <source>wrong password: no stanza of the age file opens with it</source>
+        <translation>falsches Passwort: kein Eintrag der age-Datei öffnet sich damit</translation>
     </message>
 </context>
 <context>

@@ -251,6 +251,30 @@ class RoundTrips(Case):
                 self.assertEqual(out, TEXTS["lines.txt"])
 
 
+class AgeFiles(Case):
+    def test_age_files_round_trip_and_are_told_apart(self):
+        data = b"caf\xc3\xa9 \r\n\x00 any bytes\n"  # exact bytes: no text rule in this format
+        self.write("notes.txt", data)
+        self.write("wrong.QvP", b"not it")
+        for extra, head in [((), b"-----BEGIN AGE ENCRYPTED FILE-----\n"), (("--no-armor",), b"age-encryption.org/v1\n")]:
+            with self.subTest(extra=extra):
+                self.cli("encrypt", "--format", "age", *extra, "-k", self.key, "-o", "n.age", "-f", "notes.txt")
+                self.assertTrue(self.read("n.age").startswith(head))
+                out, _ = self.cli("decrypt", "-k", self.key, "n.age")
+                self.assertEqual(out, data)
+                self.failure("decrypt", "-k", self.path("wrong.QvP"), "-o", "back.txt", "n.age",
+                             message="no stanza of the age file opens")
+                self.assertFalse(os.path.exists(self.path("back.txt")))
+        os.makedirs(self.path("out"))
+        os.makedirs(self.path("back"))
+        self.cli("encrypt", "--format", "age", "--output-dir", "out", "-k", self.key, "notes.txt")
+        self.cli("decrypt", "--output-dir", "back", "-k", self.key, "out/notes.age")
+        self.assertEqual(self.read("back/notes.TxT"), data)
+        for args, message in [(("--format", "gpg"), "unknown format"), (("--no-armor",), "--no-armor is for")]:
+            with self.subTest(args=args):
+                self.failure("encrypt", *args, "-k", self.key, "notes.txt", message=message, status=2)
+
+
 class Vectors(Case):
     def frames(self):
         with open(os.path.join(SOURCE, "tests", "data", "cipher.vec")) as f:
@@ -971,7 +995,16 @@ class Streams(Case):
         proc.stdin.write(b"a secret line\n" * 1000)
         proc.stdin.flush()
         deadline = time.monotonic() + 20
-        while not any("StandardInput" in name for _, _, names in os.walk(runtime) for name in names):
+
+        def kept():  # an open file of the private folder, unnamed or not
+            fds = "/proc/%d/fd" % proc.pid
+            try:
+                targets = [os.readlink(os.path.join(fds, fd)) for fd in os.listdir(fds)]
+            except OSError:
+                return False
+            return any(t.startswith(runtime + "/Quelvane-") and t.count("/") > runtime.count("/") + 1
+                       and not t.endswith("Quelvane.lock") for t in targets)
+        while not kept():
             self.assertLess(time.monotonic(), deadline, "standard input was not kept in the private folder")
             time.sleep(0.01)
         folder = next(os.path.join(runtime, d) for d in os.listdir(runtime) if d.startswith("Quelvane-"))
