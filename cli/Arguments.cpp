@@ -224,15 +224,14 @@ QString HelpText(std::optional<Command> command) {
                    "  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]\n\n"
                    "\"quelvane-cli COMMAND --help\" tells more of a command.");
     } else if (*command == Command::Generate) {
-        text =
-            usage + QStringLiteral(" quelvane-cli generate ") +
-            QCoreApplication::translate("quelvane::cli", "[OPTION...]") + u' ' +
-            QCoreApplication::translate("quelvane::cli", "[LENGTH]") + u'\n' +
-            Wrapped(QCoreApplication::translate(
-                        "quelvane::cli",
-                        "Makes a random password of LENGTH characters from the characters with codes 30 to 127, drawn "
-                        "from the system's secure source."),
-                    0, kWidth);
+        text = usage + QStringLiteral(" quelvane-cli generate ") +
+               QCoreApplication::translate("quelvane::cli", "[OPTION...]") + u' ' +
+               QCoreApplication::translate("quelvane::cli", "[LENGTH]") + u'\n' +
+               Wrapped(QCoreApplication::translate("quelvane::cli",
+                                                   "Makes a random password of LENGTH characters from the characters "
+                                                   "with codes 32 to 126 (all typeable), drawn "
+                                                   "from the system's secure source."),
+                       0, kWidth);
     } else {
         const bool encrypting = *command == Command::Encrypt;
         text =

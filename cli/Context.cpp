@@ -9,6 +9,7 @@
 
 #include "cli/Progress.h"
 #include "cli/Streams.h"
+#include "core/PasswordStrength.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
@@ -39,7 +40,11 @@ Context::~Context() {
 }
 
 void Context::Warn(const QString& message) const {
-    if (!args.quiet) Report(message);
+    if (args.quiet) return;
+    progress::Aside();
+    const QByteArray line = (QStringLiteral("quelvane-cli: ") + message + u'\n').toUtf8();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+    std::fflush(stderr);
 }
 
 int Context::AskPassword() {
@@ -49,6 +54,14 @@ int Context::AskPassword() {
     const PasswordStatus status = ReadPassword(args.passwordFile ? &*args.passwordFile : nullptr,
                                                args.command == Command::Encrypt, password, others, warnings, &error);
     for (const QString& warning : warnings) Warn(warning);
+    if (status == PasswordStatus::Ok && args.command == Command::Encrypt) {
+        // Told, not refused: the user may have reasons, and scripts must keep working.
+        const PasswordStrength level = RatePassword(password).level;
+        if (IsWeak(level))
+            Warn(QCoreApplication::translate("quelvane::cli",
+                                             "the password is %1: it is easy to guess; encrypting with it anyway")
+                     .arg(StrengthWord(level)));
+    }
     if (status == PasswordStatus::Ok) return kDone;
     Report(error);
     return status == PasswordStatus::Usage ? kUsage : kFailed;

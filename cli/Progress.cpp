@@ -110,6 +110,13 @@ void End() {
     gActive = false;
 }
 
+void Aside() {
+    const std::lock_guard<std::mutex> hold(gDraw);
+    if (!gOnLine) return;
+    std::fputc('\n', stderr);
+    gOnLine = false;
+}
+
 void Break() {
     const std::lock_guard<std::mutex> hold(gDraw);
     gActive = false;

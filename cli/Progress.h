@@ -23,6 +23,9 @@ void Allow(bool allowed);
 void Begin(qint64 size, qint64 passes);
 // Bytes read; from any thread.
 void Advance(qint64 bytes);
+// The line closed for a message that does not end the work; the bar is
+// drawn again below it.
+void Aside();
 // The bar at its end, and the line closed.
 void End();
 // Closes the line before a message, and ends the bar where it stood.

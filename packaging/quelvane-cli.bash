@@ -8,7 +8,7 @@ _quelvane_cli() {
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         case $word in
-            --password-file|-k|--output|-o|--output-dir) ((i++)) ;;
+            --password-file|-k|--output|-o|--output-dir|--format) ((i++)) ;;
             encrypt|decrypt|generate) command=$word; break ;;
         esac
     done
@@ -16,10 +16,13 @@ _quelvane_cli() {
     case $prev in
         --password-file|-k|--output|-o) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --output-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        --format) COMPREPLY=($(compgen -W $'age\nquelvane' -- "$cur")); return ;;
     esac
     local options
     case $command in
-        encrypt|decrypt)
+        encrypt)
+            options='--password-file -k --output -o --output-dir --force -f --binary --format --no-armor --quiet -q --help -h' ;;
+        decrypt)
             options='--password-file -k --output -o --output-dir --force -f --binary --quiet -q --help -h' ;;
         generate) options='--output -o --force -f --quiet -q --help -h' ;;
         *)

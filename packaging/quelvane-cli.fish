@@ -18,4 +18,6 @@ set -l transform "__fish_seen_subcommand_from encrypt decrypt"
 complete -c quelvane-cli -n $transform -s k -l password-file -r -F -d 'The password file (.QvP; "-": standard input)'
 complete -c quelvane-cli -n $transform -l output-dir -r -a '(__fish_complete_directories)' -d 'Write each INPUT into DIR'
 complete -c quelvane-cli -n $transform -l binary -d 'Any bytes exactly as they are'
+complete -c quelvane-cli -n "__fish_seen_subcommand_from encrypt" -l format -x -a 'quelvane age' -d 'The ciphertext format'
+complete -c quelvane-cli -n "__fish_seen_subcommand_from encrypt" -l no-armor -d 'With --format age: the binary age file'
 complete -c quelvane-cli -n $transform -F

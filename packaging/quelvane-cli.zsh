@@ -31,7 +31,8 @@ fi
 shift $(( at - 1 )) words
 (( CURRENT -= at - 1 ))
 case ${words[1]} in
-  encrypt) _arguments -S $common $transform '*:text file:_files' ;;
+  encrypt) _arguments -S $common $transform '--format=[the ciphertext format]:format:(quelvane age)' \
+             '--no-armor[with --format age: the binary age file]' '*:text file:_files' ;;
   decrypt) _arguments -S $common $transform '*:ciphertext file:_files' ;;
   generate) _arguments -S $common '1:length (3 to 448):' ;;
 esac

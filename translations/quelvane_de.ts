@@ -394,10 +394,6 @@ Mehr dazu unter &apos;quelvane --help&apos;.
         <translation>Liest Quelvane-Hex-Geheimtext und schreibt den verschlüsselten Text als UTF-8 mit LF-Zeilenumbrüchen (ein Text mit CR-LF-Zeilen kommt mit LF zurück); mit --binary genau die Bytes.</translation>
     </message>
     <message>
-        <source>Makes a random password of LENGTH characters from the characters with codes 30 to 127, drawn from the system&apos;s secure source.</source>
-        <translation>Erzeugt ein zufälliges Passwort aus LÄNGE Zeichen mit den Codes 30 bis 127, gezogen aus der sicheren Zufallsquelle des Systems.</translation>
-    </message>
-    <message>
         <source>Exit status: 0 done, 1 a file or the password failed, 2 a usage error.</source>
         <translation>Rückgabewert: 0 erledigt, 1 eine Datei oder das Passwort hat versagt, 2 ein Aufruffehler.</translation>
     </message>
@@ -698,6 +694,14 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>wrong password: no stanza of the age file opens with it</source>
         <translation>falsches Passwort: kein Eintrag der age-Datei öffnet sich damit</translation>
+    </message>
+    <message>
+        <source>Makes a random password of LENGTH characters from the characters with codes 32 to 126 (all typeable), drawn from the system&apos;s secure source.</source>
+        <translation>Erzeugt ein zufälliges Passwort aus LÄNGE Zeichen mit den Codes 32 bis 126 (alle tippbar), gezogen aus der sicheren Quelle des Systems.</translation>
+    </message>
+    <message>
+        <source>the password is %1: it is easy to guess; encrypting with it anyway</source>
+        <translation>das Passwort ist %1: es ist leicht zu erraten; es wird trotzdem damit verschlüsselt</translation>
     </message>
 </context>
 <context>

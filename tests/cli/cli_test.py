@@ -617,15 +617,16 @@ class Progress(Case):
 
     def test_a_bar_only_on_a_terminal(self):
         rnd = random.Random(41)
+        self.write("strong.QvP", b"Vq7#pL2!mZ9rT4wX$hB8")  # no warning between the bar's lines
         self.write("big.txt", text_across(9 * MIB, [], rnd))
-        self.cli("encrypt", "-k", "key.QvP", "-o", "big.QvH", "big.txt")
+        self.cli("encrypt", "-k", "strong.QvP", "-o", "big.QvH", "big.txt")
         self.write("small.txt", b"small\n")
         for terminal, args, bar in [
-            (True, ("encrypt", "-k", "key.QvP", "-f", "-o", "big.QvH", "big.txt"), True),
-            (True, ("decrypt", "-k", "key.QvP", "-o", "back.txt", "big.QvH"), True),
-            (True, ("decrypt", "-q", "-k", "key.QvP", "-f", "-o", "back.txt", "big.QvH"), False),
-            (True, ("encrypt", "-k", "key.QvP", "-o", "small.QvH", "small.txt"), False),
-            (False, ("encrypt", "-k", "key.QvP", "-f", "-o", "big.QvH", "big.txt"), False),
+            (True, ("encrypt", "-k", "strong.QvP", "-f", "-o", "big.QvH", "big.txt"), True),
+            (True, ("decrypt", "-k", "strong.QvP", "-o", "back.txt", "big.QvH"), True),
+            (True, ("decrypt", "-q", "-k", "strong.QvP", "-f", "-o", "back.txt", "big.QvH"), False),
+            (True, ("encrypt", "-k", "strong.QvP", "-o", "small.QvH", "small.txt"), False),
+            (False, ("encrypt", "-k", "strong.QvP", "-f", "-o", "big.QvH", "big.txt"), False),
         ]:
             with self.subTest(terminal=terminal, args=args):
                 shown = self.run_on(terminal, *args)
