@@ -40,7 +40,8 @@ bool MemorySource::Read(qint64 offset, char* to, qsizetype count) const {
         errno = 0;
         return false;
     }
-    std::memcpy(to, bytes.data() + offset, static_cast<std::size_t>(count));
+    if (count > 0)
+        std::memcpy(to, bytes.data() + offset, static_cast<std::size_t>(count));  // an empty view has no data
     return true;
 }
 

@@ -42,7 +42,7 @@ CiphertextFormat& CiphertextFormats::DetectText(QStringView text) {
 
 bool CiphertextFormats::ReadHead(const ByteSource& in, QByteArray& head) {
     head.resize(static_cast<qsizetype>(std::min<qint64>(in.Size(), CiphertextFormat::kHeadBytes)));
-    if (in.Read(0, head.data(), head.size())) return true;
+    if (head.isEmpty() || in.Read(0, head.data(), head.size())) return true;
     head.clear();
     return false;
 }
