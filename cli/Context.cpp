@@ -16,11 +16,19 @@
 
 namespace quelvane::cli {
 
-void Report(const QString& message) {
-    progress::Break();
+namespace {
+
+void WriteLine(const QString& message) {
     const QByteArray line = (QStringLiteral("quelvane-cli: ") + message + u'\n').toUtf8();
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
     std::fflush(stderr);
+}
+
+}  // namespace
+
+void Report(const QString& message) {
+    progress::Break();
+    WriteLine(message);
 }
 
 QString WithName(const QString& name, const QString& message) {
@@ -42,9 +50,7 @@ Context::~Context() {
 void Context::Warn(const QString& message) const {
     if (args.quiet) return;
     progress::Aside();
-    const QByteArray line = (QStringLiteral("quelvane-cli: ") + message + u'\n').toUtf8();
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
-    std::fflush(stderr);
+    WriteLine(message);
 }
 
 int Context::AskPassword() {
