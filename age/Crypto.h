@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "age/Secret.h"
+#include "age/Keys.h"
 
 struct evp_cipher_ctx_st;
 

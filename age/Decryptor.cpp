@@ -11,21 +11,20 @@
 namespace quelvane::age {
 
 Decryptor::Decryptor(std::string_view passphrase, Sink sink)
-    : passphrase_(passphrase), sink_(std::move(sink)), pending_(new std::uint8_t[kSealedChunkSize]) {}
+    : passphrase_(passphrase), sink_(std::move(sink)), pending_(kSealedChunkSize) {}
 
 Decryptor::Decryptor(const FileKey& fileKey, Sink sink)
-    : passphrase_(std::string_view()),
-      sink_(std::move(sink)),
+    : sink_(std::move(sink)),
       fileKey_(std::make_unique<FileKey>(fileKey)),
       knownKey_(true),
-      pending_(new std::uint8_t[kSealedChunkSize]) {}
+      pending_(kSealedChunkSize) {}
 
-Decryptor::~Decryptor() { SecureWipe(pending_.get(), kSealedChunkSize); }
+Decryptor::~Decryptor() = default;
 
 bool Decryptor::Failed(Error* error, ErrorKind kind, std::string message) {
     state_ = State::Failed;
-    passphrase_.Wipe();
-    plain_.Wipe();
+    Forget(passphrase_);
+    SecureWipe(plain_.data(), plain_.size());
     return Fail(error, kind, std::move(message));
 }
 
@@ -83,7 +82,7 @@ bool Decryptor::Binary(const std::uint8_t* data, std::size_t n, Error* error) {
     while (state_ == State::Chunks && n) {
         // A full sealed chunk is known not to be the last once a byte follows.
         if (pendingSize_ == kSealedChunkSize) {
-            if (!OpenChunk(pending_.get(), kSealedChunkSize, false, error)) return false;
+            if (!OpenChunk(pending_.data(), kSealedChunkSize, false, error)) return false;
             pendingSize_ = 0;
         }
         if (pendingSize_ == 0 && n > kSealedChunkSize) {
@@ -93,7 +92,7 @@ bool Decryptor::Binary(const std::uint8_t* data, std::size_t n, Error* error) {
             continue;
         }
         const std::size_t take = std::min(n, kSealedChunkSize - pendingSize_);
-        std::memcpy(pending_.get() + pendingSize_, data, take);
+        std::memcpy(pending_.data() + pendingSize_, data, take);
         pendingSize_ += take;
         data += take;
         n -= take;
@@ -109,8 +108,8 @@ bool Decryptor::OpenHeader(std::size_t headerSize, Error* error) {
     if (!knownKey_) {
         fileKey_ = std::make_unique<FileKey>();
         Error openError;
-        const bool opened = OpenScryptStanza(header.stanzas, passphrase_.view(), fileKey_.get(), &openError);
-        passphrase_.Wipe();
+        const bool opened = OpenScryptStanza(header.stanzas, passphrase_, fileKey_.get(), &openError);
+        Forget(passphrase_);
         if (!opened) return Failed(error, openError.kind, openError.message);
     }
     if (!VerifyHeaderMac(*fileKey_, header.macInput, header.mac.data()))
@@ -166,9 +165,9 @@ bool Decryptor::EndOfInput(Error* error) {
                               pendingSize_ == 0 && chunks_->index() == 0
                                   ? "the age file is cut off before its payload"
                                   : "the age file is cut off: its last chunk is missing");
-            if (!OpenChunk(pending_.get(), pendingSize_, true, error)) return false;
+            if (!OpenChunk(pending_.data(), pendingSize_, true, error)) return false;
             state_ = State::Done;
-            plain_.Wipe();
+            SecureWipe(plain_.data(), plain_.size());
             return true;
         default:
             return Fail(error, ErrorKind::Io, "the decryptor has stopped");

@@ -14,8 +14,8 @@
 #include "age/Armor.h"
 #include "age/Encryptor.h"
 #include "age/Error.h"
+#include "age/Keys.h"
 #include "age/Payload.h"
-#include "age/Secret.h"
 
 namespace quelvane::age {
 
@@ -48,7 +48,7 @@ private:
     bool Failed(Error* error, ErrorKind kind, std::string message);
 
     State state_ = State::Start;
-    SecretBuffer passphrase_;
+    SecretString passphrase_;
     Sink sink_;
     bool armored_ = false;
     ArmorReader armor_;
@@ -60,9 +60,9 @@ private:
     std::unique_ptr<FileKey> fileKey_;
     bool knownKey_ = false;
     std::unique_ptr<ChunkCipher> chunks_;
-    std::unique_ptr<std::uint8_t[]> pending_;  // a sealed chunk not known to be last or not
+    SecretBytes pending_;  // a sealed chunk not known to be last or not
     std::size_t pendingSize_ = 0;
-    SecretBuffer plain_{kChunkSize};
+    SecretBytes plain_ = SecretBytes(kChunkSize);
     std::uint64_t plaintextSize_ = 0;
 };
 

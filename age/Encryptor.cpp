@@ -64,10 +64,10 @@ bool Encryptor::Start(std::string_view passphrase, Error* error) {
     } else {
         offset_ = prefix;
     }
-    passphrase_ = std::make_unique<SecretBuffer>(passphrase);
+    passphrase_.assign(passphrase);
     scrypt_ = std::thread([this] {
-        scryptOk_ = MakeScryptStanza(passphrase_->view(), options_.workFactor, *fileKey_, &stanza_, &scryptError_);
-        passphrase_->Wipe();
+        scryptOk_ = MakeScryptStanza(passphrase_, options_.workFactor, *fileKey_, &stanza_, &scryptError_);
+        Forget(passphrase_);
     });
     return true;
 }
@@ -101,19 +101,19 @@ bool Encryptor::Write(const std::uint8_t* data, std::size_t n, Error* error) {
     // A full chunk waits until more comes: only then is it known not to be
     // the last.
     while (n) {
-        if (plain_.size() == kChunkSize) {
+        if (plainSize_ == kChunkSize) {
             if (!Seal(plain_.data(), kChunkSize, false, error)) return false;
-            plain_.resize(0);
+            plainSize_ = 0;
         }
-        if (plain_.size() == 0 && n > kChunkSize) {
+        if (plainSize_ == 0 && n > kChunkSize) {
             if (!Seal(data, kChunkSize, false, error)) return false;
             data += kChunkSize;
             n -= kChunkSize;
             continue;
         }
-        const std::size_t take = std::min(n, kChunkSize - plain_.size());
-        std::memcpy(plain_.data() + plain_.size(), data, take);
-        plain_.resize(plain_.size() + take);
+        const std::size_t take = std::min(n, kChunkSize - plainSize_);
+        std::memcpy(plain_.data() + plainSize_, data, take);
+        plainSize_ += take;
         data += take;
         n -= take;
     }
@@ -123,8 +123,9 @@ bool Encryptor::Write(const std::uint8_t* data, std::size_t n, Error* error) {
 bool Encryptor::Finish(Error* error) {
     if (!chunks_ || finished_) return Fail(error, ErrorKind::Io, "the encryptor is not running");
     finished_ = true;
-    const bool sealed = Seal(plain_.data(), plain_.size(), true, error);
-    plain_.Wipe();
+    const bool sealed = Seal(plain_.data(), plainSize_, true, error);
+    SecureWipe(plain_.data(), plain_.size());
+    plainSize_ = 0;
     if (!sealed) return false;
     if (options_.armor && gapBytes_.size() == gap_) armor_.Finish(&out_);
     if (!Drain(error)) return false;

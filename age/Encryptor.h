@@ -19,9 +19,9 @@
 
 #include "age/Armor.h"
 #include "age/Error.h"
+#include "age/Keys.h"
 #include "age/Payload.h"
 #include "age/ScryptStanza.h"
-#include "age/Secret.h"
 
 namespace quelvane::age {
 
@@ -67,13 +67,14 @@ private:
     std::string gapBytes_;
     std::string nonce_;
     std::unique_ptr<FileKey> fileKey_;
-    std::unique_ptr<SecretBuffer> passphrase_;
+    SecretString passphrase_;
     std::thread scrypt_;
     Stanza stanza_;
     Error scryptError_;
     bool scryptOk_ = false;
     std::unique_ptr<ChunkCipher> chunks_;
-    SecretBuffer plain_{kChunkSize};
+    SecretBytes plain_ = SecretBytes(kChunkSize);
+    std::size_t plainSize_ = 0;  // of plain_, the chunk being filled
     std::vector<std::uint8_t> sealed_;
     std::string out_;
     ArmorWriter armor_;  // without a begin line when positional

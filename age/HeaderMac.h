@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "age/Secret.h"
+#include "age/Keys.h"
 
 namespace quelvane::age {
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "age/Crypto.h"
-#include "age/Secret.h"
+#include "age/Keys.h"
 
 namespace quelvane::age {
 

@@ -9,7 +9,7 @@
 
 #include "age/Error.h"
 #include "age/Header.h"
-#include "age/Secret.h"
+#include "age/Keys.h"
 
 namespace quelvane::age {
 

@@ -10,17 +10,13 @@
 #include "formats/AgeText.h"
 #include "secret/SecretBytes.h"
 #include "secret/SecureWipe.h"
+#include "system/Fail.h"
 #include "text/Utf8.h"
 
 namespace quelvane {
 namespace {
 
 constexpr qsizetype kPiece = 1 << 20;
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 // Reads the whole source a piece at a time into f(data, n); false with
 // *error when it cannot be read, false alone when f or progress stopped.

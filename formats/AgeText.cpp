@@ -8,15 +8,11 @@
 #include "age/Detect.h"
 #include "age/Encryptor.h"
 #include "secret/SecretBytes.h"
+#include "system/Fail.h"
 #include "text/Utf8.h"
 
 namespace quelvane {
 namespace {
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 // UTF-8 of a text, "\n" kept as LF; false at a lone surrogate half.
 bool Utf8Of(QStringView text, SecretBytes& out) {

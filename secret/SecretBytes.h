@@ -5,6 +5,7 @@
 // the old block after copying out of it. Bytes left past a shrinking size
 // stay until then, so a holder that must forget a secret at once gets a
 // fresh container moved into it (the old storage goes, wiped).
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -105,5 +106,25 @@ public:
 private:
     T* value_;
 };
+
+// A fixed-size secret kept by value (a key), wiped when it goes; copies are
+// secrets of their own.
+template <std::size_t N>
+struct SecretArray {
+    std::array<std::uint8_t, N> bytes{};
+    SecretArray() = default;
+    SecretArray(const SecretArray&) = default;
+    SecretArray& operator=(const SecretArray&) = default;
+    ~SecretArray() { SecureWipe(bytes.data(), N); }
+    std::uint8_t* data() noexcept { return bytes.data(); }
+    const std::uint8_t* data() const noexcept { return bytes.data(); }
+    static constexpr std::size_t size() noexcept { return N; }
+};
+
+// Forgets a secret text at once, wherever its characters are kept.
+inline void Forget(SecretString& text) noexcept {
+    SecureWipe(text.data(), text.size());
+    text.clear();
+}
 
 }  // namespace quelvane
