@@ -7,10 +7,12 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <algorithm>
 
@@ -35,6 +37,11 @@ namespace {
 const QString kTitle = QStringLiteral("Quelvane");
 const QString kCaption = QStringLiteral(" Quelvane");
 constexpr int kTwipsPerPixel = 15;
+const QString kFormatKey = QStringLiteral("Encryption/Format");
+const QString kAge = QStringLiteral("age");
+const QString kLegacy = QStringLiteral("quelvane");
+
+QSettings Settings() { return QSettings(QStringLiteral("Quelvane"), QStringLiteral("Quelvane")); }
 
 QRect Twips(int left, int top, int width, int height) {
     return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
@@ -141,6 +148,11 @@ void frmMain::BuildWindow() {
     cancelWork->setEnabled(false);
     connect(cancelWork, &QAction::triggered, background, &BackgroundWork::Cancel);
     addAction(cancelWork);
+    // Right in the strip, beside the bar while work runs.
+    formatShown = new QLabel(Label2);
+    formatShown->setObjectName(QStringLiteral("FormatShown"));
+    formatShown->setAccessibleName(tr("Encryption format"));
+    static_cast<QHBoxLayout*>(Label2->layout())->addWidget(formatShown, 0, Qt::AlignRight | Qt::AlignVCenter);
 
     PNum = new QLineEdit(client);
     PNum->setObjectName(QStringLiteral("PNum"));
@@ -244,6 +256,17 @@ void frmMain::BuildMenu() {
     separator("space");
     item("Quelvane", tr("&Quelvane"), &frmMain::Quelvane_Click, Key(Qt::CTRL | Qt::Key_L));
     item("DeQuelvane", tr("&DeQuelvane"), &frmMain::DeQuelvane_Click, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    // Decrypting needs no choice: it tells the formats apart itself.
+    encryptAsAge = item("EncryptAsAge", tr("Encrypt as &age"), nullptr, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    encryptAsAge->setCheckable(true);
+    connect(encryptAsAge, &QAction::toggled, this, &frmMain::EncryptAsAge_Toggled);
+    const QString about =
+        tr("Checked: new encryptions are made in the age format, which the age program also "
+           "opens. Unchecked: in Quelvane's own hex format.");
+    encryptAsAge->setToolTip(about);
+    encryptAsAge->setStatusTip(about);
+    encryptAsAge->setWhatsThis(about);
+    File1->setToolTipsVisible(true);
     item("SaveQuelvane", tr("&Save Quelvane"), &frmMain::SaveQuelvane_Click, Key(Qt::CTRL | Qt::Key_S));
     item("LoadQuelvane", tr("&Load Quelvane"), &frmMain::LoadQuelvane_Click, Key(Qt::CTRL | Qt::Key_O));
     separator("Space5");
@@ -281,6 +304,24 @@ void frmMain::Warn(const QString& text) { ws.MessageBox(text, kTitle, MessageIco
 void frmMain::Form_Load() {
     // The cipher object is the legacy road's, made with it and fresh for every command.
     hidden.WrongPassword = 0;
+    // Anything but "age" is the legacy format, the default.
+    ChooseFormat(Settings().value(kFormatKey).toString() == kAge ? kAge : kLegacy);
+}
+
+void frmMain::ChooseFormat(const QString& name) {
+    formats.Choose(name);
+    newFormat = formats.Chosen().Name();
+    const bool age = newFormat == kAge;
+    const QSignalBlocker quiet(encryptAsAge);
+    encryptAsAge->setChecked(age);
+    formatShown->setText(age ? tr("Encrypts as: age") : tr("Encrypts as: Quelvane hex"));
+    formatShown->setAccessibleDescription(age ? tr("New encryptions are made in the age format")
+                                              : tr("New encryptions are made in the Quelvane hex format"));
+}
+
+void frmMain::EncryptAsAge_Toggled(bool age) {
+    ChooseFormat(age ? kAge : kLegacy);
+    Settings().setValue(kFormatKey, newFormat);
 }
 
 void frmMain::txtKey_Change() {
@@ -398,6 +439,10 @@ void frmMain::Quelvane_Click() {
     ciphertextShown = true;  // until the work text changes
     workUnkept = false;
     hex.clear();
+    if (format.Name() == kAge)
+        return void(ws.MessageBox(tr("Done! Here is your text in the age format. You can save it to a file or copy "
+                                     "it to the clipboard."),
+                                  kTitle, MessageIcon::Information));
     ws.MessageBox(tr("Done! Hear Is Your Quelvane In Hex Format You Can Save To A File Or Copy To Clipboard "), kTitle,
                   MessageIcon::Information);
 }
@@ -445,6 +490,11 @@ void frmMain::DeQuelvane_Click() {
     hidden.txtSource = format.SourcePath();
     hidden.txtDestination = format.DestinationPath();
     if (!ran) return Warn(error);
+    if (format.Name() == kAge && decrypted.text.contains(QChar(0))) {
+        // Valid UTF-8 all the same, but a NUL is no text the box can keep.
+        decrypted.text.fill(QChar(0));
+        return Warn(tr("The age text holds data that is not UTF-8 text. Decrypt it with quelvane-cli."));
+    }
     LoadFileAndDisplay(decrypted);
     if (hidden.WrongPassword == 1) {
         hidden.WrongPassword = 0;

@@ -69,6 +69,9 @@ public slots:
     void SaveQuelvane_Click();
     void LoadQuelvane_Click();
     void InFo_Click();
+    // The checkable "Encrypt as &age": the format of new encryptions, kept
+    // in the user's settings (Encryption/Format).
+    void EncryptAsAge_Toggled(bool age);
 
 public:
     // Who asked for a load: a command (the menu or a drop), with its checks and
@@ -96,6 +99,8 @@ public:
     // Ends as "&Exit" does, without asking: a signal has nobody to answer.
     // Work that runs is cancelled first; the window ends once it has stopped.
     void CloseWithoutAsking();
+    // The name of the format new encryptions are made in ("quelvane", "age").
+    QString NewFormat() const { return newFormat; }
     // The worker of the long commands, with its progress bar and Escape.
     BackgroundWork& Background() { return *background; }
 
@@ -112,6 +117,9 @@ private:
     struct SaveValues {
         bool password;  // the source is the password, else the work text
         QString emptyMessage, dialogTitle, filterPattern, filterName, suffix, donePrefix;
+        // An age text: its suffix is added only where the name lacks it, and
+        // its ASCII is written as it is (LF), as age itself writes armor.
+        bool age = false;
     };
     void SaveFile(const SaveValues& values);
     std::optional<QString> AskFileToLoad(const QString& title, const QString& pattern, const QString& name);
@@ -124,6 +132,7 @@ private:
     void ClosingSlide();
     void LoadFileAndDisplay(const TextDecryption& decrypted);
     bool LoadBySuffix(const QString& path, Asked asked);
+    void ChooseFormat(const QString& name);
     // Whether a load of a file named at start put something in place.
     bool loadedOne = false;
     void Warn(const QString& text);
@@ -151,6 +160,9 @@ private:
     BackgroundWork* background = nullptr;
     QAction* cancelWork = nullptr;  // Escape, while work runs
     QTimer clipboardExpiry;  // removes a secret copy from the clipboard
+    QString newFormat;
+    QAction* encryptAsAge = nullptr;
+    QLabel* formatShown = nullptr;  // in the strip: the format new encryptions are made in
 
     QLineEdit* txtKey = nullptr;
     QLineEdit* PNum = nullptr;

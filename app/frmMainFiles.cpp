@@ -5,11 +5,13 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/frmMain.h"
 #include "core/FileLoads.h"
 #include "core/PasswordGenerator.h"
 #include "dialogs/FileDialogs.h"
+#include "formats/AgeText.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
@@ -34,6 +36,9 @@ void frmMain::SaveTexFile_Click() {
 }
 
 void frmMain::SaveQuelvane_Click() {
+    if (AgeText::IsAge(QStringView(WorkText())))
+        return SaveFile({false, tr("Enter Some Txt First"), tr("Save age File"), QStringLiteral("*.age"),
+                         QStringLiteral("age"), QStringLiteral(".age"), tr("Your age text saved as "), true});
     SaveFile({false, tr("Enter Some Txt First"), tr("Save Hex QvH File"), QStringLiteral("*.QvH"),
               QStringLiteral("QvH"), QStringLiteral(".QvH"), tr("Your Quelvane Saved As ")});
 }
@@ -58,7 +63,9 @@ void frmMain::SaveFile(const SaveValues& v) {
     while (path.startsWith(u' ')) path.remove(0, 1);
     while (path.endsWith(u' ')) path.chop(1);
     if (path.isEmpty()) return WipeBytes(bytes);  // nothing but blanks: nothing chosen
-    path += v.suffix;  // always, also after a name that has it: key.QvP -> key.QvP.QvP
+    // Always, also after a name that has it: key.QvP -> key.QvP.QvP; age's
+    // files are named as the age program names them.
+    if (!v.age || !path.endsWith(v.suffix, Qt::CaseInsensitive)) path += v.suffix;
     hidden.Text1 = path;
     hidden.txtDestination = path;
 
@@ -76,7 +83,10 @@ void frmMain::SaveFile(const SaveValues& v) {
     const Existing existing = exists ? Existing::Replace : Existing::Refuse;
     const bool finished = RunLong(
         [&] {
-            if (!v.password) bytes = EncodeTextFile(source);
+            if (v.age && std::all_of(source.cbegin(), source.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+                bytes = source.toLatin1();
+            else if (!v.password)
+                bytes = EncodeTextFile(source);
             const qsizetype total = bytes.size();
             const auto produce = [&](FileSink& out) {
                 constexpr qsizetype kPiece = qsizetype(1) << 20;
@@ -161,7 +171,7 @@ void frmMain::LoadTexFileFrom(const QString& path, Asked asked) {
 void frmMain::LoadQuelvane_Click() {
     if (txtKey->text().isEmpty()) return Warn(tr("PassWord Not Set, Please Set Before Proceding"));
     const std::optional<QString> path =
-        AskFileToLoad(tr("Load Hex QvH File"), QStringLiteral("*.QvH"), QStringLiteral("QvH"));
+        AskFileToLoad(tr("Load Hex QvH File"), QStringLiteral("*.age *.QvH"), QStringLiteral("age, QvH"));
     if (path) LoadQuelvaneFrom(*path);
 }
 
@@ -180,6 +190,8 @@ void frmMain::LoadQuelvaneFrom(const QString& path, Asked asked) {
     SetWorkText(hex);
     workUnkept = false;
     if (asked == Asked::AtStart) return txtKey->setFocus();
+    if (AgeText::IsAge(QStringView(WorkText())))
+        return Warn(tr("Your age text was loaded from") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
     Warn(tr("Your Hex Quelvane Loaded From") + QStringLiteral("\r\n") + ShownName(hidden.txtSource));
 }
 
@@ -190,7 +202,7 @@ void frmMain::LoadStartFiles(const QStringList& paths) {
     for (const QString& path : paths) {
         loadedOne = false;
         if (!LoadBySuffix(path, Asked::AtStart))
-            Warn(tr("%1 is not a file Quelvane opens: it opens .QvH (hex), .TxT (text) and .QvP "
+            Warn(tr("%1 is not a file Quelvane opens: it opens .QvH (hex), .age, .TxT (text) and .QvP "
                     "(password) files. Nothing was loaded from it.")
                      .arg(ShownName(path)));
         else if (loadedOne)
@@ -215,8 +227,10 @@ void frmMain::WarnIfSeveral(const QStringList& loaded, bool password) {
 }
 
 bool frmMain::LoadBySuffix(const QString& path, Asked asked) {
-    // The same loads as the menu's, chosen by the suffix (in any case, as the dialogs list them).
-    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive))
+    // The same loads as the menu's, chosen by the suffix (in any case, as the
+    // dialogs list them). A ciphertext file's format is told by its content.
+    if (path.endsWith(QStringLiteral(".QvH"), Qt::CaseInsensitive) ||
+        path.endsWith(QStringLiteral(".age"), Qt::CaseInsensitive))
         LoadQuelvaneFrom(path, asked);
     else if (path.endsWith(QStringLiteral(".TxT"), Qt::CaseInsensitive))
         LoadTexFileFrom(path, asked);
@@ -232,7 +246,7 @@ bool frmMain::LoadBySuffix(const QString& path, Asked asked) {
 bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
     if (background->Running()) return false;  // no second command while one works
     if (urls.size() != 1) {
-        Warn(tr("Drop one file at a time: a .QvH, .TxT or .QvP file. Nothing was loaded."));
+        Warn(tr("Drop one file at a time: a .QvH, .age, .TxT or .QvP file. Nothing was loaded."));
         return false;
     }
     if (!urls[0].isLocalFile()) {
@@ -240,9 +254,10 @@ bool frmMain::LoadDroppedFiles(const QList<QUrl>& urls) {
                  .arg(ShownName(urls[0].toDisplayString(QUrl::PreferLocalFile))));
         return false;
     }
-    const QString path = urls[0].toLocalFile();
+    // From the URL's bytes: a name that is not UTF-8 stays the file's own.
+    const QString path = NameFromBytes(QByteArray::fromPercentEncoding(urls[0].path(QUrl::FullyEncoded).toLatin1()));
     if (LoadBySuffix(path, Asked::ByCommand)) return true;
-    Warn(tr("%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) "
+    Warn(tr("%1 is not a file Quelvane loads. Drop a .QvH (hex), .age, .TxT (text) or .QvP (password) "
             "file. Nothing was loaded.")
              .arg(ShownName(path)));
     return false;

@@ -2,7 +2,6 @@
 // Quelvane: encrypts a text with a password into hex text and back.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFile>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include "core/Translations.h"
 #include "system/Platform.h"
 #include "system/TemporaryFolder.h"
+#include "text/QtByteText.h"
 
 int main(int argc, char** argv) {
     // Before anything holds a secret: no core file, no attaching.
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") != 0) continue;
         qtArgc = i;
-        for (int file = i + 1; file < argc; ++file) afterDashes << QFile::decodeName(argv[file]);
+        for (int file = i + 1; file < argc; ++file) afterDashes << quelvane::NameFromBytes(argv[file]);
         break;
     }
     QApplication app(qtArgc, argv);
@@ -47,14 +47,18 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(
         QCoreApplication::translate("main",
                                     "Encrypts a text with a password into hex ciphertext and back. Each FILE "
-                                    "is loaded in order: .QvH as hex text, .TxT as text, .QvP as the "
-                                    "password."));
+                                    "is loaded in order: .QvH as hex text, .age (armored or binary) as an "
+                                    "age text, .TxT as text, .QvP as the password."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QCoreApplication::translate("main", "FILE"),
-                                 QCoreApplication::translate("main", "A .QvH, .TxT or .QvP file to load."),
+                                 QCoreApplication::translate("main", "A .QvH, .age, .TxT or .QvP file to load."),
                                  QCoreApplication::translate("main", "[FILE...] [-- FILE...]"));
-    if (!parser.parse(QApplication::arguments())) {
+    // The arguments Qt left, from their bytes: a file name that is not UTF-8
+    // opens its own file (Qt's decoding would make it another name).
+    QStringList arguments;
+    for (int i = 0; i < qtArgc; ++i) arguments << quelvane::NameFromBytes(argv[i]);
+    if (!parser.parse(arguments)) {
         const QString message = QCoreApplication::translate("main",
                                                             "quelvane: %1\nTry 'quelvane --help' for more "
                                                             "information.\n")

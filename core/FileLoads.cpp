@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "core/FileLoads.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <string>
+
+#include "age/Armor.h"
+#include "age/Detect.h"
 
 #include "secret/SecureWipe.h"
 #include "system/Fail.h"
@@ -32,11 +40,50 @@ bool FitsTheWorkText(const QString& path, QString* error) {
                                                      .arg(kWorkTextMax)));
 }
 
+QString CannotRead(const QString& path, const QString& reason) {
+    return QCoreApplication::translate("quelvane::TextFiles", "Cannot read %1: %2").arg(ShownName(path), reason);
+}
+
+// A name that is not UTF-8 (from the command line) would be a different
+// file under Qt's names: its own bytes are opened.
+bool ReadUserFile(const QString& path, QByteArray& bytes, QString* error) {
+    const QByteArray native = NameBytes(path);
+    if (native == QFile::encodeName(path)) return FitsTheWorkText(path, error) && ReadWholeFile(path, bytes, error);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return Fail(error, CannotRead(path, qt_error_string(errno)));
+    struct stat info {};
+    QString reason;
+    if (::fstat(fd, &info) != 0)
+        reason = qt_error_string(errno);
+    else if (S_ISDIR(info.st_mode))
+        reason = QCoreApplication::translate("quelvane::TextFiles", "it is a folder, not a file");
+    else if (!S_ISREG(info.st_mode))
+        reason = QCoreApplication::translate("quelvane::TextFiles", "it is not a regular file");
+    else if (info.st_size > kWorkTextMax)
+        reason = QCoreApplication::translate("quelvane::TextFiles",
+                                             "it is %1 bytes, and the work text holds at most %2 characters")
+                     .arg(qint64(info.st_size))
+                     .arg(kWorkTextMax);
+    bytes.clear();
+    for (char chunk[4096]; reason.isEmpty();) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) reason = qt_error_string(errno);
+        if (n > 0) bytes.append(chunk, n);
+        SecureWipe(chunk, sizeof chunk);
+        if (n <= 0) break;
+    }
+    ::close(fd);
+    if (reason.isEmpty()) return true;
+    WipeBytes(bytes);
+    return Fail(error, CannotRead(path, reason));
+}
+
 }  // namespace
 
 bool LoadTextFile(const QString& path, QString& text, QString* error) {
     QByteArray bytes;
-    if (!FitsTheWorkText(path, error) || !ReadWholeFile(path, bytes, error)) return false;
+    if (!ReadUserFile(path, bytes, error)) return false;
     if (TextFileHoldsNul(bytes)) {
         WipeBytes(bytes);
         return Fail(error, QCoreApplication::translate("quelvane::TextFiles", "Cannot read %1: %2")
@@ -53,7 +100,26 @@ bool LoadTextFile(const QString& path, QString& text, QString* error) {
 
 bool LoadHexFile(const QString& path, QString& hex, QString* error) {
     QByteArray bytes;
-    if (!FitsTheWorkText(path, error) || !ReadWholeFile(path, bytes, error)) return false;
+    if (!ReadUserFile(path, bytes, error)) return false;
+    switch (age::DetectAge(std::string_view(bytes.constData(), std::size_t(bytes.size())))) {
+        case age::AgeForm::Armored:
+            // As it is: its line breaks are part of it.
+            hex = QString::fromLatin1(bytes);
+            WipeBytes(bytes);
+            return true;
+        case age::AgeForm::Binary: {
+            // The box holds text: the same file in its armor, which decrypts alike.
+            std::string armored;
+            age::ArmorWriter writer;
+            writer.Write(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()), &armored);
+            writer.Finish(&armored);
+            hex = QString::fromLatin1(armored.data(), qsizetype(armored.size()));
+            WipeBytes(bytes);
+            return true;
+        }
+        case age::AgeForm::None:
+            break;
+    }
     // A byte-order mark, as some editors write, is no part of the hex text.
     QByteArrayView content = bytes;
     QByteArray narrowed;
@@ -112,7 +178,7 @@ bool PasswordOfFile(const QByteArray& bytes, const QString& name, QString& passw
 
 bool LoadPasswordFile(const QString& path, QString& password, qsizetype* length, QString* error) {
     QByteArray bytes;
-    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!ReadUserFile(path, bytes, error)) return false;
     const bool read = PasswordOfFile(bytes, path, password, nullptr, error);
     WipeBytes(bytes);
     if (!read) return false;

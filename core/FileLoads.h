@@ -18,8 +18,10 @@ inline constexpr qint64 kWorkTextMax = 2147483647;
 bool LoadTextFile(const QString& path, QString& text, QString* error);
 
 // "&Load Quelvane": the file's fields joined with nothing between them, so
-// hex text split over lines or by commas is one run again. Refused before it
-// is read when it is larger than kWorkTextMax bytes.
+// hex text split over lines or by commas is one run again; an age file as
+// its armored text (a binary one armored). Refused before it is read when it
+// is larger than kWorkTextMax bytes. Every load here opens a name that is
+// not UTF-8 (NameFromBytes) by its own bytes.
 bool LoadHexFile(const QString& path, QString& hex, QString* error);
 
 // A password file's bytes as its password: UTF-16 after its byte-order mark
