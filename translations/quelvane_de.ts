@@ -27,14 +27,6 @@
 <context>
     <name>main</name>
     <message>
-        <source>Encrypts a text with a password into hex ciphertext and back. Each FILE is loaded in order: .QvH as hex text, .TxT as text, .QvP as the password.</source>
-        <translation>Verschlüsselt einen Text mit einem Passwort in Hex-Geheimtext und zurück. Jede DATEI wird der Reihe nach geladen: .QvH als Hex-Text, .TxT als Text, .QvP als Passwort.</translation>
-    </message>
-    <message>
-        <source>A .QvH, .TxT or .QvP file to load.</source>
-        <translation>Eine .QvH-, .TxT- oder .QvP-Datei zum Laden.</translation>
-    </message>
-    <message>
         <source>quelvane: %1
 Try &apos;quelvane --help&apos; for more information.
 </source>
@@ -49,6 +41,14 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     <message>
         <source>[FILE...] [-- FILE...]</source>
         <translation>[DATEI...] [-- DATEI...]</translation>
+    </message>
+    <message>
+        <source>Encrypts a text with a password into hex ciphertext and back. Each FILE is loaded in order: .QvH as hex text, .age (armored or binary) as an age text, .TxT as text, .QvP as the password.</source>
+        <translation>Verschlüsselt einen Text mit einem Passwort in Hex-Geheimtext und zurück. Jede DATEI wird der Reihe nach geladen: .QvH als Hex-Text, .age (als Text oder binär) als age-Text, .TxT als Text, .QvP als Passwort.</translation>
+    </message>
+    <message>
+        <source>A .QvH, .age, .TxT or .QvP file to load.</source>
+        <translation>Eine .QvH-, .age-, .TxT- oder .QvP-Datei zum Laden.</translation>
     </message>
 </context>
 <context>
@@ -903,20 +903,8 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
         <translation>Hex-Datei (QvH) laden</translation>
     </message>
     <message>
-        <source>%1 is not a file Quelvane opens: it opens .QvH (hex), .TxT (text) and .QvP (password) files. Nothing was loaded from it.</source>
-        <translation>%1 ist keine Datei, die Quelvane öffnet: Quelvane öffnet .QvH- (Hex), .TxT- (Text) und .QvP-Dateien (Passwort). Daraus wurde nichts geladen.</translation>
-    </message>
-    <message>
-        <source>Drop one file at a time: a .QvH, .TxT or .QvP file. Nothing was loaded.</source>
-        <translation>Bitte nur eine Datei auf einmal ablegen: eine .QvH-, .TxT- oder .QvP-Datei. Es wurde nichts geladen.</translation>
-    </message>
-    <message>
         <source>%1 is not a file on this computer. Nothing was loaded.</source>
         <translation>%1 ist keine Datei auf diesem Rechner. Es wurde nichts geladen.</translation>
-    </message>
-    <message>
-        <source>%1 is not a file Quelvane loads. Drop a .QvH (hex), .TxT (text) or .QvP (password) file. Nothing was loaded.</source>
-        <translation>%1 ist keine Datei, die Quelvane lädt. Legen Sie eine .QvH- (Hex), .TxT- (Text) oder .QvP-Datei (Passwort) ab. Es wurde nichts geladen.</translation>
     </message>
     <message>
         <source>PassWord Loaded From </source>
@@ -953,6 +941,66 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>Several files were named for the work text, which holds one at a time: it keeps the last, %1; %2 was replaced by it.</source>
         <translation>Es wurden mehrere Dateien für den Arbeitstext angegeben, der jeweils eine fasst: Er behält die letzte, %1; %2 wurde durch sie ersetzt.</translation>
+    </message>
+    <message>
+        <source>Encryption format</source>
+        <translation>Verschlüsselungsformat</translation>
+    </message>
+    <message>
+        <source>Encrypt as &amp;age</source>
+        <translation>Als a&amp;ge verschlüsseln</translation>
+    </message>
+    <message>
+        <source>Checked: new encryptions are made in the age format, which the age program also opens. Unchecked: in Quelvane&apos;s own hex format.</source>
+        <translation>Markiert: Neue Verschlüsselungen entstehen im age-Format, das auch das Programm age öffnet. Nicht markiert: im eigenen Hex-Format von Quelvane.</translation>
+    </message>
+    <message>
+        <source>Encrypts as: age</source>
+        <translation>Verschlüsselt als: age</translation>
+    </message>
+    <message>
+        <source>Encrypts as: Quelvane hex</source>
+        <translation>Verschlüsselt als: Quelvane-Hex</translation>
+    </message>
+    <message>
+        <source>New encryptions are made in the age format</source>
+        <translation>Neue Verschlüsselungen entstehen im age-Format</translation>
+    </message>
+    <message>
+        <source>New encryptions are made in the Quelvane hex format</source>
+        <translation>Neue Verschlüsselungen entstehen im Hex-Format von Quelvane</translation>
+    </message>
+    <message>
+        <source>Done! Here is your text in the age format. You can save it to a file or copy it to the clipboard.</source>
+        <translation>Fertig! Hier ist Ihr Text im age-Format. Sie können ihn in einer Datei speichern oder in die Zwischenablage kopieren.</translation>
+    </message>
+    <message>
+        <source>The age text holds data that is not UTF-8 text. Decrypt it with quelvane-cli.</source>
+        <translation>Der age-Text enthält Daten, die kein UTF-8-Text sind. Entschlüsseln Sie ihn mit quelvane-cli.</translation>
+    </message>
+    <message>
+        <source>Save age File</source>
+        <translation>age-Datei speichern</translation>
+    </message>
+    <message>
+        <source>Your age text saved as </source>
+        <translation>Ihr age-Text wurde gespeichert als </translation>
+    </message>
+    <message>
+        <source>Your age text was loaded from</source>
+        <translation>Ihr age-Text wurde geladen aus</translation>
+    </message>
+    <message>
+        <source>%1 is not a file Quelvane opens: it opens .QvH (hex), .age, .TxT (text) and .QvP (password) files. Nothing was loaded from it.</source>
+        <translation>%1 ist keine Datei, die Quelvane öffnet: Quelvane öffnet .QvH- (Hex), .age-, .TxT- (Text) und .QvP-Dateien (Passwort). Daraus wurde nichts geladen.</translation>
+    </message>
+    <message>
+        <source>Drop one file at a time: a .QvH, .age, .TxT or .QvP file. Nothing was loaded.</source>
+        <translation>Bitte nur eine Datei auf einmal ablegen: eine .QvH-, .age-, .TxT- oder .QvP-Datei. Es wurde nichts geladen.</translation>
+    </message>
+    <message>
+        <source>%1 is not a file Quelvane loads. Drop a .QvH (hex), .age, .TxT (text) or .QvP (password) file. Nothing was loaded.</source>
+        <translation>%1 ist keine Datei, die Quelvane lädt. Legen Sie eine .QvH- (Hex), .age-, .TxT- (Text) oder .QvP-Datei (Passwort) ab. Es wurde nichts geladen.</translation>
     </message>
 </context>
 </TS>

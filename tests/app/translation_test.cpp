@@ -3,6 +3,7 @@
 // picks it: captions, a message and the about window; the English texts
 // stay the source, checked word for word by the other window tests.
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QtTest>
 
@@ -23,6 +24,10 @@ void TranslationTest::germanCaptionsAndMessages() {
     WindowFixture t;
     QCOMPARE(t.w->findChild<QMenu*>(QStringLiteral("File1"))->title(), QStringLiteral("&Datei"));
     QCOMPARE(t.Action("Exit1")->text(), QStringLiteral("&Beenden"));
+    QCOMPARE(t.Action("EncryptAsAge")->text(), QString::fromUtf8("Als a&ge verschlüsseln"));
+    QVERIFY(t.w->findChild<QLabel*>(QStringLiteral("FormatShown"))
+                ->text()
+                .startsWith(QString::fromUtf8("Verschlüsselt als")));
     QCOMPARE(t.Key()->toolTip(), QString::fromUtf8("Passwort eingeben (höchstens 448 Zeichen)"));
     QCOMPARE(t.w->windowTitle(), QStringLiteral(" Quelvane"));  // the program's name stays
 
