@@ -256,8 +256,10 @@ void frmMain::BuildMenu() {
     separator("space");
     item("Quelvane", tr("&Quelvane"), &frmMain::Quelvane_Click, Key(Qt::CTRL | Qt::Key_L));
     item("DeQuelvane", tr("&DeQuelvane"), &frmMain::DeQuelvane_Click, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    item("SaveQuelvane", tr("&Save Quelvane"), &frmMain::SaveQuelvane_Click, Key(Qt::CTRL | Qt::Key_S));
+    item("LoadQuelvane", tr("&Load Quelvane"), &frmMain::LoadQuelvane_Click, Key(Qt::CTRL | Qt::Key_O));
     // Decrypting needs no choice: it tells the formats apart itself.
-    encryptAsAge = item("EncryptAsAge", tr("Encrypt as &age"), nullptr, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    encryptAsAge = item("EncryptAsAge", tr("Encrypt as &age"), nullptr, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     encryptAsAge->setCheckable(true);
     connect(encryptAsAge, &QAction::toggled, this, &frmMain::EncryptAsAge_Toggled);
     const QString about =
@@ -267,8 +269,6 @@ void frmMain::BuildMenu() {
     encryptAsAge->setStatusTip(about);
     encryptAsAge->setWhatsThis(about);
     File1->setToolTipsVisible(true);
-    item("SaveQuelvane", tr("&Save Quelvane"), &frmMain::SaveQuelvane_Click, Key(Qt::CTRL | Qt::Key_S));
-    item("LoadQuelvane", tr("&Load Quelvane"), &frmMain::LoadQuelvane_Click, Key(Qt::CTRL | Qt::Key_O));
     separator("Space5");
     separator("space7");
     item("SaveTexFile", tr("&Save Tex File"), &frmMain::SaveTexFile_Click, Key(Qt::CTRL | Qt::SHIFT | Qt::Key_S));

@@ -141,11 +141,11 @@ void WindowAgeTest::shortcutReachesTheChoice() {
     t.w->show();
     t.w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(t.w.get()));
-    QCOMPARE(t.Action("EncryptAsAge")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    QCOMPARE(t.Action("EncryptAsAge")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     bool checked = false;
     for (QWidget* box : {static_cast<QWidget*>(t.Key()), static_cast<QWidget*>(t.Text())}) {
         box->setFocus();
-        QTest::keyClick(box, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(box, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         checked = !checked;
         QCOMPARE(t.Action("EncryptAsAge")->isChecked(), checked);
     }

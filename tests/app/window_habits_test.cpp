@@ -144,7 +144,7 @@ void WindowHabitsTest::everyCommandHasAShortcut() {
         QVERIFY2(!seen.contains(key.toString()), qPrintable(key.toString()));
         seen.insert(key.toString());
     }
-    QCOMPARE(commands, 12);
+    QCOMPARE(commands, 13);
     QCOMPARE(t.Action("Quelvane")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     QCOMPARE(t.Action("Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 }

@@ -64,13 +64,13 @@ menu Down Return                     # "&Save PassWord"
 choose "Save Quelvane PassWord" "$work/files/key"
 dismiss Quelvane
 [ "$(mode "$work/files/key.QvP")" = 600 ] || fail "new password file is $(mode "$work/files/key.QvP")"
-menu Down Down Down Down Down Down Down Return   # "&Save Tex File"
+menu Down Down Down Down Down Down Down Down Return   # "&Save Tex File"
 choose "Save TxT File" "$work/files/notes"
 dismiss Quelvane
 [ "$(mode "$work/files/notes.TxT")" = 600 ] || fail "new text file is $(mode "$work/files/notes.TxT")"
 printf 'old' >"$work/files/shared.TxT"
 chmod 644 "$work/files/shared.TxT"
-menu Down Down Down Down Down Down Down Return
+menu Down Down Down Down Down Down Down Down Return
 choose "Save TxT File" "$work/files/shared"
 question                             # Yes: overwrite
 dismiss Quelvane
@@ -83,7 +83,7 @@ marker="plaintext-$RANDOM$RANDOM$RANDOM"
 { echo "$marker"; head -c 24000000 /dev/zero | tr '\0' 'x' | fold -w 79; echo "$marker"; } >"$work/files/big.TxT"
 caught=
 for attempt in 1 2 3; do
-  menu Down Down Down Down Down Down Down Down Return   # "&Load Tex File"
+  menu Down Down Down Down Down Down Down Down Down Return   # "&Load Tex File"
   choose "Load TxT File" "$work/files/big.TxT"
   dismiss Quelvane
   menu q                             # "&Quelvane", then SIGKILL as soon as the text is in the folder
