@@ -152,7 +152,12 @@ void frmMain::BuildWindow() {
     formatShown = new QLabel(Label2);
     formatShown->setObjectName(QStringLiteral("FormatShown"));
     formatShown->setAccessibleName(tr("Encryption format"));
-    static_cast<QHBoxLayout*>(Label2->layout())->addWidget(formatShown, 0, Qt::AlignRight | Qt::AlignVCenter);
+    // The strip's last 4 pixels lie below the window, as designed: a smaller
+    // face at its top is read whole.
+    QFont small = formatShown->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    formatShown->setFont(small);
+    static_cast<QHBoxLayout*>(Label2->layout())->addWidget(formatShown, 0, Qt::AlignRight | Qt::AlignTop);
 
     PNum = new QLineEdit(client);
     PNum->setObjectName(QStringLiteral("PNum"));
