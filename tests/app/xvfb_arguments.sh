@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # The real program under Xvfb opened with files, as a file manager opens it:
 # a hex file loads with no password and no message box, so the password typed
-# at once decrypts it; after "--" a name like an option is a file; an unknown
+# at once decrypts it; a name that is not UTF-8 is its own file; after "--" a
+# name like an option is a file; an unknown
 # option opens no window and ends with status 2.
 source "$(dirname "$0")/xvfb_lib.sh"
 folder=$(mktemp -d)
@@ -39,6 +40,16 @@ menu c
 dismiss " Quelvane "
 [ "$(clipboard)" = "$text" ] || fail "opened and decrypted: '$(clipboard)'"
 echo "a hex file named at start loaded without a password and decrypted"
+finish
+
+# A name that is not UTF-8 opens its own file, not the one Qt's decoding names.
+printf 'its own bytes' >"$folder/caf"$'\xe9'".TxT"
+printf 'the wrong file' >"$folder/caf"$'\xef\xbf\xbd'".TxT"
+start "$folder/caf"$'\xe9'".TxT"
+menu c
+dismiss " Quelvane "
+[ "$(clipboard)" = 'its own bytes' ] || fail "caf\\xE9.TxT opened as '$(clipboard)'"
+echo "a name that is not UTF-8 opened its own file"
 finish
 
 # After "--" a name that starts with "-" is a file.
