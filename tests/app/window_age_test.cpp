@@ -68,7 +68,6 @@ private slots:
     void formatFromSettings_data();
     void formatFromSettings();
     void choiceIsKeptAndUsed();
-    void shortcutReachesTheChoice();
     void ageEncryptionKeepsTheWindowGoing();
     void saveSuffix_data();
     void saveSuffix();
@@ -134,22 +133,6 @@ void WindowAgeTest::choiceIsKeptAndUsed() {
         QCOMPARE(t.w->WorkText(), text);
         t.Run("EncryptAsAge");
     }
-}
-
-void WindowAgeTest::shortcutReachesTheChoice() {
-    Window t;
-    t.w->show();
-    t.w->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(t.w.get()));
-    QCOMPARE(t.Action("EncryptAsAge")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
-    bool checked = false;
-    for (QWidget* box : {static_cast<QWidget*>(t.Key()), static_cast<QWidget*>(t.Text())}) {
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        checked = !checked;
-        QCOMPARE(t.Action("EncryptAsAge")->isChecked(), checked);
-    }
-    QVERIFY(t.Key()->text().isEmpty() && t.w->WorkText().isEmpty());  // no box took the key
 }
 
 void WindowAgeTest::ageEncryptionKeepsTheWindowGoing() {
