@@ -445,6 +445,11 @@ void frmMain::DeQuelvane_Click() {
     hidden.txtSource = format.SourcePath();
     hidden.txtDestination = format.DestinationPath();
     if (!ran) return Warn(error);
+    // The password was right, so only damage explains it: the ciphertext stays to be mended.
+    if (decrypted.damaged)
+        return Warn(
+            tr("The ciphertext is damaged: the text it holds is marked as UTF-8 but is not. Nothing was "
+               "decrypted; the password and the work text are kept."));
     LoadFileAndDisplay(decrypted);
     if (hidden.WrongPassword == 1) {
         hidden.WrongPassword = 0;

@@ -74,14 +74,14 @@ Attempt Decrypt(const Context& run, CiphertextFormat::StreamDecryptor& decryptor
     Attempt a;
     const auto produce = [&](FileSink& out) {
         a.decrypted = decryptor.Decrypt(key, &out, a.result, &a.failure);
-        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.again;
+        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.damaged && !a.result.again;
     };
     // Standard output keeps what it is given: judged whole first.
     if (target.isEmpty()) a.decrypted = decryptor.Decrypt(key, nullptr, a.result, &a.failure);
-    if (a.decrypted && !a.result.wrongPassword && !a.result.nul) {
+    if (a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.damaged) {
         a.written = run.WriteOut(target, produce, &a.error);
         // A text read in the wrong encoding at first is read again, the decryptor knowing better.
-        if (!a.written && a.result.again && !a.result.wrongPassword && !a.result.nul)
+        if (!a.written && a.result.again && !a.result.wrongPassword && !a.result.nul && !a.result.damaged)
             a.written = run.WriteOut(target, produce, &a.error);
     }
     return a;
@@ -150,6 +150,10 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
                                                         "wrong password: no stanza of the age file opens with it"));
     if (a.decrypted && a.result.wrongPassword)
         return Failed(name, QCoreApplication::translate("quelvane::cli", "wrong password or damaged ciphertext"));
+    if (a.decrypted && a.result.damaged)
+        return Failed(name, QCoreApplication::translate("quelvane::cli",
+                                                        "damaged ciphertext: the text it holds is marked as UTF-8 but "
+                                                        "is not, so nothing was written"));
     if (a.decrypted && a.result.nul)
         return Failed(name, QCoreApplication::translate(
                                 "quelvane::cli",

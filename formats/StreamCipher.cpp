@@ -348,7 +348,9 @@ public:
                                !IsWholeText(T, size, QByteArrayView(tail, marker));
         if (!options.text) return true;
         result.nul = nul;
-        result.utf8 = headSize == 3 && QByteArrayView(head, 3) == kUtf8Mark && validator.Valid();
+        const bool marked = headSize == 3 && QByteArrayView(head, 3) == kUtf8Mark;
+        result.utf8 = marked && validator.Valid();
+        result.damaged = marked && !result.utf8 && !result.wrongPassword;
         if (!converter && out && !nul && !result.wrongPassword && !Start()) return false;
         result.readAsUtf8 = readAsUtf8;
         return !converter || converter->Finish() || Failed();

@@ -57,6 +57,7 @@ struct HexDecryptionResult {
     bool nul = false;  // a text holds a NUL byte
     bool utf8 = false;  // a text reads as UTF-8 (ReadsAsUtf8)
     bool readAsUtf8 = false;  // how out was given a text
+    bool damaged = false;  // a text with the UTF-8 mark that is no UTF-8 (IsDamagedPayload)
 };
 
 // Hex text decrypted with the key (the password's bytes); the payload

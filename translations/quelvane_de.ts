@@ -478,6 +478,10 @@ Mehr dazu unter &apos;quelvane --help&apos;.
         <translation>falsches Passwort oder beschädigter Geheimtext</translation>
     </message>
     <message>
+        <source>damaged ciphertext: the text it holds is marked as UTF-8 but is not, so nothing was written</source>
+        <translation>beschädigter Geheimtext: Der Text darin ist als UTF-8 gekennzeichnet, ist es aber nicht; es wurde nichts geschrieben</translation>
+    </message>
+    <message>
         <source>the decrypted bytes hold a NUL byte, so they are no text: --binary writes them as they are</source>
         <translation>die entschlüsselten Bytes enthalten ein NUL-Byte, sind also kein Text: --binary schreibt sie, wie sie sind</translation>
     </message>
@@ -801,6 +805,10 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>The work text is no Quelvane ciphertext: that is pairs of hex digits, 32 at least (blanks and line breaks between them do not count). Nothing was decrypted; the password and the work text are kept.</source>
         <translation>Der Arbeitstext ist kein Quelvane-Geheimtext: Das wären Paare von Hex-Ziffern, mindestens 32 (Leerzeichen und Zeilenumbrüche dazwischen zählen nicht). Es wurde nichts entschlüsselt; Passwort und Arbeitstext bleiben erhalten.</translation>
+    </message>
+    <message>
+        <source>The ciphertext is damaged: the text it holds is marked as UTF-8 but is not. Nothing was decrypted; the password and the work text are kept.</source>
+        <translation>Der Geheimtext ist beschädigt: Der Text darin ist als UTF-8 gekennzeichnet, ist es aber nicht. Es wurde nichts entschlüsselt; Passwort und Arbeitstext bleiben erhalten.</translation>
     </message>
     <message>
         <source>Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard </source>

@@ -191,5 +191,23 @@ class PasswordFiles(Case):
         self.assertEqual(err, "")
 
 
+class DamagedText(Case):
+    def test_a_marked_text_changed_in_one_digit_is_damage(self):
+        # The snowman makes the payload marked UTF-8; the rest is ASCII, so a
+        # flipped top bit in it is a lead byte before an "a": never UTF-8.
+        self.write("u.txt", "\u2603".encode() + b"a" * 4000)
+        self.cli("encrypt", "--password-file", self.key, "--output", "u.QvH", "u.txt")
+        with open(self.path("u.QvH"), "rb") as f:
+            digits = bytearray(b"".join(f.read().split()))
+        at = 2 * 1600  # the high digit of a byte in the middle
+        digits[at] = ord("%X" % (int(chr(digits[at]), 16) ^ 8))
+        self.write("bad.QvH", bytes(digits))
+        for target in (["--output", "bad.txt"], []):
+            out, err = self.cli("decrypt", "--password-file", self.key, *target, "bad.QvH", status=1)
+            self.assertIn("damaged", err)
+            self.assertEqual(out, b"")
+        self.assertFalse(os.path.exists(self.path("bad.txt")))
+
+
 if __name__ == "__main__":
     unittest.main()
