@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <vector>
 
+#include "system/Fail.h"
 #include "text/QtByteText.h"
 
 namespace quelvane::cli {
@@ -12,11 +13,6 @@ namespace quelvane::cli {
 namespace {
 
 QString Tr(const char* text) { return QCoreApplication::translate("quelvane::cli", text); }
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 // Which commands take an option; kProgram: the line without a command.
 enum : unsigned { kEncrypt = 1, kDecrypt = 2, kGenerate = 4, kProgram = 8 };

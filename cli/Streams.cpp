@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "secret/SecureWipe.h"
+#include "system/Fail.h"
 #include "system/TemporaryFolder.h"
 #include "system/UserFiles.h"
 #include "text/QtByteText.h"
@@ -23,11 +24,6 @@ namespace {
 constexpr qsizetype kChunk = 256 * 1024;
 // Standard input or a pipe, kept while a command reads it.
 const QString kKeptName = QStringLiteral("StandardInput$$$");
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 bool WriteAll(int fd, const char* data, qsizetype size, int* code) {
     while (size > 0) {
