@@ -215,6 +215,16 @@ class Memory(Upgrade):
         self.assertEqual(self.cli("decrypt", "-k", self.key, "large.age")[0],
                          self.read("large.txt").replace(b"\r\n", b"\n"))
 
+    def test_no_password_and_no_text_left_behind(self):
+        self.write("pw.QvP", "Zq7 a unique p\u00e4ssword".encode("cp1252"))
+        text = "a unique plaintext line, caf\u00e9\r\n" * 50 + "and the very last words Qx\r\n"
+        self.write("t.QvH", legacy_file(text.encode("cp1252"), key=self.read("pw.QvP")))
+        secrets = [b"unique p\xe4ssword", "unique p\u00e4ssword".encode(), "unique p\u00e4ssword".encode("utf-16-le"),
+                   b"unique plaintext", "unique plaintext".encode("utf-16-le"), b"very last words Qx",
+                   "caf\u00e9\nand the".encode()]
+        found = base.Memory.left_in_memory(self, secrets, "upgrade", "--password-file", "pw.QvP", "t.QvH")
+        self.assertEqual(found, [])
+        self.assertTrue(self.read("t.age").startswith(ARMOR))
 
 del Upgrade  # the groups above are the tests
 if __name__ == "__main__":
