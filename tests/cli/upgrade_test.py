@@ -181,7 +181,11 @@ class Batch(Upgrade):
         self.write("c.QvH", legacy_file(b"gamma")[:-16])
         self.write("c.age", b"")  # refused, and it does not stop the ones after it
         self.write("d.QvH", legacy_file(b"delta"))
-        _, err = self.upgrade("a.QvH", "missing.QvH", "sub/b.QvH", "c.QvH", "d.QvH", "a.qvh", status=1)
+        self.write("e\x1b[2J.QvH", b"no ciphertext, and a name that would clear the terminal\n")
+        _, err = self.upgrade("a.QvH", "missing.QvH", "sub/b.QvH", "c.QvH", "d.QvH", "a.qvh", "e\x1b[2J.QvH",
+                              status=1)
+        self.assertIn("e\\x1B[2J.QvH: not Quelvane ciphertext", err)
+        self.assertNotIn("\x1b", err)
         self.assertIn("Cannot read missing.QvH", err)
         self.assertIn("c.QvH: c.age exists", err)
         self.assertIn("a.qvh: another INPUT of this run goes to a.age already", err)
