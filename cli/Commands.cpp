@@ -13,6 +13,7 @@
 #include "cli/EncryptCommand.h"
 #include "cli/GenerateCommand.h"
 #include "cli/Streams.h"
+#include "cli/UpgradeCommand.h"
 #include "text/QtByteText.h"
 
 namespace quelvane::cli {
@@ -92,6 +93,7 @@ int Run(const Arguments& args) {
     Context run(args);
     run.formats.Choose(args.format);
     if (args.command == Command::Generate) return Generate(run);
+    if (args.command == Command::Upgrade) return Upgrade(run);
     const InputCommand command = args.command == Command::Encrypt ? EncryptInput : DecryptInput;
     return args.outputDir ? Batch(run, command) : Single(run, command);
 }

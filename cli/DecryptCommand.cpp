@@ -24,11 +24,8 @@ int Failed(const QString& name, const QString& message) {
     return kFailed;
 }
 
-// Whether the input can be ciphertext at all, judged on its start as the
-// hex-file load reads it: a byte-order mark, blanks, line breaks, commas
-// and quotes between the digits. Ciphertext with a stray character is
-// damaged ciphertext; an input mostly of other characters (a text, an
-// image) is none, and says nothing about the password.
+}  // namespace
+
 bool CanBeCiphertext(const ByteSource& in, bool& can, QString* error) {
     constexpr qsizetype kLook = 64 * 1024;
     constexpr qint64 kFewestDigits = 32;  // the smallest frame: two blocks
@@ -61,6 +58,8 @@ bool CanBeCiphertext(const ByteSource& in, bool& can, QString* error) {
     can = digits >= kFewestDigits && digits >= others;
     return true;
 }
+
+namespace {
 
 // One decryption with one key: into target, or standard output when empty.
 struct Attempt {
