@@ -123,6 +123,7 @@ int Single(Context& run, InputCommand command) {
     const QString input = args.inputs.value(0);
     QString error;
     if (args.output && !NoTargetIsAnInput({*args.output}, {input})) return kFailed;
+    if (!args.output && !StandardOutputOpen(&error)) return Report(error), kFailed;
     if (args.output && !MayWrite(*args.output, args.force, &error)) return Report(error), kFailed;
     return Transform(run, command, input, InputName(input), args.output.value_or(QString()));
 }

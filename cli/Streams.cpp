@@ -327,6 +327,12 @@ bool WriteStandardOutput(QByteArrayView bytes, QString* error) {
     return true;
 }
 
+bool StandardOutputOpen(QString* error) {
+    // Writing nothing checks the descriptor alone: the placeholder is not open for writing.
+    if (::write(STDOUT_FILENO, "", 0) == 0 || errno != EBADF) return true;
+    return Fail(error, OutputError(EBADF));
+}
+
 bool SaveOwnerOnly(const QString& path, QByteArrayView bytes, QString* error, bool replace) {
     // Owner-only also where it replaces a file: the new file is made so, never the old one narrowed.
     return SaveFileAtomically(path, bytes, error, replace ? Existing::ReplaceOwnerOnly : Existing::Refuse);

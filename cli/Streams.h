@@ -107,6 +107,9 @@ private:
 };
 
 bool WriteStandardOutput(QByteArrayView bytes, QString* error);
+// False with *error when standard output was closed at start: told before
+// any work rather than after it.
+bool StandardOutputOpen(QString* error);
 
 // Writes bytes to path atomically and owner-only (read and write for the
 // owner, nothing for others), also when it replaces a file (only with replace).
