@@ -93,24 +93,32 @@ FileIdentity IdentityOf(const QString& name) {
     return id;
 }
 
-// Reports every target that is one of the inputs, by its name or as the
-// same file: it would be replaced before it is read, --force or not.
-// True when there is none.
-bool NoTargetIsAnInput(const QList<QString>& targets, const QStringList& inputs) {
+// Reports every target that is one of the inputs or the password file, by
+// its name or as the same file: it would be replaced before it is read (the
+// password lost with it), --force or not. True when there is none.
+bool NoTargetIsAnInput(const Arguments& args, const QList<QString>& targets) {
     QList<FileIdentity> read;
-    for (const QString& input : inputs) read << IdentityOf(input);
+    for (const QString& input : args.inputs.isEmpty() ? QStringList{QString()} : args.inputs) read << IdentityOf(input);
+    const qsizetype inputs = read.size();
+    if (args.passwordFile) read << IdentityOf(*args.passwordFile);
     bool none = true;
     for (const QString& target : targets) {
         const FileIdentity written = IdentityOf(target);
-        for (const FileIdentity& input : read) {
+        for (qsizetype i = 0; i < read.size(); ++i) {
+            const FileIdentity& input = read[i];
             const bool same =
                 (!input.absolute.isEmpty() && input.absolute == written.absolute) ||
                 (input.known && written.known && input.device == written.device && input.inode == written.inode);
             if (!same) continue;
-            Report(QCoreApplication::translate("quelvane::cli",
-                                               "%1 would replace %2, an INPUT of this run, before it is read "
-                                               "(--force or not); nothing was done")
-                       .arg(ShownName(target), ShownName(InputName(input.name))));
+            const QString name = ShownName(InputName(input.name));
+            Report(i < inputs ? QCoreApplication::translate("quelvane::cli",
+                                                            "%1 would replace %2, an INPUT of this run, before it is "
+                                                            "read (--force or not); nothing was done")
+                                    .arg(ShownName(target), name)
+                              : QCoreApplication::translate("quelvane::cli",
+                                                            "%1 would replace %2, the password file of this run "
+                                                            "(--force or not); nothing was done")
+                                    .arg(ShownName(target), name));
             none = false;
             break;
         }
@@ -122,7 +130,7 @@ int Single(Context& run, InputCommand command) {
     const Arguments& args = run.args;
     const QString input = args.inputs.value(0);
     QString error;
-    if (args.output && !NoTargetIsAnInput({*args.output}, {input})) return kFailed;
+    if (args.output && !NoTargetIsAnInput(args, {*args.output})) return kFailed;
     if (!args.output && !StandardOutputOpen(&error)) return Report(error), kFailed;
     if (args.output && !MayWrite(*args.output, args.force, &error)) return Report(error), kFailed;
     return Transform(run, command, input, InputName(input), args.output.value_or(QString()));
@@ -139,7 +147,7 @@ int Batch(Context& run, InputCommand command) {
     }
     QList<QString> all;
     for (const QString& input : args.inputs) all << QDir(*args.outputDir).filePath(OutputName(args, input));
-    if (!NoTargetIsAnInput(all, args.inputs)) return kFailed;
+    if (!NoTargetIsAnInput(args, all)) return kFailed;
     if (const int status = run.AskPassword()) return status;
     QSet<QString> targets;
     bool allDone = true;

@@ -739,6 +739,10 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
         <source>Cannot read the held result: %1</source>
         <translation>Das zurückgehaltene Ergebnis lässt sich nicht lesen: %1</translation>
     </message>
+    <message>
+        <source>%1 would replace %2, the password file of this run (--force or not); nothing was done</source>
+        <translation>%1 würde %2, die Passwortdatei dieses Aufrufs, ersetzen (mit --force oder ohne); es wurde nichts getan</translation>
+    </message>
 </context>
 <context>
     <name>quelvane::frmMain</name>

@@ -223,6 +223,9 @@ class SameFiles(Case):
             (("encrypt", *key, "--output", "t.txt"), "t.txt", "t.txt", "standard input"),
             (("decrypt", *key, "--output", "a.QvH", "a.QvH"), None, "a.QvH", "a.QvH"),
             (("decrypt", *key, "--output-dir", ".", "a.QvH", "a.TxT"), None, "a.TxT", "a.TxT"),
+            (("encrypt", *key, "--output", self.key, "t.txt"), None, self.key, self.key + ", the password file"),
+            (("decrypt", "--password-file", "-", "--force", "--output", "key.QvP", "a.QvH"), "key.QvP", "key.QvP",
+             "standard input, the password file"),
         ]:
             with self.subTest(args=args):
                 before = files_of(self.dir)
@@ -231,7 +234,7 @@ class SameFiles(Case):
                                           timeout=120)
                 err = done.stderr.decode()
                 self.assertEqual(done.returncode, 1, err)
-                self.assertRegex(err, r"\S*%s would replace %s, an INPUT" % (re.escape(target), re.escape(input_name)))
+                self.assertRegex(err, r"%s would replace %s(, an INPUT)?" % (re.escape(target), re.escape(input_name)))
                 self.assertEqual(files_of(self.dir), before)
                 self.assertEqual(done.stdout, b"")
 
