@@ -31,13 +31,13 @@ Input::Bound KeepBound(Context& run) {
     if (args.command == Command::Encrypt) {
         if (&run.formats.Chosen() != &run.formats.Legacy()) return {};
         // A text's payload has a byte at least for each character (each UTF-8
-        // start byte); bytes as they are, one each.
+        // start byte) but a byte-order mark's; bytes as they are, one each.
         const bool text = !args.binary;
         return [text, chars = qint64(0)](QByteArrayView piece, qint64 before, QString* why) mutable {
             if (!text) chars = before + piece.size();
             for (const char c : text ? piece : QByteArrayView())
                 chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-            if (chars <= LargestPayload()) return true;
+            if (chars <= LargestPayload() + (text ? 1 : 0)) return true;
             *why = QCoreApplication::translate("quelvane::cli",
                                                "it is too large: a text of at most %1 bytes can be encrypted; "
                                                "reading stopped after %2 bytes")

@@ -256,7 +256,7 @@ class Keeping(Case):
         self.addCleanup(shutil.rmtree, shm, True)
         os.chmod(shm, 0o700)
         largest_payload = 2**31 - 23
-        largest_hex = 2 * (largest_payload + 1 + 12 + 7) // 8 * 8
+        largest_hex = 2 * ((largest_payload + 1 + 12 + 7) // 8 * 8)  # a frame: header, payload, marker, padding
         for args, feed, most in [
             (("encrypt", "--binary"), "yes", largest_payload),
             (("encrypt",), "yes", largest_payload),
