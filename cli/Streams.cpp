@@ -52,7 +52,12 @@ QString OutputError(int code) {
     return QCoreApplication::translate("quelvane::cli", "cannot write to standard output: %1").arg(StreamReason(code));
 }
 
-bool OutOfRoom(int code) { return code == ENOSPC || code == EDQUOT; }
+bool OutOfRoom(int code) {
+#if defined(EDQUOT)
+    if (code == EDQUOT) return true;
+#endif
+    return code == ENOSPC;
+}
 
 // Why the private folder could not take a file: no room is worth the words.
 QString RoomReason(int code, const QString& folder) {

@@ -284,16 +284,20 @@ class Keeping(Case):
         with open(self.path("a.age"), "rb") as f:
             age_head = f.read().split(b"---")[0]
         self.write("age_head", age_head)
-        for args, feed in [
-            (("encrypt",), "yes"),
-            (("encrypt", "--format", "age"), "yes"),
-            (("decrypt",), "cat age_head; yes"),  # no frame limit: only the room stops it
+        self.write("big.txt", b"a line of the text that is decrypted\n" * 100000)
+        self.cli("encrypt", "--password-file", self.key, "--output", "big.QvH", "big.txt")
+        kept = "Cannot keep standard input in a private temporary folder: there is no room left in " + small
+        for args, feed, message in [
+            (("encrypt",), "yes", kept),
+            (("encrypt", "--format", "age"), "yes", kept),
+            (("decrypt",), "cat age_head; yes", kept),  # no frame limit: only the room stops it
+            (("decrypt", "big.QvH"), "true", "Cannot hold the result in a private temporary folder: there is no "
+                                             "room left in " + small),
         ]:
             with self.subTest(args=args):
                 status, out, err = self.keep((*args, "--password-file", self.key), feed, small)
                 self.assertEqual((status, out), (1, b""), err)
-                self.assertIn("Cannot keep standard input in a private temporary folder: there is no room left in "
-                              + small, err)
+                self.assertIn(message, err)
                 self.assertEqual(os.listdir(small), [])
 
 
