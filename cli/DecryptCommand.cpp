@@ -75,14 +75,11 @@ Attempt Decrypt(const Context& run, CiphertextFormat::StreamDecryptor& decryptor
         a.decrypted = decryptor.Decrypt(key, &out, a.result, &a.failure);
         return a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.damaged && !a.result.again;
     };
-    // Standard output keeps what it is given: judged whole first.
-    if (target.isEmpty()) a.decrypted = decryptor.Decrypt(key, nullptr, a.result, &a.failure);
-    if (a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.damaged) {
+    // Standard output too gets what was judged only: the writing holds it till then.
+    a.written = run.WriteOut(target, produce, &a.error);
+    // A text read in the wrong encoding at first is read again, the decryptor knowing better.
+    if (!a.written && a.result.again && !a.result.wrongPassword && !a.result.nul && !a.result.damaged)
         a.written = run.WriteOut(target, produce, &a.error);
-        // A text read in the wrong encoding at first is read again, the decryptor knowing better.
-        if (!a.written && a.result.again && !a.result.wrongPassword && !a.result.nul && !a.result.damaged)
-            a.written = run.WriteOut(target, produce, &a.error);
-    }
     return a;
 }
 
@@ -108,7 +105,6 @@ const OtherReading* OpeningReading(const Context& run, const CiphertextFormat& f
 
 int DecryptInput(Context& run, const Input& in, const QString& name, const QString& target) {
     QString error;
-    // Standard output takes two passes: the judging, then the writing.
     const progress::CountingSource source(in.Source());
     QByteArray head;
     CiphertextFormats::ReadHead(source, head);  // unreadable: the format's own look says why
@@ -133,7 +129,7 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
                    QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
         return kFailed;
 
-    progress::Begin(in.Source().Size(), target.isEmpty() ? 2 : 1);
+    progress::Begin(in.Source().Size(), 1);
     Attempt a = Decrypt(run, *decryptor, key, target);
     if (a.decrypted && a.result.wrongPassword && a.failure.isEmpty()) {
         if (const OtherReading* opened = OpeningReading(run, format, *decryptor, key)) {

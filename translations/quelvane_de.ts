@@ -744,6 +744,44 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>the age file cannot be made: %1</source>
         <translation>die age-Datei kann nicht erstellt werden: %1</translation>
+        <source>it is too large: a text of at most %1 bytes can be encrypted; reading stopped after %2 bytes</source>
+        <translation>sie ist zu groß: Verschlüsselt werden kann ein Text von höchstens %1 Bytes; das Lesen wurde nach %2 Bytes beendet</translation>
+    </message>
+    <message>
+        <source>it is too large for Quelvane ciphertext, whose hex text has at most %1 digits; reading stopped after %2 bytes</source>
+        <translation>sie ist zu groß für Quelvane-Geheimtext, dessen Hex-Text höchstens %1 Ziffern hat; das Lesen wurde nach %2 Bytes beendet</translation>
+    </message>
+    <message>
+        <source>%1 would replace %2, an INPUT of this run, before it is read (--force or not); nothing was done</source>
+        <translation>%1 würde %2, eine EINGABE dieses Aufrufs, ersetzen, bevor sie gelesen ist (mit --force oder ohne); es wurde nichts getan</translation>
+    </message>
+    <message>
+        <source>there is no room left in %1 (%2)</source>
+        <translation>in %1 ist kein Platz mehr (%2)</translation>
+    </message>
+    <message>
+        <source>the input grew while it was read (it had %1 bytes); nothing was written: try again once nothing writes to it</source>
+        <translation>die Eingabe ist beim Lesen gewachsen (sie hatte %1 Bytes); es wurde nichts geschrieben: versuchen Sie es wieder, wenn nichts mehr in sie schreibt</translation>
+    </message>
+    <message>
+        <source>Cannot keep %1 in a private temporary folder: %2; nothing was kept</source>
+        <translation>%1 lässt sich nicht in einem privaten temporären Ordner ablegen: %2; es wurde nichts abgelegt</translation>
+    </message>
+    <message>
+        <source>Cannot hold the result in a private temporary folder (%1)</source>
+        <translation>Das Ergebnis lässt sich nicht in einem privaten temporären Ordner zurückhalten (%1)</translation>
+    </message>
+    <message>
+        <source>Cannot hold the result in a private temporary folder: %1; nothing was written (--output FILE needs no room there)</source>
+        <translation>Das Ergebnis lässt sich nicht in einem privaten temporären Ordner zurückhalten: %1; es wurde nichts geschrieben (--output DATEI braucht dort keinen Platz)</translation>
+    </message>
+    <message>
+        <source>Cannot read the held result: %1</source>
+        <translation>Das zurückgehaltene Ergebnis lässt sich nicht lesen: %1</translation>
+    </message>
+    <message>
+        <source>%1 would replace %2, the password file of this run (--force or not); nothing was done</source>
+        <translation>%1 würde %2, die Passwortdatei dieses Aufrufs, ersetzen (mit --force oder ohne); es wurde nichts getan</translation>
     </message>
 </context>
 <context>
