@@ -744,6 +744,8 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>the age file cannot be made: %1</source>
         <translation>die age-Datei kann nicht erstellt werden: %1</translation>
+    </message>
+    <message>
         <source>it is too large: a text of at most %1 bytes can be encrypted; reading stopped after %2 bytes</source>
         <translation>sie ist zu groß: Verschlüsselt werden kann ein Text von höchstens %1 Bytes; das Lesen wurde nach %2 Bytes beendet</translation>
     </message>
