@@ -500,6 +500,11 @@ void frmMain::DeQuelvane_Click() {
         decrypted.text.fill(QChar(0));
         return Warn(tr("The age text holds data that is not UTF-8 text. Decrypt it with quelvane-cli."));
     }
+    // The password was right, so only damage explains it: the ciphertext stays to be mended.
+    if (decrypted.damaged)
+        return Warn(
+            tr("The ciphertext is damaged: the text it holds is marked as UTF-8 but is not. Nothing was "
+               "decrypted; the password and the work text are kept."));
     LoadFileAndDisplay(decrypted);
     if (hidden.WrongPassword == 1) {
         hidden.WrongPassword = 0;

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <vector>
 
+#include "system/Fail.h"
 #include "text/QtByteText.h"
 
 namespace quelvane::cli {
@@ -13,17 +14,22 @@ namespace {
 
 QString Tr(const char* text) { return QCoreApplication::translate("quelvane::cli", text); }
 
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
-
 // Which commands take an option; kProgram: the line without a command.
-enum : unsigned { kEncrypt = 1, kDecrypt = 2, kGenerate = 4, kProgram = 8 };
+enum : unsigned { kEncrypt = 1, kDecrypt = 2, kGenerate = 4, kProgram = 8, kUpgrade = 16 };
 constexpr unsigned kTransform = kEncrypt | kDecrypt;
 
 unsigned BitOf(Command command) {
-    return command == Command::Encrypt ? kEncrypt : command == Command::Decrypt ? kDecrypt : kGenerate;
+    switch (command) {
+        case Command::Encrypt:
+            return kEncrypt;
+        case Command::Decrypt:
+            return kDecrypt;
+        case Command::Upgrade:
+            return kUpgrade;
+        case Command::Generate:
+            break;
+    }
+    return kGenerate;
 }
 
 // Every option of the program: its one table, for the parsing and the help.
@@ -40,7 +46,7 @@ constexpr Option kOptions[] = {
      QT_TRANSLATE_NOOP("quelvane::cli",
                        "The password: the text of a password file (.QvP), or of standard input for \"-\". Without "
                        "it the password is asked on the terminal."),
-     kTransform},
+     kTransform | kUpgrade},
     {"output", 'o', QT_TRANSLATE_NOOP("quelvane::cli", "FILE"),
      QT_TRANSLATE_NOOP("quelvane::cli",
                        "Write the result to FILE, only once it is complete; \"-\" is standard output."),
@@ -51,7 +57,7 @@ constexpr Option kOptions[] = {
                        "or .TxT (decrypt)."),
      kTransform},
     {"force", 'f', nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Replace files that exist; never without it."),
-     kTransform | kGenerate},
+     kTransform | kGenerate | kUpgrade},
     {"binary", 0, nullptr,
      QT_TRANSLATE_NOOP("quelvane::cli",
                        "Encrypt any file's bytes exactly as they are (an image, an archive), and "
@@ -67,10 +73,11 @@ constexpr Option kOptions[] = {
      kEncrypt},
     {"quiet", 'q', nullptr,
      QT_TRANSLATE_NOOP("quelvane::cli", "Show no progress and no warnings; errors are still shown."),
-     kTransform | kGenerate},
-    {"help", 'h', nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Show this help."), kTransform | kGenerate | kProgram},
+     kTransform | kGenerate | kUpgrade},
+    {"help", 'h', nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Show this help."),
+     kTransform | kGenerate | kUpgrade | kProgram},
     {"version", 'v', nullptr, QT_TRANSLATE_NOOP("quelvane::cli", "Show the version."),
-     kTransform | kGenerate | kProgram},
+     kTransform | kGenerate | kUpgrade | kProgram},
 };
 
 struct CommandInfo {
@@ -82,6 +89,7 @@ constexpr CommandInfo kCommands[] = {
     {"encrypt", Command::Encrypt},
     {"decrypt", Command::Decrypt},
     {"generate", Command::Generate},
+    {"upgrade", Command::Upgrade},
 };
 
 std::optional<Command> CommandNamed(const QString& name) {
@@ -211,16 +219,17 @@ QString HelpText(std::optional<Command> command) {
     QString text;
     const QString usage = QCoreApplication::translate("quelvane::cli", "Usage:");
     if (!command) {
-        text = usage + QStringLiteral(" quelvane-cli encrypt|decrypt|generate ") +
+        text = usage + QStringLiteral(" quelvane-cli encrypt|decrypt|upgrade|generate ") +
                QCoreApplication::translate("quelvane::cli", "[OPTION...]") + u'\n' +
                QCoreApplication::translate(
                    "quelvane::cli",
-                   "Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random "
-                   "passwords.\n\n"
+                   "Encrypts texts into Quelvane hex ciphertext and back, as the window does, rewrites such "
+                   "files as age files, and makes random passwords.\n\n"
                    "  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [--format age [--no-armor]] "
                    "[INPUT]\n"
                    "  quelvane-cli decrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]\n"
                    "  quelvane-cli encrypt|decrypt --output-dir DIR [-k FILE] [-f] [-q] [--binary] INPUT...\n"
+                   "  quelvane-cli upgrade [-k FILE] [-f] [-q] FILE.QvH...\n"
                    "  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]\n\n"
                    "\"quelvane-cli COMMAND --help\" tells more of a command.");
     } else if (*command == Command::Generate) {
@@ -231,6 +240,18 @@ QString HelpText(std::optional<Command> command) {
                                                    "Makes a random password of LENGTH characters from the characters "
                                                    "with codes 32 to 126 (all typeable), drawn "
                                                    "from the system's secure source."),
+                       0, kWidth);
+    } else if (*command == Command::Upgrade) {
+        text = usage + QStringLiteral(" quelvane-cli upgrade ") +
+               QCoreApplication::translate("quelvane::cli", "[OPTION...]") + u' ' +
+               QCoreApplication::translate("quelvane::cli", "FILE.QvH...") + u'\n' +
+               Wrapped(QCoreApplication::translate(
+                           "quelvane::cli",
+                           "Rewrites each Quelvane hex ciphertext file in the age v1 passphrase format (armored, "
+                           "which any age tool opens) under the same password: FILE.QvH becomes FILE.age beside it, "
+                           "a file of another name NAME.age. The age file holds the text that was encrypted as "
+                           "UTF-8 with LF line breaks, as decrypt writes it; it is decrypted again and compared "
+                           "with the text before it takes its name. FILE.QvH is kept."),
                        0, kWidth);
     } else {
         const bool encrypting = *command == Command::Encrypt;
@@ -260,7 +281,14 @@ QString HelpText(std::optional<Command> command) {
         text += OptionColumn(option).leftJustified(column) + Wrapped(Tr(option.description), column, kWidth - column) +
                 u'\n';
     }
-    if (command && *command != Command::Generate)
+    if (command && *command == Command::Upgrade)
+        text += u'\n' +
+                Wrapped(QCoreApplication::translate("quelvane::cli",
+                                                    "A FILE.age that exists is replaced only with --force; one "
+                                                    "failing FILE stops none of the others."),
+                        0, kWidth) +
+                u'\n';
+    else if (command && *command != Command::Generate)
         text += u'\n' +
                 Wrapped(QCoreApplication::translate("quelvane::cli",
                                                     "INPUT is a file, or standard input when absent or \"-\"."),
@@ -281,7 +309,8 @@ QString HelpText(std::optional<Command> command) {
 }  // namespace
 
 bool ReadsStandardInput(const Arguments& args) {
-    return args.command != Command::Generate && (args.inputs.isEmpty() || args.inputs.contains(QStringLiteral("-")));
+    return args.command != Command::Generate && args.command != Command::Upgrade &&
+           (args.inputs.isEmpty() || args.inputs.contains(QStringLiteral("-")));
 }
 
 bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
@@ -299,12 +328,12 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
         return true;
     }
     if (!line.word)
-        return Fail(error,
-                    QCoreApplication::translate("quelvane::cli", "no command given (encrypt, decrypt or generate)"));
+        return Fail(error, QCoreApplication::translate("quelvane::cli",
+                                                       "no command given (encrypt, decrypt, upgrade or generate)"));
     if (!command)
-        return Fail(
-            error, QCoreApplication::translate("quelvane::cli", "unknown command \"%1\" (encrypt, decrypt or generate)")
-                       .arg(ShownName(*line.word)));
+        return Fail(error, QCoreApplication::translate("quelvane::cli",
+                                                       "unknown command \"%1\" (encrypt, decrypt, upgrade or generate)")
+                               .arg(ShownName(*line.word)));
     if (!line.fault.isEmpty()) return Fail(error, line.fault);
     for (std::size_t i = 0; i < line.options.size(); ++i) {
         const Given& given = line.options[i];
@@ -345,6 +374,15 @@ bool ParseArguments(const QStringList& args, Arguments& out, QString* error) {
         return true;
     }
     out.inputs = positional;
+    if (out.command == Command::Upgrade) {
+        if (positional.isEmpty())
+            return Fail(error, QCoreApplication::translate("quelvane::cli", "upgrade needs one FILE.QvH at least"));
+        if (positional.contains(QStringLiteral("-")))
+            return Fail(error, QCoreApplication::translate(
+                                   "quelvane::cli",
+                                   "upgrade needs FILE.QvH files: standard input has no name to write beside"));
+        return true;
+    }
     const bool fromStdin = ReadsStandardInput(out);
     if (out.outputDir) {
         if (fromStdin)

@@ -8,7 +8,7 @@
 
 namespace quelvane::cli {
 
-enum class Command { Encrypt, Decrypt, Generate };
+enum class Command { Encrypt, Decrypt, Generate, Upgrade };
 
 struct Arguments {
     bool help = false;
@@ -23,7 +23,7 @@ struct Arguments {
     bool quiet = false;  // no progress and no warnings; errors still
     QString format = QStringLiteral("quelvane");  // of new ciphertext: "quelvane" or "age"
     bool armor = true;  // age files armored (the default) or binary (--no-armor)
-    QStringList inputs;  // empty, or "-": standard input
+    QStringList inputs;  // empty, or "-": standard input; upgrade's FILEs
     QString length;  // generate's LENGTH, "" for the default
 };
 

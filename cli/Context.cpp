@@ -85,8 +85,17 @@ bool Context::KeyOf(const CiphertextFormat& format, const QString& of, const QSt
 bool Context::WriteOut(const QString& target, const std::function<bool(FileSink&)>& produce, QString* error) const {
     if (!target.isEmpty())
         return WriteFileAtomically(target, produce, error, args.force ? Existing::Replace : Existing::Refuse);
+    if (error) error->clear();
+    // Decrypted text is judged as it is made: it is held until it proved
+    // right, so standard output gets only what was judged.
+    if (args.command == Command::Decrypt) {
+        HeldOutput out(folder);
+        if (produce(out)) return out.Finish(error);
+        if (error) *error = out.Error();
+        return false;
+    }
     StandardOutput out;
-    if (produce(out)) return true;
+    if (produce(out) && out.Finish()) return true;
     if (error) *error = out.Error();
     return false;
 }

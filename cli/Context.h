@@ -55,11 +55,12 @@ public:
                SecretString& key) const;
 
     // Where a result goes: the target file, written beside it and put in
-    // place once produce is done, or standard output as it comes.
+    // place once produce is done, or standard output: a decrypted text once
+    // produce is done, a ciphertext as it comes but for its end.
     bool WriteOut(const QString& target, const std::function<bool(FileSink&)>& produce, QString* error) const;
 
     const Arguments& args;
-    TemporaryFolder folder;  // where standard input and pipes are kept
+    mutable TemporaryFolder folder;  // where standard input, pipes and results for standard output are kept
     CiphertextFormats formats;  // the chosen one for encrypting; the input's own for decrypting
 
 private:

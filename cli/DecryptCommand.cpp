@@ -24,11 +24,8 @@ int Failed(const QString& name, const QString& message) {
     return kFailed;
 }
 
-// Whether the input can be ciphertext at all, judged on its start as the
-// hex-file load reads it: a byte-order mark, blanks, line breaks, commas
-// and quotes between the digits. Ciphertext with a stray character is
-// damaged ciphertext; an input mostly of other characters (a text, an
-// image) is none, and says nothing about the password.
+}  // namespace
+
 bool CanBeCiphertext(const ByteSource& in, bool& can, QString* error) {
     constexpr qsizetype kLook = 64 * 1024;
     constexpr qint64 kFewestDigits = 32;  // the smallest frame: two blocks
@@ -62,6 +59,8 @@ bool CanBeCiphertext(const ByteSource& in, bool& can, QString* error) {
     return true;
 }
 
+namespace {
+
 // One decryption with one key: into target, or standard output when empty.
 struct Attempt {
     bool decrypted = true, written = true;
@@ -74,16 +73,13 @@ Attempt Decrypt(const Context& run, CiphertextFormat::StreamDecryptor& decryptor
     Attempt a;
     const auto produce = [&](FileSink& out) {
         a.decrypted = decryptor.Decrypt(key, &out, a.result, &a.failure);
-        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.again;
+        return a.decrypted && !a.result.wrongPassword && !a.result.nul && !a.result.damaged && !a.result.again;
     };
-    // Standard output keeps what it is given: judged whole first.
-    if (target.isEmpty()) a.decrypted = decryptor.Decrypt(key, nullptr, a.result, &a.failure);
-    if (a.decrypted && !a.result.wrongPassword && !a.result.nul) {
+    // Standard output too gets what was judged only: the writing holds it till then.
+    a.written = run.WriteOut(target, produce, &a.error);
+    // A text read in the wrong encoding at first is read again, the decryptor knowing better.
+    if (!a.written && a.result.again && !a.result.wrongPassword && !a.result.nul && !a.result.damaged)
         a.written = run.WriteOut(target, produce, &a.error);
-        // A text read in the wrong encoding at first is read again, the decryptor knowing better.
-        if (!a.written && a.result.again && !a.result.wrongPassword && !a.result.nul)
-            a.written = run.WriteOut(target, produce, &a.error);
-    }
     return a;
 }
 
@@ -109,7 +105,6 @@ const OtherReading* OpeningReading(const Context& run, const CiphertextFormat& f
 
 int DecryptInput(Context& run, const Input& in, const QString& name, const QString& target) {
     QString error;
-    // Standard output takes two passes: the judging, then the writing.
     const progress::CountingSource source(in.Source());
     QByteArray head;
     CiphertextFormats::ReadHead(source, head);  // unreadable: the format's own look says why
@@ -134,7 +129,7 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
                    QCoreApplication::translate("quelvane::cli", "no text can have been encrypted with it"), key))
         return kFailed;
 
-    progress::Begin(in.Source().Size(), target.isEmpty() ? 2 : 1);
+    progress::Begin(in.Source().Size(), 1);
     Attempt a = Decrypt(run, *decryptor, key, target);
     if (a.decrypted && a.result.wrongPassword && a.failure.isEmpty()) {
         if (const OtherReading* opened = OpeningReading(run, format, *decryptor, key)) {
@@ -150,6 +145,10 @@ int DecryptInput(Context& run, const Input& in, const QString& name, const QStri
                                                         "wrong password: no stanza of the age file opens with it"));
     if (a.decrypted && a.result.wrongPassword)
         return Failed(name, QCoreApplication::translate("quelvane::cli", "wrong password or damaged ciphertext"));
+    if (a.decrypted && a.result.damaged)
+        return Failed(name, QCoreApplication::translate("quelvane::cli",
+                                                        "damaged ciphertext: the text it holds is marked as UTF-8 but "
+                                                        "is not, so nothing was written"));
     if (a.decrypted && a.result.nul)
         return Failed(name, QCoreApplication::translate(
                                 "quelvane::cli",

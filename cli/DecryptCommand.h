@@ -15,4 +15,11 @@ namespace quelvane::cli {
 // whole. Returns the exit status.
 int DecryptInput(Context& run, const Input& in, const QString& name, const QString& target);
 
+// Whether the input can be ciphertext at all, judged on its start as the
+// hex-file load reads it: a byte-order mark, blanks, line breaks, commas
+// and quotes between the digits. Ciphertext with a stray character is
+// damaged ciphertext; an input mostly of other characters (a text, an
+// image) is none, and says nothing about the password.
+bool CanBeCiphertext(const ByteSource& in, bool& can, QString* error);
+
 }  // namespace quelvane::cli

@@ -48,7 +48,9 @@ int EncryptInput(Context& run, const Input& in, const QString& name, const QStri
         target,
         [&](FileSink& out) {
             // On standard output one line end follows the ciphertext; a file holds it alone.
-            return encryptor->Encrypt(out, &failure) && (!target.isEmpty() || out.Put("\n", 1));
+            // A file that grew meanwhile was not read whole: nothing of it goes out.
+            return encryptor->Encrypt(out, &failure) && in.EndsWhereItDid(&failure) &&
+                   (!target.isEmpty() || out.Put("\n", 1));
         },
         &error);
     if (!failure.isEmpty()) return Failed(name, failure);

@@ -21,6 +21,7 @@
 #include "core/PasswordGenerator.h"
 #include "os/CleanupList.h"
 #include "secret/SecureWipe.h"
+#include "system/Fail.h"
 #include "system/UserFiles.h"
 #include "text/Payload.h"
 #include "text/QtByteText.h"
@@ -29,11 +30,6 @@
 namespace quelvane::cli {
 
 namespace {
-
-bool Fail(QString* error, const QString& message) {
-    if (error) *error = message;
-    return false;
-}
 
 // The terminal's settings while echo is off, for the signal handler: a
 // Ctrl-C at the prompt must not leave the terminal without echo.

@@ -51,6 +51,7 @@ struct StreamOptions {
 struct StreamDecryption {
     bool wrongPassword = false;  // the key opened nothing, or the ciphertext is damaged
     bool nul = false;  // text asked for, and the plaintext holds a NUL byte: it is no text
+    bool damaged = false;  // text asked for, and the plaintext is a damaged text (IsDamagedPayload)
     // What out was given is to be dropped and the decryption run once more
     // into a fresh sink: the decryptor learnt how to give it (a text read in
     // the wrong encoding at first).
@@ -61,6 +62,7 @@ struct StreamDecryption {
 struct TextDecryption {
     QString text;  // the work text ("\n" line breaks), when the password was right
     bool wrongPassword = false;
+    bool damaged = false;  // the password was right, the text damaged (IsDamagedPayload): no text
 };
 
 class CiphertextFormat {

@@ -132,9 +132,11 @@ public:
         result = StreamDecryption();
         result.wrongPassword = judged.wrongPassword;
         result.nul = judged.nul;
+        result.damaged = judged.damaged;
         // A text read as UTF-8 that turns out to be none is read again as
         // byte text, and the other way round; a first judging tells the way.
-        result.again = ran && out && judged.readAsUtf8 != judged.utf8;
+        // A marked text that is no UTF-8 is damage, never read again.
+        result.again = ran && out && !judged.damaged && judged.readAsUtf8 != judged.utf8;
         if (ran) hexOptions.utf8 = judged.utf8;
         return Finish(ran, source, error);
     }
@@ -179,6 +181,7 @@ bool LegacyFormat::DecryptText(const QString& password, QStringView ciphertext, 
     }
     result.text = std::move(decrypted.text);
     result.wrongPassword = decrypted.wrongPassword;
+    result.damaged = decrypted.damaged;
     return true;
 }
 

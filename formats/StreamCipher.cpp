@@ -265,6 +265,22 @@ bool FitsAFrame(qint64 payloadSize, QString* error) {
     }
 }
 
+qint64 LargestPayload() {
+    static const qint64 largest = [] {
+        qint64 fits = 0, fitsNot = qint64(1) << 40;
+        while (fitsNot - fits > 1) {
+            const qint64 mid = fits + (fitsNot - fits) / 2;
+            (FitsAFrame(mid, nullptr) ? fits : fitsNot) = mid;
+        }
+        return fits;
+    }();
+    return largest;
+}
+
+qint64 LargestFrame() {
+    return qint64(clsBlowfish::FrameSize(static_cast<std::size_t>(LargestPayload() + kEndMarker.size())));
+}
+
 bool EncryptToHex(const ByteSource& in, const TextFileLayout* text, std::string_view key, FileSink& out, QString* error,
                   const StreamPieces& pieces) {
     if (key.empty()) return Fail(error, QCoreApplication::translate("quelvane::TextCipher", "The password is empty."));
@@ -348,7 +364,9 @@ public:
                                !IsWholeText(T, size, QByteArrayView(tail, marker));
         if (!options.text) return true;
         result.nul = nul;
-        result.utf8 = headSize == 3 && QByteArrayView(head, 3) == kUtf8Mark && validator.Valid();
+        const bool marked = headSize == 3 && QByteArrayView(head, 3) == kUtf8Mark;
+        result.utf8 = marked && validator.Valid();
+        result.damaged = marked && !result.utf8 && !result.wrongPassword;
         if (!converter && out && !nul && !result.wrongPassword && !Start()) return false;
         result.readAsUtf8 = readAsUtf8;
         return !converter || converter->Finish() || Failed();

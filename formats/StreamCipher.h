@@ -31,6 +31,10 @@ bool ScanTextFile(const ByteSource& in, TextFileLayout& layout, QString* error, 
 // Whether a payload of this many bytes, with the end marker, fits a frame
 // (its size is a signed 32-bit word); else *error says so.
 bool FitsAFrame(qint64 payloadSize, QString* error);
+// The largest payload that fits a frame, and the bytes of that frame (its
+// hex text has twice as many digits).
+qint64 LargestPayload();
+qint64 LargestFrame();
 
 // Encrypts into hex text at out, as "&Quelvane" encrypts a text of this
 // payload: a text file's (text: its layout, not Whole) or in's bytes as they
@@ -57,6 +61,7 @@ struct HexDecryptionResult {
     bool nul = false;  // a text holds a NUL byte
     bool utf8 = false;  // a text reads as UTF-8 (ReadsAsUtf8)
     bool readAsUtf8 = false;  // how out was given a text
+    bool damaged = false;  // a text with the UTF-8 mark that is no UTF-8 (IsDamagedPayload)
 };
 
 // Hex text decrypted with the key (the password's bytes); the payload

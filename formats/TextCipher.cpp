@@ -382,7 +382,9 @@ bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryptio
         result.wrongPassword = true;
         return true;
     }
-    result.text = PayloadToWorkText(QByteArrayView(plain).chopped(3));
+    const QByteArrayView payload = QByteArrayView(plain).chopped(3);
+    result.damaged = IsDamagedPayload(payload);
+    if (!result.damaged) result.text = PayloadToWorkText(payload);
     WipeBytes(plain);
     return true;
 }

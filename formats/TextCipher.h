@@ -50,6 +50,7 @@ public:
     struct Decryption {
         QString text;  // the work text, when the password was right
         bool wrongPassword = false;
+        bool damaged = false;  // the password was right, the payload damaged (IsDamagedPayload)
     };
     // Hex text (blanks and line breaks skipped) decrypted with the password.
     // True when the way ran to its end: then either the text or a wrong

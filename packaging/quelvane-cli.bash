@@ -9,7 +9,7 @@ _quelvane_cli() {
         word=${COMP_WORDS[i]}
         case $word in
             --password-file|-k|--output|-o|--output-dir|--format) ((i++)) ;;
-            encrypt|decrypt|generate) command=$word; break ;;
+            encrypt|decrypt|generate|upgrade) command=$word; break ;;
         esac
     done
     local IFS=$'\n'
@@ -25,11 +25,12 @@ _quelvane_cli() {
         decrypt)
             options='--password-file -k --output -o --output-dir --force -f --binary --quiet -q --help -h' ;;
         generate) options='--output -o --force -f --quiet -q --help -h' ;;
+        upgrade) options='--password-file -k --force -f --quiet -q --help -h' ;;
         *)
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W $'--help\n--version' -- "$cur"))
             else
-                COMPREPLY=($(compgen -W $'encrypt\ndecrypt\ngenerate' -- "$cur"))
+                COMPREPLY=($(compgen -W $'encrypt\ndecrypt\ngenerate\nupgrade' -- "$cur"))
             fi
             return ;;
     esac

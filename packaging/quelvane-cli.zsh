@@ -18,12 +18,12 @@ transform=(
 )
 
 # The command word, wherever it stands after the options before it.
-local at=${words[(I)(encrypt|decrypt|generate)]}
+local at=${words[(I)(encrypt|decrypt|generate|upgrade)]}
 if (( at == 0 || CURRENT <= at )); then
   _arguments \
     '(- *)'{-h,--help}'[show the help]' \
     '(- *)'{-v,--version}'[show the version]' \
-    '1:command:((encrypt\:"encrypt texts into hex ciphertext" decrypt\:"decrypt hex ciphertext into texts" generate\:"make a random password"))'
+    '1:command:((encrypt\:"encrypt texts into hex ciphertext" decrypt\:"decrypt hex ciphertext into texts" generate\:"make a random password" upgrade\:"rewrite hex ciphertext files as age files"))'
   return
 fi
 
@@ -35,4 +35,5 @@ case ${words[1]} in
              '--no-armor[with --format age: the binary age file]' '*:text file:_files' ;;
   decrypt) _arguments -S $common $transform '*:ciphertext file:_files' ;;
   generate) _arguments -S $common '1:length (3 to 448):' ;;
+  upgrade) _arguments -S ${common:#*--output*} ${transform[1,2]} '*:hex ciphertext file:_files' ;;
 esac

@@ -190,11 +190,10 @@ bool ReadsAsUtf8(QByteArrayView bytes) {
     return bytes.startsWith(kUtf8Mark) && utf8::IsValid(Bytes(bytes) + 3, static_cast<std::size_t>(bytes.size() - 3));
 }
 
+bool IsDamagedPayload(QByteArrayView payload) { return payload.startsWith(kUtf8Mark) && !ReadsAsUtf8(payload); }
+
 bool MarkedBytes(QStringView text, bool crlf, QByteArray& bytes, qsizetype* bad) {
-    if (ToByteText(text, bytes, nullptr, crlf)) {
-        if (!ReadsAsUtf8(bytes)) return true;
-        WipeBytes(bytes);
-    }
+    if (!NeedsUtf8Form(text) && ToByteText(text, bytes, nullptr, crlf)) return true;
     // 3 bytes a unit at most, CR LF included; the buffer is kept as it is
     // cut, so nothing is left behind in a freed one.
     bytes = QByteArray(kUtf8Mark.size() + 3 * text.size(), Qt::Uninitialized);
@@ -220,14 +219,7 @@ QString FromMarkedBytes(QByteArrayView bytes) {
     return text;
 }
 
-bool NeedsUtf8Form(QStringView text) {
-    if (!text.startsWith(u"\u00EF\u00BB\u00BF")) return false;
-    QByteArray bytes;
-    if (!ToByteText(text, bytes, nullptr, true)) return false;  // the UTF-8 form anyway
-    const bool utf8 = ReadsAsUtf8(bytes);
-    WipeBytes(bytes);
-    return utf8;
-}
+bool NeedsUtf8Form(QStringView text) { return text.startsWith(u"\u00EF\u00BB\u00BF"); }
 
 qsizetype EncodePayload(QStringView text, qsizetype& pos, char* out, qsizetype room, PayloadForm form, bool* bad) {
     if (form == PayloadForm::ByteText) return EncodeByteText(text, pos, out, room, true, bad);
@@ -312,7 +304,9 @@ TextFileLayout TextFileScan::Layout() const {
     const qint64 breaks = counts.cr + counts.lf - 2 * counts.crlf;
     layout.skip = mark ? 3 : 0;
     const qint64 text = size - layout.skip;
-    if (!valid || !(mark || scan.nonAscii)) {
+    if (mark && !valid) {
+        layout.form = Form::Whole;  // read as byte text, it starts with the mark's characters
+    } else if (!valid || !(mark || scan.nonAscii)) {
         layout.form = Form::ByteText;
         layout.skip = 0;
         layout.payloadSize = size + breaks;

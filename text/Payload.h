@@ -31,7 +31,13 @@ enum class PayloadForm { ByteText, Utf8 };
 // True when bytes start with the UTF-8 mark and are valid UTF-8 after it.
 bool ReadsAsUtf8(QByteArrayView bytes);
 
-// Byte text, or the mark and UTF-8 (see above), with "\n" as CR LF when
+// True when a payload starts with the UTF-8 mark but is no valid UTF-8
+// after it. Nothing written here looks so (a text starting with the mark's
+// characters takes the UTF-8 form): it is a damaged ciphertext, not to be
+// read again as byte text.
+bool IsDamagedPayload(QByteArrayView payload);
+
+// Byte text unless it would start with the mark, else the mark and UTF-8, with "\n" as CR LF when
 // crlf. False at a lone surrogate half, which has no UTF-8: *bad (when
 // given) is then its index and bytes is empty.
 bool MarkedBytes(QStringView text, bool crlf, QByteArray& bytes, qsizetype* bad = nullptr);
@@ -40,9 +46,8 @@ bool MarkedBytes(QStringView text, bool crlf, QByteArray& bytes, qsizetype* bad 
 // byte text, one character a byte.
 QString FromMarkedBytes(QByteArrayView bytes);
 
-// True when a text that has byte text must take the UTF-8 form all the same
-// (it starts with the characters of the mark, and the rest would read as
-// UTF-8). Looks past the first three characters only when they are those.
+// True when a text that has byte text must take the UTF-8 form all the same:
+// it starts with the characters of the mark, whose bytes would be read as it.
 bool NeedsUtf8Form(QStringView text);
 
 // Converts the work text from pos on into payload bytes of the given form

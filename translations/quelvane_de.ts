@@ -414,14 +414,6 @@ Mehr dazu unter &apos;quelvane --help&apos;.
         <translation>%1 braucht einen Wert</translation>
     </message>
     <message>
-        <source>no command given (encrypt, decrypt or generate)</source>
-        <translation>kein Befehl angegeben (encrypt, decrypt oder generate)</translation>
-    </message>
-    <message>
-        <source>unknown command &quot;%1&quot; (encrypt, decrypt or generate)</source>
-        <translation>unbekannter Befehl &quot;%1&quot; (encrypt, decrypt oder generate)</translation>
-    </message>
-    <message>
         <source>--output and --output-dir exclude each other</source>
         <translation>--output und --output-dir schließen einander aus</translation>
     </message>
@@ -476,6 +468,10 @@ Mehr dazu unter &apos;quelvane --help&apos;.
     <message>
         <source>wrong password or damaged ciphertext</source>
         <translation>falsches Passwort oder beschädigter Geheimtext</translation>
+    </message>
+    <message>
+        <source>damaged ciphertext: the text it holds is marked as UTF-8 but is not, so nothing was written</source>
+        <translation>beschädigter Geheimtext: Der Text darin ist als UTF-8 gekennzeichnet, ist es aber nicht; es wurde nichts geschrieben</translation>
     </message>
     <message>
         <source>the decrypted bytes hold a NUL byte, so they are no text: --binary writes them as they are</source>
@@ -666,24 +662,6 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
         <translation>Mit --format age: die binäre age-Datei schreiben, nicht den Text mit Rüstung (armor).</translation>
     </message>
     <message>
-        <source>Encrypts texts into Quelvane hex ciphertext and back, as the window does, and makes random passwords.
-
-  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [--format age [--no-armor]] [INPUT]
-  quelvane-cli decrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]
-  quelvane-cli encrypt|decrypt --output-dir DIR [-k FILE] [-f] [-q] [--binary] INPUT...
-  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]
-
-&quot;quelvane-cli COMMAND --help&quot; tells more of a command.</source>
-        <translation>Verschlüsselt Texte in Quelvane-Hex-Geheimtext und zurück, wie das Fenster es tut, und erzeugt zufällige Passwörter.
-
-  quelvane-cli encrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [--format age [--no-armor]] [EINGABE]
-  quelvane-cli decrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [EINGABE]
-  quelvane-cli encrypt|decrypt --output-dir ORDNER [-k DATEI] [-f] [-q] [--binary] EINGABE...
-  quelvane-cli generate [-o DATEI] [-f] [-q] [LÄNGE]
-
-&quot;quelvane-cli BEFEHL --help&quot; sagt mehr über einen Befehl.</translation>
-    </message>
-    <message>
         <source>unknown format &quot;%1&quot; (quelvane or age)</source>
         <translation>unbekanntes Format &quot;%1&quot; (quelvane oder age)</translation>
     </message>
@@ -702,6 +680,110 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>the password is %1: it is easy to guess; encrypting with it anyway</source>
         <translation>das Passwort ist %1: es ist leicht zu erraten; es wird trotzdem damit verschlüsselt</translation>
+    </message>
+    <message>
+        <source>Encrypts texts into Quelvane hex ciphertext and back, as the window does, rewrites such files as age files, and makes random passwords.
+
+  quelvane-cli encrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [--format age [--no-armor]] [INPUT]
+  quelvane-cli decrypt [-k FILE] [-o FILE] [-f] [-q] [--binary] [INPUT]
+  quelvane-cli encrypt|decrypt --output-dir DIR [-k FILE] [-f] [-q] [--binary] INPUT...
+  quelvane-cli upgrade [-k FILE] [-f] [-q] FILE.QvH...
+  quelvane-cli generate [-o FILE] [-f] [-q] [LENGTH]
+
+&quot;quelvane-cli COMMAND --help&quot; tells more of a command.</source>
+        <translation>Verschlüsselt Texte in Quelvane-Hex-Geheimtext und zurück, wie das Fenster es tut, schreibt solche Dateien als age-Dateien neu und erzeugt zufällige Passwörter.
+
+  quelvane-cli encrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [--format age [--no-armor]] [EINGABE]
+  quelvane-cli decrypt [-k DATEI] [-o DATEI] [-f] [-q] [--binary] [EINGABE]
+  quelvane-cli encrypt|decrypt --output-dir ORDNER [-k DATEI] [-f] [-q] [--binary] EINGABE...
+  quelvane-cli upgrade [-k DATEI] [-f] [-q] DATEI.QvH...
+  quelvane-cli generate [-o DATEI] [-f] [-q] [LÄNGE]
+
+&quot;quelvane-cli BEFEHL --help&quot; sagt mehr über einen Befehl.</translation>
+    </message>
+    <message>
+        <source>FILE.QvH...</source>
+        <translation>DATEI.QvH...</translation>
+    </message>
+    <message>
+        <source>Rewrites each Quelvane hex ciphertext file in the age v1 passphrase format (armored, which any age tool opens) under the same password: FILE.QvH becomes FILE.age beside it, a file of another name NAME.age. The age file holds the text that was encrypted as UTF-8 with LF line breaks, as decrypt writes it; it is decrypted again and compared with the text before it takes its name. FILE.QvH is kept.</source>
+        <translation>Schreibt jede Quelvane-Hex-Geheimtextdatei unter demselben Passwort im age-v1-Passphrasenformat neu (als Text mit Rüstung, den jedes age-Werkzeug öffnet): aus DATEI.QvH wird DATEI.age daneben, aus einer Datei anderen Namens NAME.age. Die age-Datei enthält den verschlüsselten Text als UTF-8 mit LF-Zeilenumbrüchen, wie decrypt ihn schreibt; sie wird noch einmal entschlüsselt und mit dem Text verglichen, bevor sie ihren Namen bekommt. DATEI.QvH bleibt erhalten.</translation>
+    </message>
+    <message>
+        <source>A FILE.age that exists is replaced only with --force; one failing FILE stops none of the others.</source>
+        <translation>Eine vorhandene DATEI.age wird nur mit --force ersetzt; eine fehlschlagende DATEI hält keine der anderen auf.</translation>
+    </message>
+    <message>
+        <source>no command given (encrypt, decrypt, upgrade or generate)</source>
+        <translation>kein Befehl angegeben (encrypt, decrypt, upgrade oder generate)</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot; (encrypt, decrypt, upgrade or generate)</source>
+        <translation>unbekannter Befehl &quot;%1&quot; (encrypt, decrypt, upgrade oder generate)</translation>
+    </message>
+    <message>
+        <source>upgrade needs one FILE.QvH at least</source>
+        <translation>upgrade braucht mindestens eine DATEI.QvH</translation>
+    </message>
+    <message>
+        <source>upgrade needs FILE.QvH files: standard input has no name to write beside</source>
+        <translation>upgrade braucht DATEI.QvH-Dateien: die Standardeingabe hat keinen Namen, neben den geschrieben werden könnte</translation>
+    </message>
+    <message>
+        <source>it is an age file already: there is nothing to upgrade</source>
+        <translation>sie ist schon eine age-Datei: es gibt nichts umzuschreiben</translation>
+    </message>
+    <message>
+        <source>the decrypted bytes hold a NUL byte, so they are no text; no age file was made</source>
+        <translation>die entschlüsselten Bytes enthalten ein NUL-Byte, sind also kein Text; es wurde keine age-Datei erstellt</translation>
+    </message>
+    <message>
+        <source>the new age file does not decrypt to the text again, so it was not kept</source>
+        <translation>die neue age-Datei ergibt entschlüsselt nicht wieder den Text und wurde darum nicht behalten</translation>
+    </message>
+    <message>
+        <source>the age file cannot be made: %1</source>
+        <translation>die age-Datei kann nicht erstellt werden: %1</translation>
+    </message>
+    <message>
+        <source>it is too large: a text of at most %1 bytes can be encrypted; reading stopped after %2 bytes</source>
+        <translation>sie ist zu groß: Verschlüsselt werden kann ein Text von höchstens %1 Bytes; das Lesen wurde nach %2 Bytes beendet</translation>
+    </message>
+    <message>
+        <source>it is too large for Quelvane ciphertext, whose hex text has at most %1 digits; reading stopped after %2 bytes</source>
+        <translation>sie ist zu groß für Quelvane-Geheimtext, dessen Hex-Text höchstens %1 Ziffern hat; das Lesen wurde nach %2 Bytes beendet</translation>
+    </message>
+    <message>
+        <source>%1 would replace %2, an INPUT of this run, before it is read (--force or not); nothing was done</source>
+        <translation>%1 würde %2, eine EINGABE dieses Aufrufs, ersetzen, bevor sie gelesen ist (mit --force oder ohne); es wurde nichts getan</translation>
+    </message>
+    <message>
+        <source>there is no room left in %1 (%2)</source>
+        <translation>in %1 ist kein Platz mehr (%2)</translation>
+    </message>
+    <message>
+        <source>the input grew while it was read (it had %1 bytes); nothing was written: try again once nothing writes to it</source>
+        <translation>die Eingabe ist beim Lesen gewachsen (sie hatte %1 Bytes); es wurde nichts geschrieben: versuchen Sie es wieder, wenn nichts mehr in sie schreibt</translation>
+    </message>
+    <message>
+        <source>Cannot keep %1 in a private temporary folder: %2; nothing was kept</source>
+        <translation>%1 lässt sich nicht in einem privaten temporären Ordner ablegen: %2; es wurde nichts abgelegt</translation>
+    </message>
+    <message>
+        <source>Cannot hold the result in a private temporary folder (%1)</source>
+        <translation>Das Ergebnis lässt sich nicht in einem privaten temporären Ordner zurückhalten (%1)</translation>
+    </message>
+    <message>
+        <source>Cannot hold the result in a private temporary folder: %1; nothing was written (--output FILE needs no room there)</source>
+        <translation>Das Ergebnis lässt sich nicht in einem privaten temporären Ordner zurückhalten: %1; es wurde nichts geschrieben (--output DATEI braucht dort keinen Platz)</translation>
+    </message>
+    <message>
+        <source>Cannot read the held result: %1</source>
+        <translation>Das zurückgehaltene Ergebnis lässt sich nicht lesen: %1</translation>
+    </message>
+    <message>
+        <source>%1 would replace %2, the password file of this run (--force or not); nothing was done</source>
+        <translation>%1 würde %2, die Passwortdatei dieses Aufrufs, ersetzen (mit --force oder ohne); es wurde nichts getan</translation>
     </message>
 </context>
 <context>
@@ -801,6 +883,10 @@ Mehr dazu unter &quot;quelvane-cli --help&quot;.
     <message>
         <source>The work text is no Quelvane ciphertext: that is pairs of hex digits, 32 at least (blanks and line breaks between them do not count). Nothing was decrypted; the password and the work text are kept.</source>
         <translation>Der Arbeitstext ist kein Quelvane-Geheimtext: Das wären Paare von Hex-Ziffern, mindestens 32 (Leerzeichen und Zeilenumbrüche dazwischen zählen nicht). Es wurde nichts entschlüsselt; Passwort und Arbeitstext bleiben erhalten.</translation>
+    </message>
+    <message>
+        <source>The ciphertext is damaged: the text it holds is marked as UTF-8 but is not. Nothing was decrypted; the password and the work text are kept.</source>
+        <translation>Der Geheimtext ist beschädigt: Der Text darin ist als UTF-8 gekennzeichnet, ist es aber nicht. Es wurde nichts entschlüsselt; Passwort und Arbeitstext bleiben erhalten.</translation>
     </message>
     <message>
         <source>Done! Hear Is Your DeQuelvane  You Can Save To A File Or Copy To Clipboard </source>

@@ -69,6 +69,7 @@ private slots:
     void roundTripIsExact_data();
     void roundTripIsExact();
     void wrongPasswordKeepsTheHexText();
+    void aDamagedTextKeepsTheCiphertextAndThePassword();
     void badHexTextIsJudgedByTheFrame_data();
     void badHexTextIsJudgedByTheFrame();
     void looseHexTextStillDecrypts();
@@ -299,6 +300,25 @@ void WindowTest::wrongPasswordKeepsTheHexText() {
     t.Run("DeQuelvane");
     QCOMPARE(t.w->WorkText(), QStringLiteral("secret text"));
     QCOMPARE(t.ws.messages.last().text, kDoneDecrypt);
+}
+
+void WindowTest::aDamagedTextKeepsTheCiphertextAndThePassword() {
+    Window t;
+    clsBlowfish cipher;
+    // The UTF-8 mark before a byte that is no UTF-8: never shown as byte text.
+    const QString hex =
+        QString::fromStdString(cipher.EncryptString("\xEF\xBB\xBF"
+                                                    "caf\xE9\xFE\r\n",
+                                                    "pw", true));
+    t.Key()->setText(QStringLiteral("pw"));
+    t.w->SetWorkText(hex);
+    t.Run("DeQuelvane");
+    QCOMPARE(t.ws.messages.size(), 1);
+    QVERIFY2(t.ws.messages[0].text.startsWith(QStringLiteral("The ciphertext is damaged")),
+             qPrintable(t.ws.messages[0].text));
+    QCOMPARE(t.Key()->text(), QStringLiteral("pw"));
+    QCOMPARE(t.w->WorkText(), hex);
+    QVERIFY(t.LeftOnDisk().isEmpty());
 }
 
 void WindowTest::badHexTextIsJudgedByTheFrame_data() {

@@ -19,13 +19,15 @@ if command -v fish >/dev/null; then
     got=$(fish --no-config -c "source $fish_file; complete -C'$1'" | cut -f1 | sort | tr '\n' ' ')
     [ "$got" = "$2" ] || fail "fish: '$1' completes to '$got', not '$2'"
   }
-  expect "quelvane-cli "                    "decrypt encrypt generate "
+  expect "quelvane-cli "                    "decrypt encrypt generate upgrade "
+  expect "quelvane-cli upgrade -"           "--force --help --password-file --quiet --version -f -h -k -q -v "
+  expect "quelvane-cli upgrade n"           "notes.txt "
   expect "quelvane-cli generate --"         "--force --help --output --quiet --version "
   expect "quelvane-cli encrypt --b"         "--binary "
   expect "quelvane-cli decrypt -k k"        "key.QvP "
   expect "quelvane-cli encrypt --output-dir f" "folder/ "
   expect "quelvane-cli decrypt n"           "notes.txt "
-  ran=$((ran + 6))
+  ran=$((ran + 8))
 fi
 
 if command -v zsh >/dev/null; then

@@ -8,7 +8,10 @@ Run by ctest with QUELVANE_CLI set; the planted links need root (to act as
 nobody through setpriv).
 """
 import glob
+import hashlib
 import os
+import re
+import select
 import shutil
 import signal
 import stat
@@ -189,6 +192,201 @@ class PasswordFiles(Case):
         self.cli("encrypt", "--password-file", self.key, "--output", "k.QvH", "t.txt")
         _, err = self.cli("decrypt", "--password-file", self.key, "k.QvH")
         self.assertEqual(err, "")
+
+
+class DamagedText(Case):
+    def test_a_marked_text_changed_in_one_digit_is_damage(self):
+        # The snowman makes the payload marked UTF-8; the rest is ASCII, so a
+        # flipped top bit in it is a lead byte before an "a": never UTF-8.
+        self.write("u.txt", "\u2603".encode() + b"a" * 4000)
+        self.cli("encrypt", "--password-file", self.key, "--output", "u.QvH", "u.txt")
+        with open(self.path("u.QvH"), "rb") as f:
+            digits = bytearray(b"".join(f.read().split()))
+        at = 2 * 1600  # the high digit of a byte in the middle
+        digits[at] = ord("%X" % (int(chr(digits[at]), 16) ^ 8))
+        self.write("bad.QvH", bytes(digits))
+        for target in (["--output", "bad.txt"], []):
+            out, err = self.cli("decrypt", "--password-file", self.key, *target, "bad.QvH", status=1)
+            self.assertIn("damaged", err)
+            self.assertEqual(out, b"")
+        self.assertFalse(os.path.exists(self.path("bad.txt")))
+
+
+def files_of(folder):
+    """Every file below folder with a digest of its bytes."""
+    found = {}
+    for root, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(root, name)
+            if os.path.isfile(path) and not os.path.islink(path):
+                with open(path, "rb") as f:
+                    found[os.path.relpath(path, folder)] = hashlib.sha256(f.read()).hexdigest()
+    return found
+
+
+class SameFiles(Case):
+    def test_an_output_that_is_an_input_is_refused_before_any_work(self):
+        self.write("notes", b"the new notes\n")
+        self.cli("encrypt", "--password-file", self.key, "--output", "notes.QvH", "t.txt")  # older notes.QvH
+        self.cli("encrypt", "--password-file", self.key, "--output", "a.QvH", "t.txt")
+        self.cli("encrypt", "--password-file", self.key, "--output", "a.TxT", "t.txt")  # a ciphertext too
+        os.link(self.path("t.txt"), self.path("hard.txt"))
+        os.mkdir(self.path("sub"))
+        key = ("--password-file", self.key, "--force")
+        for args, stdin, target, input_name in [
+            (("encrypt", *key, "--output-dir", ".", "notes", "notes.QvH"), None, "notes.QvH", "notes.QvH"),
+            (("encrypt", *key, "--output", "t.txt", "t.txt"), None, "t.txt", "t.txt"),
+            (("encrypt", *key, "--output", "sub/../t.txt", "t.txt"), None, "sub/../t.txt", "t.txt"),
+            (("encrypt", *key, "--output", "hard.txt", "t.txt"), None, "hard.txt", "t.txt"),
+            (("encrypt", *key, "--output", "t.txt"), "t.txt", "t.txt", "standard input"),
+            (("decrypt", *key, "--output", "a.QvH", "a.QvH"), None, "a.QvH", "a.QvH"),
+            (("decrypt", *key, "--output-dir", ".", "a.QvH", "a.TxT"), None, "a.TxT", "a.TxT"),
+            (("encrypt", *key, "--output", self.key, "t.txt"), None, self.key, self.key + ", the password file"),
+            (("decrypt", "--password-file", "-", "--force", "--output", "key.QvP", "a.QvH"), "key.QvP", "key.QvP",
+             "standard input, the password file"),
+        ]:
+            with self.subTest(args=args):
+                before = files_of(self.dir)
+                with open(self.path(stdin) if stdin else os.devnull, "rb") as f:
+                    done = subprocess.run([CLI, *args], stdin=f, capture_output=True, cwd=self.dir, env=self.env,
+                                          timeout=120)
+                err = done.stderr.decode()
+                self.assertEqual(done.returncode, 1, err)
+                self.assertRegex(err, r"%s would replace %s(, an INPUT)?" % (re.escape(target), re.escape(input_name)))
+                self.assertEqual(files_of(self.dir), before)
+                self.assertEqual(done.stdout, b"")
+
+
+class Keeping(Case):
+    """Standard input kept only as far as the command can use it."""
+
+    def keep(self, args, feed, runtime):
+        env = dict(self.env, XDG_RUNTIME_DIR=runtime)
+        feeder = subprocess.Popen(["sh", "-c", feed], stdout=subprocess.PIPE, cwd=self.dir)
+        done = subprocess.run([CLI, *args], stdin=feeder.stdout, capture_output=True, env=env, cwd=self.dir,
+                              timeout=240)
+        feeder.stdout.close()
+        feeder.wait(timeout=60)  # it stops too: its reader is gone
+        return done.returncode, done.stdout, done.stderr.decode()
+
+    def test_the_keeping_stops_past_what_a_frame_holds(self):
+        shm = tempfile.mkdtemp(prefix="quelvane-keeping-", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
+        self.addCleanup(shutil.rmtree, shm, True)
+        os.chmod(shm, 0o700)
+        largest_payload = 2**31 - 23
+        largest_hex = 2 * ((largest_payload + 1 + 12 + 7) // 8 * 8)  # a frame: header, payload, marker, padding
+        for args, feed, most in [
+            (("encrypt", "--binary"), "yes", largest_payload),
+            (("encrypt",), "yes", largest_payload),
+            (("decrypt",), "yes 0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF",
+             largest_hex * 33 // 32),
+        ]:
+            with self.subTest(args=args):
+                status, out, err = self.keep((*args, "--password-file", self.key), feed, shm)
+                self.assertEqual((status, out), (1, b""), err)
+                self.assertIn("standard input: it is too large", err)
+                stopped = int(re.search(r"reading stopped after (\d+) bytes", err).group(1))
+                self.assertGreater(stopped, most)
+                self.assertLess(stopped, most + (1 << 20), "it went on reading past the limit")
+                self.assertEqual(os.listdir(shm), [])
+
+    def test_a_full_keeping_folder_is_told_and_left_empty(self):
+        if os.getuid() != 0:
+            self.skipTest("needs root to mount a small folder")
+        small = self.mkdir("small", 0o700)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m,mode=700", "tmpfs", small],
+                          capture_output=True).returncode != 0:
+            self.skipTest("cannot mount a small folder here")
+        self.addCleanup(subprocess.run, ["umount", "-l", small])
+        self.cli("encrypt", "--password-file", self.key, "--format", "age", "--output", "a.age", "t.txt")
+        with open(self.path("a.age"), "rb") as f:
+            age_head = f.read().split(b"---")[0]
+        self.write("age_head", age_head)
+        self.write("big.txt", b"a line of the text that is decrypted\n" * 100000)
+        self.cli("encrypt", "--password-file", self.key, "--output", "big.QvH", "big.txt")
+        kept = "Cannot keep standard input in a private temporary folder: there is no room left in " + small
+        for args, feed, message in [
+            (("encrypt",), "yes", kept),
+            (("encrypt", "--format", "age"), "yes", kept),
+            (("decrypt",), "cat age_head; yes", kept),  # no frame limit: only the room stops it
+            (("decrypt", "big.QvH"), "true", "Cannot hold the result in a private temporary folder: there is no "
+                                             "room left in " + small),
+        ]:
+            with self.subTest(args=args):
+                status, out, err = self.keep((*args, "--password-file", self.key), feed, small)
+                self.assertEqual((status, out), (1, b""), err)
+                self.assertIn(message, err)
+                self.assertEqual(os.listdir(small), [])
+
+
+class HeldResults(Case):
+    """Standard output gets only what was judged, whatever the input does meanwhile."""
+
+    def test_a_change_after_the_judging_reaches_no_output(self):
+        text = b"".join(b"line %07d of the text that is decrypted\n" % i for i in range(200000))  # 8 MB
+        self.write("big.txt", text)
+        for extra in ((), ("--binary",), ("--format", "age"), ("--format", "age", "--no-armor")):
+            with self.subTest(extra=extra):
+                self.cli("encrypt", "--password-file", self.key, "--force", "--output", "big.enc", *extra, "big.txt")
+                size = os.path.getsize(self.path("big.enc"))
+                proc = subprocess.Popen([CLI, "decrypt", "--password-file", self.key,
+                                         *(("--binary",) if "--binary" in extra else ()), "big.enc"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=self.dir, env=self.env)
+                self.addCleanup(lambda p=proc: p.poll() is None and p.kill())
+                # Once the first bytes are out, the rest of the file is damaged in place.
+                ready, _, _ = select.select([proc.stdout], [], [], 120)
+                self.assertTrue(ready, "nothing came out")
+                with open(self.path("big.enc"), "r+b") as f:
+                    f.seek(size * 3 // 4)
+                    middle = f.read(64)
+                    f.seek(size * 3 // 4)
+                    f.write(bytes(b ^ 0x01 for b in middle))
+                out, err = proc.communicate(timeout=120)
+                self.assertEqual(proc.returncode, 0, err.decode())
+                self.assertEqual(out, text)
+
+
+class GrowingInput(Case):
+    """A file that grows while it is encrypted is not cut to its old size."""
+
+    def test_growth_while_encrypting_writes_nothing(self):
+        small = b"a line of the text to encrypt\n" * 1000
+        for extra, output, text in [((), "out.enc", small), ((), None, small), (("--binary",), "out.enc", small),
+                                    (("--format", "age"), "out.enc", small), (("--format", "age"), None, small),
+                                    ((), None, small * 100)]:  # more than standard output holds back
+            with self.subTest(extra=extra, output=output, size=len(text)):
+                grown = self.write("grows.txt", text)
+                proc = subprocess.Popen([CLI, "encrypt", "--password-file", "-", *extra,
+                                         *(("--output", output) if output else ()), "grows.txt"],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                        cwd=self.dir, env=self.env)
+                self.addCleanup(lambda p=proc: p.poll() is None and p.kill())
+                # It waits for the password once it opened the file: then the file grows.
+                deadline = time.monotonic() + 60
+                while proc.poll() is None and not self.holds(proc.pid, grown):
+                    self.assertLess(time.monotonic(), deadline, "the file was never opened")
+                    time.sleep(0.001)
+                with open(grown, "ab") as f:
+                    f.write(b"the part that came later\n")
+                out, err = proc.communicate(b"correct horse", timeout=120)
+                self.assertEqual(proc.returncode, 1, err.decode())
+                self.assertIn("grows.txt: the input grew while it was read (it had %d bytes); nothing was written"
+                              % len(text), err.decode())
+                if len(text) == len(small):
+                    self.assertEqual(out, b"")
+                else:  # what went out is no ciphertext that decrypts
+                    self.write("part.QvH", out)
+                    self.cli("decrypt", "--password-file", self.key, "part.QvH", status=1)
+                    os.remove(self.path("part.QvH"))
+                self.assertEqual(sorted(os.listdir(self.dir)), ["grows.txt", "key.QvP", "run", "t.txt", "tmp"])
+
+    @staticmethod
+    def holds(pid, path):
+        fds = "/proc/%d/fd" % pid
+        try:
+            return any(os.readlink(os.path.join(fds, fd)) == path for fd in os.listdir(fds))
+        except OSError:
+            return False
 
 
 if __name__ == "__main__":

@@ -15,6 +15,7 @@
 
 #include "cipher/clsBlowfish.h"
 #include "formats/LegacyFrame.h"
+#include "formats/StreamCipher.h"
 #include "formats/TextCipher.h"
 #include "text/Payload.h"
 
@@ -99,6 +100,51 @@ TEST_F(Road, WrongPasswordAndDamageAreJudgedNotShown) {
     EXPECT_TRUE(LeftOnDisk().isEmpty());
 }
 
+// A payload is judged the same on the window's road and on the command
+// line's stream: the UTF-8 mark before bytes that are no UTF-8 is damage,
+// never read again as byte text.
+TEST_F(Road, AMarkedPayloadThatIsNoUtf8IsDamage) {
+    const struct {
+        QByteArray payload;
+        bool damaged;
+        const char* text;  // UTF-8
+    } cases[] = {
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9",
+         false, "caf\u00e9"},
+        {"\xEF\xBB\xBF"
+         "caf\xE9",
+         true, ""},  // one byte changed
+        {"\xEF\xBB\xBF\xC3", true, ""},  // cut inside a sequence
+        {"caf\xE9", false, "caf\u00e9"},  // byte text, no mark
+        {"\xEF\xBB", false, "\u00ef\u00bb"},  // no whole mark
+    };
+    for (const auto& c : cases) {
+        clsBlowfish cipher;
+        const QString hex =
+            QString::fromStdString(cipher.EncryptString((c.payload + "\xFE\r\n").toStdString(), "pw", true));
+        const TextCipher::Decryption window = Decrypt(hex);
+        EXPECT_FALSE(window.wrongPassword) << c.payload.toHex().toStdString();
+        EXPECT_EQ(window.damaged, c.damaged) << c.payload.toHex().toStdString();
+        EXPECT_EQ(window.text, QString::fromUtf8(c.text)) << c.payload.toHex().toStdString();
+
+        const QByteArray hexBytes = hex.toLatin1();
+        const MemorySource in(hexBytes);
+        HexDecryptionOptions options;
+        options.text = true;
+        MemorySink out;
+        HexDecryptionResult stream;
+        QString error;
+        ASSERT_TRUE(DecryptHex(in, "pw", options, &out, stream, &error)) << error.toStdString();
+        EXPECT_FALSE(stream.wrongPassword);
+        EXPECT_EQ(stream.damaged, c.damaged) << c.payload.toHex().toStdString();
+        if (!c.damaged) {
+            EXPECT_EQ(QString::fromUtf8(out.bytes), QString::fromUtf8(c.text));
+        }
+    }
+    EXPECT_TRUE(LeftOnDisk().isEmpty());
+}
+
 TEST(WholeText, FrameAndMarker) {
     const QByteArray text("abc\xFE\r\n");
     EXPECT_TRUE(IsWholeText(text.size() + 12, text));
@@ -133,7 +179,8 @@ TEST_F(Road, EveryLanguageInItsPayload) {
          utf8("\U0001F468\u200D\U0001F469\u200D\U0001F467 \U0001F1E9\U0001F1EA")},
         // The characters of the mark: as byte text they would read as UTF-8, so they go as UTF-8.
         {"\u00ef\u00bb\u00bfabc", utf8("\u00ef\u00bb\u00bfabc")},
-        {"\u00ef\u00bb\u00bf\u00e9", QByteArray("\xEF\xBB\xBF\xE9")},  // byte text that is no UTF-8 after the mark
+        // Also when the rest is no UTF-8: as byte text the mark would be read as damage.
+        {"\u00ef\u00bb\u00bf\u00e9", utf8("\u00ef\u00bb\u00bf\u00e9")},
     };
     const QString passwords[] = {QStringLiteral("pw"), QString::fromUtf8("\u043f\u0430\u0440\u043e\u043b\u044c"),
                                  QString::fromUtf8("\u5bc6\u7801\U0001F511")};

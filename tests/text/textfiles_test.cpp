@@ -236,13 +236,16 @@ void InPieces(QByteArrayView file, std::mt19937& random, Take take) {
 // payload PutPayloadOfTextFile puts, of the size the scan found.
 TEST(PayloadOfTextFile, InPiecesAsWhole) {
     std::mt19937 random(10);
-    const QByteArray extras[] = {"", QByteArray(1, '\0'), "\xE2\x80\xA9\r", "\xC3\xAF\xC2\xBB\xC2\xBF"};
+    const QByteArray extras[] = {"", QByteArray(1, '\0'), "\xE2\x80\xA9\r", "\xC3\xAF\xC2\xBB\xC2\xBF",
+                                 "\xEF\xBB\xBF\xE9"};
     for (int round = 0; round < 600; ++round) {
         QByteArray file = RandomTextFile(random);
         const QByteArray& extra = extras[random() % std::size(extras)];
-        file.insert(random() % (file.size() + 1), extra);
+        // A mark before bytes that are no UTF-8 only counts at the start.
+        file.insert(extra.startsWith(kUtf8Mark) ? 0 : random() % (file.size() + 1), extra);
         Collect whole;
         const bool representable = PutPayloadOfTextFile(file, whole);
+        EXPECT_FALSE(IsDamagedPayload(whole.bytes)) << file.left(200).toHex().toStdString();
 
         TextFileScan scan(file.size());
         InPieces(file, random, [&](QByteArrayView piece) { scan.Put(piece); });
