@@ -156,6 +156,19 @@ void TouchPages(char* p, qsizetype size) {
     for (qsizetype i = 0; i < size; i += kPage) p[i] = 0;
 }
 
+// At least size bytes of the kept buffer. A larger block is asked for huge
+// pages before it is first written; the old one goes, wiped.
+char* Room(SecretBytes& buffer, std::size_t size) {
+    if (size > buffer.size()) {
+        SecretBytes fresh;
+        fresh.reserve(size);
+        AdviseHugePages(fresh.data(), size);
+        fresh.resize(size);
+        buffer.swap(fresh);
+    }
+    return reinterpret_cast<char*>(buffer.data());
+}
+
 // Bytes from to to of the file as hex text at out (two characters a byte),
 // read in chunks straight into it.
 template <class Ch>
@@ -347,11 +360,16 @@ bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryptio
     while (hexText.startsWith(QChar(0xFEFF))) hexText = hexText.sliced(1);
     qint64 cipherSize = 0;
     {
-        const std::string bytes = hextext::Decode(
-            std::u16string_view(reinterpret_cast<const char16_t*>(hexText.utf16()), std::size_t(hexText.size())));
-        cipherSize = static_cast<qint64>(bytes.size());
+        char* bytes = Room(scratch, std::size_t(hexText.size()) / 2 + 1);
+        hextext::PairDecoder pairs;
+        std::size_t n =
+            pairs.Put(reinterpret_cast<const char16_t*>(hexText.utf16()), std::size_t(hexText.size()), bytes);
+        n += pairs.Finish(bytes + n);
+        cipherSize = static_cast<qint64>(n);
         QString reason;
-        if (!SaveFileAtomically(source, QByteArrayView(bytes.data(), cipherSize), &reason))
+        const bool saved = SaveFileAtomically(source, QByteArrayView(bytes, cipherSize), &reason);
+        SecureWipe(bytes, n);
+        if (!saved)
             return Fail(error,
                         QCoreApplication::translate("quelvane::TextCipher", "%1. Nothing was changed.").arg(reason));
     }
@@ -369,23 +387,29 @@ bool TextCipher::Decrypt(const QString& password, QStringView hexText, Decryptio
                                                                            "The hex text could not be decrypted"),
                                                folderPath, WriteFailureCause(folderPath, cipherSize, code)));
 
-    QByteArray plain;
+    char* plainBytes = nullptr;
+    qint64 plainSize = 0;
     {
-        // Unbuffered: a small text would otherwise stay behind in Qt's freed read buffer.
+        // Unbuffered: a small text would otherwise stay behind in Qt's read buffer.
         QFile file(destination);
-        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) plain = file.readAll();
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            const qint64 size = file.size();
+            plainBytes = Room(scratch, std::size_t(size));
+            for (qint64 got = 0; plainSize < size; plainSize += got)
+                if ((got = file.read(plainBytes + plainSize, size - plainSize)) <= 0) break;
+        }
     }
     QFile::remove(destination);  // no decrypted bytes stay on disk, whatever they are
+    const QByteArrayView plain(plainBytes, plainSize);
     result = Decryption();
     if (!IsWholeText(cipherSize, plain)) {
-        WipeBytes(plain);
         result.wrongPassword = true;
-        return true;
+    } else {
+        const QByteArrayView payload = plain.chopped(3);
+        result.damaged = IsDamagedPayload(payload);
+        if (!result.damaged) result.text = PayloadToWorkText(payload);
     }
-    const QByteArrayView payload = QByteArrayView(plain).chopped(3);
-    result.damaged = IsDamagedPayload(payload);
-    if (!result.damaged) result.text = PayloadToWorkText(payload);
-    WipeBytes(plain);
+    if (plainBytes) SecureWipe(plainBytes, std::size_t(plainSize));
     return true;
 }
 

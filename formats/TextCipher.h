@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "secret/SecretBytes.h"
 #include "system/TemporaryFolder.h"
 #include "system/UserFiles.h"
 
@@ -75,6 +76,9 @@ private:
     bool Prepare(const QString& purpose, QString* error);
 
     std::unique_ptr<clsBlowfish> cipher;  // replaced by a fresh one for every command
+    // A decryption's ciphertext bytes, then its plaintext: kept across
+    // commands, wiped after each, so that its pages are mapped only once.
+    SecretBytes scratch;
     TemporaryFolder folder;
     QString folderPath, source, destination;
     bool overwrite = true;
