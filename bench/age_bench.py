@@ -117,7 +117,7 @@ class Ours:
         self.cli = os.path.abspath(opts.cli) if opts.cli else None
         self.passfile = os.path.join(work, "pass")
         with open(self.passfile, "w") as f:
-            f.write(PASSPHRASE + "\n")
+            f.write(PASSPHRASE)  # no line break: quelvane-cli keeps one as part of the password
 
     def encrypt(self, src, dst, armor):
         if self.driver:
