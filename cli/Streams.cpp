@@ -71,36 +71,11 @@ QString StreamReason(int code) {
 }
 
 bool ReadNamedFile(const QString& path, QByteArray& bytes, QString* error) {
-    const QByteArray native = NameBytes(path);
-    if (native == QFile::encodeName(path)) return ReadWholeFile(path, bytes, error);
+    if (NameBytes(path) == QFile::encodeName(path)) return ReadWholeFile(path, bytes, error);
     // Not UTF-8: Qt's names would open another file, so its own bytes are opened.
-    const auto cannot = [&](const QString& reason) {
-        return Fail(error,
-                    QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2").arg(ShownName(path), reason));
-    };
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return cannot(qt_error_string(errno));
-    struct stat info {};
-    QString reason;
-    if (::fstat(fd, &info) != 0)
-        reason = qt_error_string(errno);
-    else if (S_ISDIR(info.st_mode))
-        reason = QCoreApplication::translate("quelvane::TextFiles", "it is a folder, not a file");
-    else if (!S_ISREG(info.st_mode))
-        reason = QCoreApplication::translate("quelvane::TextFiles", "it is not a regular file");
-    bytes.clear();
-    for (char chunk[4096]; reason.isEmpty();) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) reason = qt_error_string(errno);
-        if (n > 0) bytes.append(chunk, n);
-        SecureWipe(chunk, sizeof chunk);
-        if (n <= 0) break;
-    }
-    ::close(fd);
-    if (reason.isEmpty()) return true;
-    WipeBytes(bytes);
-    return cannot(reason);
+    const QString reason = ReadFileByNameBytes(path, bytes);
+    return reason.isEmpty() ||
+           Fail(error, QCoreApplication::translate("quelvane::cli", "Cannot read %1: %2").arg(ShownName(path), reason));
 }
 
 QString InputName(const QString& input) {

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/FileLoads.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -47,36 +44,16 @@ QString CannotRead(const QString& path, const QString& reason) {
 // A name that is not UTF-8 (from the command line) would be a different
 // file under Qt's names: its own bytes are opened.
 bool ReadUserFile(const QString& path, QByteArray& bytes, QString* error) {
-    const QByteArray native = NameBytes(path);
-    if (native == QFile::encodeName(path)) return FitsTheWorkText(path, error) && ReadWholeFile(path, bytes, error);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return Fail(error, CannotRead(path, qt_error_string(errno)));
-    struct stat info {};
-    QString reason;
-    if (::fstat(fd, &info) != 0)
-        reason = qt_error_string(errno);
-    else if (S_ISDIR(info.st_mode))
-        reason = QCoreApplication::translate("quelvane::TextFiles", "it is a folder, not a file");
-    else if (!S_ISREG(info.st_mode))
-        reason = QCoreApplication::translate("quelvane::TextFiles", "it is not a regular file");
-    else if (info.st_size > kWorkTextMax)
-        reason = QCoreApplication::translate("quelvane::TextFiles",
-                                             "it is %1 bytes, and the work text holds at most %2 characters")
-                     .arg(qint64(info.st_size))
-                     .arg(kWorkTextMax);
-    bytes.clear();
-    for (char chunk[4096]; reason.isEmpty();) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) reason = qt_error_string(errno);
-        if (n > 0) bytes.append(chunk, n);
-        SecureWipe(chunk, sizeof chunk);
-        if (n <= 0) break;
-    }
-    ::close(fd);
-    if (reason.isEmpty()) return true;
-    WipeBytes(bytes);
-    return Fail(error, CannotRead(path, reason));
+    if (NameBytes(path) == QFile::encodeName(path))
+        return FitsTheWorkText(path, error) && ReadWholeFile(path, bytes, error);
+    const QString reason = ReadFileByNameBytes(path, bytes, [](qint64 size) {
+        if (size <= kWorkTextMax) return QString();
+        return QCoreApplication::translate("quelvane::TextFiles",
+                                           "it is %1 bytes, and the work text holds at most %2 characters")
+            .arg(size)
+            .arg(kWorkTextMax);
+    });
+    return reason.isEmpty() || Fail(error, CannotRead(path, reason));
 }
 
 }  // namespace

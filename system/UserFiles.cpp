@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "system/UserFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <limits>
 #include <new>
 
 #include "os/SafeFile.h"
+#include "secret/SecureWipe.h"
 #include "system/Fail.h"
 #include "text/QtByteText.h"
 
@@ -25,6 +31,34 @@ QString SaveError(const QString& path, const QString& reason) {
 }
 
 }  // namespace
+
+QString ReadFileByNameBytes(const QString& path, QByteArray& bytes,
+                            const std::function<QString(qint64 size)>& refuseSize) {
+    bytes.clear();
+    const int fd = ::open(NameBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return qt_error_string(errno);
+    struct stat info {};
+    QString reason;
+    if (::fstat(fd, &info) != 0)
+        reason = qt_error_string(errno);
+    else if (S_ISDIR(info.st_mode))
+        reason = QCoreApplication::translate("quelvane::TextFiles", "it is a folder, not a file");
+    else if (!S_ISREG(info.st_mode))
+        reason = QCoreApplication::translate("quelvane::TextFiles", "it is not a regular file");
+    else if (refuseSize)
+        reason = refuseSize(qint64(info.st_size));
+    for (char chunk[4096]; reason.isEmpty();) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) reason = qt_error_string(errno);
+        if (n > 0) bytes.append(chunk, n);
+        SecureWipe(chunk, sizeof chunk);
+        if (n <= 0) break;
+    }
+    ::close(fd);
+    if (!reason.isEmpty()) WipeBytes(bytes);
+    return reason;
+}
 
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error) {
     bytes.clear();

@@ -15,6 +15,12 @@ namespace quelvane {
 // or device, a missing or unreadable file, or one too large for memory.
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error);
 
+// The same for a name that is not UTF-8, opened by its own bytes (Qt's
+// names would open another file). Gives the reason it cannot be read, empty
+// when bytes hold the file; refuseSize (if given) may refuse a size first.
+QString ReadFileByNameBytes(const QString& path, QByteArray& bytes,
+                            const std::function<QString(qint64 size)>& refuseSize = {});
+
 // Whether a file already at the target may be replaced, and whether the
 // new one keeps its mode or is owner-only all the same.
 enum class Existing { Refuse, Replace, ReplaceOwnerOnly };
