@@ -14,12 +14,14 @@ enum class ErrorKind {
     Damaged,  // header MAC, a chunk's tag, a missing last chunk, trailing data
     Malformed,  // not well-formed age
     Io,  // the sink refused, no memory, no randomness
+    Write,  // a file written here refused a write: code tells why
     Cancelled,  // a progress callback said stop
 };
 
 struct Error {
     ErrorKind kind = ErrorKind::None;
     std::string message;
+    int code = 0;  // errno, for Write
 };
 
 // Sets *error (when given) and returns false, for one-line failure returns.

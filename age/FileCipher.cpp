@@ -109,16 +109,18 @@ bool ReadSome(int fd, std::uint8_t* p, std::size_t n, std::size_t* got) {
     }
 }
 
-bool WriteAll(int fd, const Buffer& b) {
+// 0, or the errno of the write that failed.
+int WriteAll(int fd, const Buffer& b) {
     std::size_t done = 0;
     while (done < b.size) {
         const ssize_t w = b.positional ? pwrite(fd, b.data.get() + done, b.size - done, off_t(b.offset + done))
                                        : write(fd, b.data.get() + done, b.size - done);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
+        if (w < 0) return errno;
+        if (w == 0) return ENOSPC;
         done += std::size_t(w);
     }
-    return true;
+    return 0;
 }
 
 // The reading thread: fills buffers until the end, then closes. With
@@ -230,16 +232,23 @@ public:
         }
         return !failed_;
     }
+    // True when a write failed, with *error telling why (errno is the writing thread's).
+    bool Failed(Error* error) const {
+        if (!failed_) return false;
+        if (error) *error = Error{ErrorKind::Write, std::string("could not write: ") + std::strerror(code_), code_};
+        return true;
+    }
 
 private:
     void Run(int fd) {
         while (auto b = pipe_.TakeFilled()) {
-            if (!failed_ && !WriteAll(fd, *b)) failed_ = true;
+            if (!failed_ && (code_ = WriteAll(fd, *b)) != 0) failed_ = true;
             pipe_.Release(std::move(b));
         }
     }
     Pipe pipe_;
     std::unique_ptr<Buffer> current_;
+    int code_ = 0;  // set before failed_
     std::atomic<bool> failed_{false};
     std::thread thread_;
 };
@@ -302,18 +311,19 @@ bool EncryptFile(int in, int out, const EncryptOptions& options, std::string_vie
     else
         e = std::make_unique<Encryptor>(
             options, [&](const std::uint8_t* p, std::size_t n) { return writer.Put(p, n, false, 0); });
-    if (!e->Start(passphrase, error)) return false;
+    // A refused write is told as the writer's, not as what it stopped.
+    const auto failed = [&] { return writer.Failed(error), false; };
+    if (!e->Start(passphrase, error)) return failed();
     {
         Reader reader(in, true);
         while (auto b = reader.Next()) {
             const bool ok = e->Write(b->data.get(), b->size, error);
             reader.Done(std::move(b));
-            if (!ok || !meter.At(reader, error)) return false;
+            if (!ok || !meter.At(reader, error)) return failed();
         }
         if (!reader.Failed(error) || !meter.At(reader, error)) return false;
     }
-    if (!e->Finish(error)) return false;
-    if (!writer.Close()) return Fail(error, ErrorKind::Io, std::string("could not write: ") + std::strerror(errno));
+    if (!e->Finish(error) || !writer.Close()) return failed();
     // Whoever writes on after us starts at the end.
     if (positional) lseek(out, 0, SEEK_END);
     return true;
@@ -337,10 +347,12 @@ bool DecryptFile(int in, int out, std::string_view passphrase, Error* error, con
     std::unique_ptr<Decryptor> d =
         first ? std::make_unique<Decryptor>(*first->fileKey(), sink) : std::make_unique<Decryptor>(passphrase, sink);
     first.reset();
-    if (!Pass(in, *d, meter, error)) return false;
+    if (!Pass(in, *d, meter, error) || (writer && !writer->Close())) {
+        if (writer) writer->Failed(error);  // a refused write is told as the writer's
+        return false;
+    }
     if (run.plaintextSize) *run.plaintextSize = d->plaintextSize();
-    return !writer || writer->Close() ||
-           Fail(error, ErrorKind::Io, std::string("could not write: ") + std::strerror(errno));
+    return true;
 }
 
 }  // namespace quelvane::age

@@ -131,4 +131,9 @@ bool CountingSource::Read(qint64 offset, char* to, qsizetype size) const {
     return read;
 }
 
+void CountingSource::Consumed(qint64 bytes) const {
+    source.Consumed(bytes);
+    Advance(bytes);
+}
+
 }  // namespace quelvane::cli::progress

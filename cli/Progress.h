@@ -37,6 +37,8 @@ public:
     explicit CountingSource(const ByteSource& source) : source(source) {}
     qint64 Size() const override { return source.Size(); }
     bool Read(qint64 offset, char* to, qsizetype size) const override;
+    int Descriptor() const override { return source.Descriptor(); }
+    void Consumed(qint64 bytes) const override;
 
 private:
     const ByteSource& source;

@@ -268,15 +268,30 @@ bool HeldOutput::Put(const char* data, qsizetype size) {
     if (!failure.isEmpty() || (fd < 0 && !Open())) return false;
     int code = 0;
     if (WriteAll(fd, data, size, &code)) return put += size, true;
+    Refused(code);
+    return false;
+}
+
+int HeldOutput::Descriptor() {
+    if (put > 0 || !failure.isEmpty() || (fd < 0 && !Open())) return -1;
+    direct = true;
+    return fd;
+}
+
+void HeldOutput::Refused(int code) {
     failure = QCoreApplication::translate("quelvane::cli",
                                           "Cannot hold the result in a private temporary folder: %1; nothing was "
                                           "written (--output FILE needs no room there)")
                   .arg(RoomReason(code, where));
-    return false;
 }
 
 bool HeldOutput::Finish(QString* error) {
     if (!failure.isEmpty()) return Fail(error, failure);
+    struct stat info {};
+    if (direct && ::fstat(fd, &info) != 0)
+        return Fail(error, QCoreApplication::translate("quelvane::cli", "Cannot read the held result: %1")
+                               .arg(qt_error_string(errno)));
+    if (direct) put = info.st_size;
     std::vector<char> chunk(kChunk);
     int code = 0;
     bool out = true;

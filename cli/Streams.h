@@ -92,6 +92,8 @@ public:
     HeldOutput& operator=(const HeldOutput&) = delete;
     bool Put(const char* data, qsizetype size) override;
     using FileSink::Put;
+    int Descriptor() override;
+    void Refused(int code) override;
     // Copies what was put to standard output; false with *error.
     bool Finish(QString* error);
     // Why Put failed, "" when it did not.
@@ -103,6 +105,7 @@ private:
     TemporaryFolder& folder;
     int fd = -1;
     qint64 put = 0;
+    bool direct = false;  // written through Descriptor: its size is what was put
     QString where, failure;
 };
 

@@ -2,11 +2,15 @@
 #include "formats/AgeFormat.h"
 
 #include <QCoreApplication>
+
+#include <unistd.h>
+
 #include <vector>
 
 #include "age/Decryptor.h"
 #include "age/Detect.h"
 #include "age/Encryptor.h"
+#include "age/FileCipher.h"
 #include "formats/AgeText.h"
 #include "secret/SecretBytes.h"
 #include "secret/SecureWipe.h"
@@ -37,6 +41,40 @@ bool EachPiece(const ByteSource& in, F f, const Progress& progress, QString* err
 
 QString Message(const age::Error& e) { return QString::fromStdString(e.message); }
 
+// A regular file to a fresh one, through age/FileCipher: reading, the cipher
+// and writing on threads of their own, and an encryption's payload sealed
+// while scrypt runs. Tells the source what was read, as the pieces would.
+class FileRun {
+public:
+    FileRun(const ByteSource& in, const Progress& progress) : in(in), progress(progress) {}
+    // The input's descriptor at its start, or -1 with *error.
+    int Rewound(QString* error) const {
+        const int fd = in.Descriptor();
+        if (::lseek(fd, 0, SEEK_SET) == 0) return fd;
+        Fail(error, QCoreApplication::translate("quelvane::AgeFormat", "it cannot be read"));
+        return -1;
+    }
+    age::Progress Meter() {
+        return [this](std::uint64_t done, std::uint64_t) {
+            in.Consumed(qint64(done - read));
+            read = done;
+            return !progress || progress(qint64(done), in.Size());
+        };
+    }
+    // False with *error empty when out refused a write (it was told why) or
+    // progress stopped the run, else with the failure's words.
+    static bool Failed(const age::Error& failure, FileSink* out, QString* error) {
+        if (failure.kind == age::ErrorKind::Write && out) out->Refused(failure.code);
+        const bool told = failure.kind == age::ErrorKind::Write || failure.kind == age::ErrorKind::Cancelled;
+        return Fail(error, told ? QString() : Message(failure));
+    }
+    std::uint64_t read = 0;  // bytes of the input read so far
+
+private:
+    const ByteSource& in;
+    const Progress& progress;
+};
+
 class AgeEncryptor : public CiphertextFormat::StreamEncryptor {
 public:
     AgeEncryptor(const ByteSource& in, bool armor) : in(in), armor(armor) {}
@@ -49,6 +87,7 @@ public:
         return true;
     }
     bool Encrypt(FileSink& out, QString* error, const Progress& progress) override {
+        if (in.Descriptor() >= 0 && out.Descriptor() >= 0) return EncryptFile(out, error, progress);
         bool outFailed = false;
         age::Encryptor e({armor, age::kDefaultWorkFactor}, [&](const std::uint8_t* p, std::size_t n) {
             outFailed = !out.Put(reinterpret_cast<const char*>(p), qsizetype(n));
@@ -69,6 +108,18 @@ public:
     }
 
 private:
+    bool EncryptFile(FileSink& out, QString* error, const Progress& progress) {
+        FileRun run(in, progress);
+        const int from = run.Rewound(error);
+        if (from < 0) return false;
+        age::Error failure;
+        if (!age::EncryptFile(from, out.Descriptor(), {armor, age::kDefaultWorkFactor}, key, &failure, run.Meter()))
+            return FileRun::Failed(failure, &out, error);
+        // Less than was there when it was opened: what was sealed is not the input. (More is the caller's to tell.)
+        return run.read >= std::uint64_t(in.Size()) ||
+               Fail(error, QCoreApplication::translate("quelvane::AgeFormat", "it cannot be read"));
+    }
+
     const ByteSource& in;
     bool armor;
     std::string_view key;
@@ -84,6 +135,8 @@ public:
     bool Decrypt(std::string_view key, FileSink* out, StreamDecryption& result, QString* error,
                  const Progress& progress) override {
         result = StreamDecryption{};
+        if (in.Descriptor() >= 0 && (!out || out->Descriptor() >= 0))
+            return DecryptFile(key, out, result, error, progress);
         bool outFailed = false;
         age::Sink sink;
         if (out)
@@ -107,6 +160,20 @@ public:
     }
 
 private:
+    bool DecryptFile(std::string_view key, FileSink* out, StreamDecryption& result, QString* error,
+                     const Progress& progress) {
+        FileRun run(in, progress);
+        const int from = run.Rewound(error);
+        if (from < 0) return false;
+        age::Error failure;
+        age::DecryptRun how;
+        how.progress = run.Meter();
+        if (age::DecryptFile(from, out ? out->Descriptor() : -1, key, &failure, how)) return true;
+        if (failure.kind != age::ErrorKind::NoStanzaOpens) return FileRun::Failed(failure, out, error);
+        result.wrongPassword = true;
+        return true;
+    }
+
     const ByteSource& in;
 };
 

@@ -16,6 +16,11 @@ public:
     virtual qint64 Size() const = 0;
     // Exactly size bytes from offset on; false with errno set otherwise.
     virtual bool Read(qint64 offset, char* to, qsizetype size) const = 0;
+    // The open regular file whose bytes from its start these are, for a
+    // reader that reads it itself, from threads of its own; -1 where there
+    // is none. Such a reader tells what it read with Consumed.
+    virtual int Descriptor() const { return -1; }
+    virtual void Consumed(qint64 bytes) const { (void)bytes; }
 };
 
 // A regular file's bytes from start on, size of them. The descriptor stays
@@ -25,6 +30,7 @@ public:
     FileSource(int fd, qint64 start, qint64 size) : fd(fd), start(start), size(size) {}
     qint64 Size() const override { return size; }
     bool Read(qint64 offset, char* to, qsizetype count) const override;
+    int Descriptor() const override { return start == 0 ? fd : -1; }
 
 private:
     int fd;

@@ -253,6 +253,8 @@ bool AtomicFile::Write(const void* data, std::size_t size) noexcept {
     return true;
 }
 
+int AtomicFile::Descriptor() const noexcept { return error || written ? -1 : fd; }
+
 void AtomicFile::JoinFlusher() noexcept {
     if (flusher.joinable()) flusher.join();
 }
@@ -374,6 +376,8 @@ bool AtomicFile::Write(const void* data, std::size_t size) noexcept {
     if (!ok) error = EIO;
     return ok;
 }
+
+int AtomicFile::Descriptor() const noexcept { return -1; }
 
 Status AtomicFile::Commit() {
     std::error_code ec;

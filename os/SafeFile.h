@@ -59,6 +59,10 @@ public:
     Status Open(const std::string& path, Existing existing, bool ownerOnly = false);
     // False once a write failed (Error() tells why).
     bool Write(const void* data, std::size_t size) noexcept;
+    // The fresh file, open for writing at its start, for a writer that writes
+    // it itself instead (by place, from threads of its own); -1 once Write
+    // wrote or failed, or where there is no such descriptor.
+    int Descriptor() const noexcept;
     // Flushes the data to the disk and puts the file in place. A large file is
     // flushed in parts as it is written, so this waits for its last part only.
     Status Commit();

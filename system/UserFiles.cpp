@@ -118,7 +118,13 @@ public:
         return !failed;
     }
     using FileSink::Put;
+    int Descriptor() override { return failed ? -1 : file.Descriptor(); }
+    void Refused(int why) override {
+        failed = true;
+        code = why;
+    }
     bool failed = false;
+    int code = 0;  // the errno of a write Refused tells
 
 private:
     safefile::AtomicFile& file;
@@ -158,7 +164,7 @@ bool WriteFileAtomically(const QString& path, const std::function<bool(FileSink&
     AtomicFileSink sink(file);
     // Abandoned on any failure: the fresh file goes, the old file stays.
     if (!produce(sink) || sink.failed) {
-        const int code = file.Error();
+        const int code = sink.code ? sink.code : file.Error();
         file.Abandon();
         return sink.failed ? Fail(error, SaveError(path, qt_error_string(code))) : false;
     }

@@ -304,6 +304,7 @@ class Keeping(Case):
         self.write("age_head", age_head)
         self.write("big.txt", b"a line of the text that is decrypted\n" * 100000)
         self.cli("encrypt", "--password-file", self.key, "--output", "big.QvH", "big.txt")
+        self.cli("encrypt", "--password-file", self.key, "--format", "age", "--output", "big.age", "big.txt")
         kept = "Cannot keep standard input in a private temporary folder: there is no room left in " + small
         for args, feed, message in [
             (("encrypt",), "yes", kept),
@@ -311,11 +312,20 @@ class Keeping(Case):
             (("decrypt",), "cat age_head; yes", kept),  # no frame limit: only the room stops it
             (("decrypt", "big.QvH"), "true", "Cannot hold the result in a private temporary folder: there is no "
                                              "room left in " + small),
+            (("decrypt", "big.age"), "true", "Cannot hold the result in a private temporary folder: there is no "
+                                             "room left in " + small),
         ]:
             with self.subTest(args=args):
                 status, out, err = self.keep((*args, "--password-file", self.key), feed, small)
                 self.assertEqual((status, out), (1, b""), err)
                 self.assertIn(message, err)
+                self.assertEqual(os.listdir(small), [])
+        # A full folder of the output itself, for the writers that write the file on threads of their own too.
+        for args in [("encrypt", "big.txt"), ("encrypt", "--format", "age", "big.txt"), ("decrypt", "big.age")]:
+            with self.subTest(args=args):
+                target = os.path.join(small, "out")
+                out, err = self.cli(*args, "--password-file", self.key, "--output", target, status=1)
+                self.assertIn("Cannot save %s: No space left on device" % target, err)
                 self.assertEqual(os.listdir(small), [])
 
 
