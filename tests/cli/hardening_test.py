@@ -137,19 +137,26 @@ class Signals(Case):
         return inside + glob.glob(self.path("out.QvH.*"))
 
     def caught(self):
-        """An encryption of a large text, caught while its temporary files exist."""
+        """An encryption of a large text from a pipe, caught while the kept text exists (a file read where it
+        is, and the output, which has no name until it is complete, leave no name to catch it by)."""
         size = 64 << 20
         for _ in range(4):  # a bigger text when the command ended before it was caught
             with open(self.path("big.txt"), "wb") as f:
                 f.write((b"a line of plaintext to encrypt\n" * (size // 31 + 1))[:size])
-            proc = subprocess.Popen([CLI, "encrypt", "--password-file", self.key, "--output", "out.QvH", "big.txt"],
-                                    cwd=self.dir, env=self.env, stderr=subprocess.DEVNULL, start_new_session=True)
+            feeder = subprocess.Popen(["cat", self.path("big.txt")], stdout=subprocess.PIPE)
+            self.addCleanup(feeder.wait, 60)
+            proc = subprocess.Popen([CLI, "encrypt", "--password-file", self.key, "--output", "out.QvH"],
+                                    stdin=feeder.stdout, cwd=self.dir, env=self.env, stderr=subprocess.DEVNULL,
+                                    start_new_session=True)
+            feeder.stdout.close()
             deadline = time.monotonic() + 60
             while proc.poll() is None and not self.leftovers() and time.monotonic() < deadline:
                 time.sleep(0.001)
-            if proc.poll() is None:
+            if proc.poll() is None and self.leftovers():
                 return proc
-            os.remove(self.path("out.QvH"))
+            proc.wait(timeout=60)
+            if os.path.exists(self.path("out.QvH")):
+                os.remove(self.path("out.QvH"))
             size *= 2
         self.skipTest("every command ended before it could be caught")
 
