@@ -272,11 +272,7 @@ bool HeldOutput::Put(const char* data, qsizetype size) {
     return false;
 }
 
-int HeldOutput::Descriptor() {
-    if (put > 0 || !failure.isEmpty() || (fd < 0 && !Open())) return -1;
-    direct = true;
-    return fd;
-}
+int HeldOutput::Descriptor() { return put > 0 || !failure.isEmpty() || (fd < 0 && !Open()) ? -1 : fd; }
 
 void HeldOutput::Refused(int code) {
     failure = QCoreApplication::translate("quelvane::cli",
@@ -287,11 +283,12 @@ void HeldOutput::Refused(int code) {
 
 bool HeldOutput::Finish(QString* error) {
     if (!failure.isEmpty()) return Fail(error, failure);
+    // What the file holds, put here or written through Descriptor.
     struct stat info {};
-    if (direct && ::fstat(fd, &info) != 0)
+    if (fd >= 0 && ::fstat(fd, &info) != 0)
         return Fail(error, QCoreApplication::translate("quelvane::cli", "Cannot read the held result: %1")
                                .arg(qt_error_string(errno)));
-    if (direct) put = info.st_size;
+    if (fd >= 0) put = info.st_size;
     std::vector<char> chunk(kChunk);
     int code = 0;
     bool out = true;

@@ -105,7 +105,6 @@ private:
     TemporaryFolder& folder;
     int fd = -1;
     qint64 put = 0;
-    bool direct = false;  // written through Descriptor: its size is what was put
     QString where, failure;
 };
 
