@@ -620,10 +620,13 @@ class Progress(Case):
         self.write("strong.QvP", b"Vq7#pL2!mZ9rT4wX$hB8")  # no warning between the bar's lines
         self.write("big.txt", text_across(9 * MIB, [], rnd))
         self.cli("encrypt", "-k", "strong.QvP", "-o", "big.QvH", "big.txt")
+        self.cli("encrypt", "--format", "age", "-k", "strong.QvP", "-o", "big.age", "big.txt")
         self.write("small.txt", b"small\n")
         for terminal, args, bar in [
             (True, ("encrypt", "-k", "strong.QvP", "-f", "-o", "big.QvH", "big.txt"), True),
             (True, ("decrypt", "-k", "strong.QvP", "-o", "back.txt", "big.QvH"), True),
+            (True, ("encrypt", "--format", "age", "-k", "strong.QvP", "-f", "-o", "big.age", "big.txt"), True),
+            (True, ("decrypt", "-k", "strong.QvP", "-f", "-o", "back.txt", "big.age"), True),
             (True, ("decrypt", "-q", "-k", "strong.QvP", "-f", "-o", "back.txt", "big.QvH"), False),
             (True, ("encrypt", "-k", "strong.QvP", "-o", "small.QvH", "small.txt"), False),
             (False, ("encrypt", "-k", "strong.QvP", "-f", "-o", "big.QvH", "big.txt"), False),

@@ -378,9 +378,9 @@ class GrowingInput(Case):
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                         cwd=self.dir, env=self.env)
                 self.addCleanup(lambda p=proc: p.poll() is None and p.kill())
-                # It waits for the password once it opened the file: then the file grows.
+                # It waits for the password once it opened the file and took its size: then the file grows.
                 deadline = time.monotonic() + 60
-                while proc.poll() is None and not self.holds(proc.pid, grown):
+                while proc.poll() is None and not (self.holds(proc.pid, grown) and self.asleep(proc.pid)):
                     self.assertLess(time.monotonic(), deadline, "the file was never opened")
                     time.sleep(0.001)
                 with open(grown, "ab") as f:
@@ -396,6 +396,15 @@ class GrowingInput(Case):
                     self.cli("decrypt", "--password-file", self.key, "part.QvH", status=1)
                     os.remove(self.path("part.QvH"))
                 self.assertEqual(sorted(os.listdir(self.dir)), ["grows.txt", "key.QvP", "run", "t.txt", "tmp"])
+
+    @staticmethod
+    def asleep(pid):
+        """Blocked (on the password), not between opening the file and taking its size."""
+        try:
+            with open("/proc/%d/stat" % pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0] == "S"
+        except OSError:
+            return False
 
     @staticmethod
     def holds(pid, path):
