@@ -22,14 +22,13 @@ int Failed(const QString& name, const QString& message) {
 
 int EncryptInput(Context& run, const Input& in, const QString& name, const QString& target) {
     const bool binary = run.args.binary;
-    // The bar counts the scan and the encryption, each a pass over the input;
-    // a prompt first would be drawn over, so then only the encryption.
-    const bool prompts = run.Prompts();
-    const qint64 passes = binary || prompts ? 1 : 2;
-    if (!prompts) progress::Begin(in.Source().Size(), passes);
     const progress::CountingSource counted(in.Source());
     CiphertextFormat& format = run.formats.Chosen();
     const auto encryptor = format.EncryptStream(counted, StreamOptions{!binary, run.args.armor});
+    // The bar counts every pass the format makes over the input; a prompt
+    // first would be drawn over, so then only the encryption's.
+    const bool prompts = run.Prompts();
+    if (!prompts) progress::Begin(in.Source().Size(), encryptor->Passes());
     QString error;
     bool empty = false;
     if (!encryptor->Inspect(empty, &error)) return Failed(name, error);

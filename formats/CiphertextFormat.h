@@ -130,6 +130,9 @@ public:
         // meanwhile; with *error empty when out failed (out tells why) or
         // progress stopped it. Each call reads the input from its start.
         virtual bool Encrypt(FileSink& out, QString* error, const Progress& progress = {}) = 0;
+        // How many times Inspect, Prepare and Encrypt together read the
+        // input, for a bar that counts what is read.
+        virtual int Passes() const { return 1; }
     };
     // in stays the caller's and outlives the encryptor.
     virtual std::unique_ptr<StreamEncryptor> EncryptStream(const ByteSource& in, const StreamOptions& options) = 0;

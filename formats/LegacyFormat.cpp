@@ -108,6 +108,9 @@ public:
         return Finish(EncryptToHex(source, text, key, out, error), source, error);
     }
 
+    // A text is scanned before it is read again to be encrypted (or held whole).
+    int Passes() const override { return binary ? 1 : 2; }
+
 private:
     const ByteSource& in;
     const bool binary;

@@ -2,10 +2,12 @@
 // The format seam: detection falls back to the legacy format, a stream
 // through the seam round-trips and reports its progress up to the whole
 // input, and a progress that says stop ends a command with nothing written
-// and no message of its own.
+// and no message of its own; a format reads its input as often as it says,
+// which is what the command line's bar counts.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <atomic>
 #include <string>
 
 #include "formats/FormatRegistry.h"
@@ -64,6 +66,46 @@ TEST(Formats, StreamsRoundTripAndReportTheirProgress) {
     EXPECT_FALSE(encryptor->Encrypt(none, &error, stop));
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_TRUE(none.bytes.isEmpty());
+}
+
+// Counts what is read of the bytes it holds.
+class CountedSource : public MemorySource {
+public:
+    using MemorySource::MemorySource;
+    bool Read(qint64 offset, char* to, qsizetype size) const override {
+        read += size;
+        return MemorySource::Read(offset, to, size);
+    }
+    mutable std::atomic<qint64> read{0};
+};
+
+TEST(Formats, AnEncryptionReadsItsInputAsOftenAsItSays) {
+    CiphertextFormats formats;
+    QByteArray utf16("\xFF\xFE", 2);
+    for (int i = 0; i < 40000; ++i) utf16.append("x\0", 2);
+    const QByteArray plain = QByteArray(300000, 'x') + "\n";
+    struct Row {
+        const char* format;
+        bool text;
+        QByteArray input;
+    };
+    for (const Row& row : {Row{"quelvane", true, plain}, Row{"quelvane", false, plain}, Row{"quelvane", true, utf16},
+                           Row{"age", true, plain}, Row{"age", false, plain}}) {
+        CiphertextFormat& format = *formats.ByName(QString::fromLatin1(row.format));
+        SCOPED_TRACE(std::string(row.format) + (row.text ? " text " : " bytes ") + std::to_string(row.input.size()));
+        SecretString key;
+        ASSERT_EQ(format.Key(QStringLiteral("pass"), key, nullptr), KeyFault::None);
+        const CountedSource in(row.input);
+        const auto encryptor = format.EncryptStream(in, StreamOptions{row.text});
+        bool empty = true;
+        QString error;
+        MemorySink out;
+        ASSERT_TRUE(encryptor->Inspect(empty, &error) && !empty && encryptor->Prepare(key, &error) &&
+                    encryptor->Encrypt(out, &error))
+            << error.toStdString();
+        // A few bytes more where a head is looked at first.
+        EXPECT_NEAR(double(in.read), double(encryptor->Passes() * row.input.size()), 64.0);
+    }
 }
 
 }  // namespace
