@@ -121,17 +121,21 @@ bool Decryptor::OpenHeader(std::size_t headerSize, Error* error) {
 
 bool Decryptor::OpenChunk(const std::uint8_t* sealed, std::size_t n, bool last, Error* error) {
     const std::uint64_t index = chunks_->index();
-    if (chunks_->Open(sealed, n, last, plain_.data())) {
-        const std::size_t size = n - kTagSize;
+    const std::size_t size = n >= kTagSize ? n - kTagSize : 0;
+    std::uint8_t* out = sink_ && room_ && size ? room_(plaintextSize_, size) : nullptr;
+    if (!out) out = plain_.data();
+    if (chunks_->Open(sealed, n, last, out)) {
         if (last && size == 0 && index > 0)
             return Failed(error, ErrorKind::Malformed, "not a valid age file: its last chunk is empty");
         plaintextSize_ += size;
-        if (sink_ && size && !sink_(plain_.data(), size))
+        if (sink_ && size && !sink_(out, size))
             return Failed(error, ErrorKind::Io, "could not write the decrypted data");
         return true;
     }
     // Told apart for the message only: the chunk read the other way.
-    const bool otherWay = n >= kTagSize && chunks_->Open(sealed, n, !last, plain_.data());
+    const bool otherWay = n >= kTagSize && chunks_->Open(sealed, n, !last, out);
+    // What a refused chunk opened to stays nowhere, in the sink's room least of all.
+    SecureWipe(out, size);
     if (otherWay && !last)
         return Failed(error, ErrorKind::Damaged, "the age file was changed: data follows its last chunk");
     if (otherWay) return Failed(error, ErrorKind::Damaged, "the age file is cut off: its last chunk is missing");

@@ -33,6 +33,8 @@ public:
     bool Write(const std::uint8_t* data, std::size_t n, Error* error);
     // After the last piece: the last chunk must have come, and nothing after it.
     bool Finish(Error* error);
+    // Opens each chunk into the sink's room (the offset is the plaintext's).
+    void UseRoom(Room room) { room_ = std::move(room); }
 
     bool armored() const noexcept { return armored_; }
     // Once the header has opened; null before.
@@ -50,6 +52,7 @@ private:
     State state_ = State::Start;
     SecretString passphrase_;
     Sink sink_;
+    Room room_;
     bool armored_ = false;
     ArmorReader armor_;
     std::string binary_;  // bytes out of the armor, one piece at a time

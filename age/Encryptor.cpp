@@ -136,8 +136,10 @@ bool Encryptor::Finish(Error* error) {
 }
 
 bool Encryptor::Seal(const std::uint8_t* data, std::size_t n, bool last, Error* error) {
-    if (!chunks_->Seal(data, n, last, sealed_.data())) return Fail(error, ErrorKind::Io, "could not seal a chunk");
-    return Emit(sealed_.data(), n + kTagSize, error);
+    std::uint8_t* out = room_ && at_ && !options_.armor ? room_(offset_, n + kTagSize) : nullptr;
+    if (!out) out = sealed_.data();
+    if (!chunks_->Seal(data, n, last, out)) return Fail(error, ErrorKind::Io, "could not seal a chunk");
+    return Emit(out, n + kTagSize, error);
 }
 
 bool Encryptor::Emit(const std::uint8_t* data, std::size_t n, Error* error) {

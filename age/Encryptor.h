@@ -29,6 +29,9 @@ namespace quelvane::age {
 using Sink = std::function<bool(const std::uint8_t* data, std::size_t n)>;
 // Takes output bytes for a place in the output.
 using PositionalSink = std::function<bool(std::uint64_t offset, const std::uint8_t* data, std::size_t n)>;
+// Room in the sink's own buffer for the next n bytes, or null: a chunk is
+// sealed or opened there, and handed to the sink in place, saving a copy.
+using Room = std::function<std::uint8_t*(std::uint64_t offset, std::size_t n)>;
 
 struct EncryptOptions {
     bool armor = true;
@@ -49,6 +52,8 @@ public:
     bool Start(std::string_view passphrase, Error* error);
     bool Write(const std::uint8_t* data, std::size_t n, Error* error);
     bool Finish(Error* error);
+    // Binary with a positional sink: seals each chunk into the sink's room.
+    void UseRoom(Room room) { room_ = std::move(room); }
 
 private:
     bool Seal(const std::uint8_t* data, std::size_t n, bool last, Error* error);
@@ -59,6 +64,7 @@ private:
     EncryptOptions options_;
     Sink sink_;
     PositionalSink at_;
+    Room room_;
     // With a positional sink: where the payload's output goes next, the
     // bytes of the header's last armor line that are payload, and scrypt's
     // thread and outcome.

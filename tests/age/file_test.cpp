@@ -3,6 +3,7 @@
 // and every decryption failure reported with the file's verified part only.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -167,4 +168,31 @@ TEST_F(AgeFiles, FailuresKeepToVerifiedChunks) {
     EXPECT_FALSE(DecryptFile(in, -1, "wrong", &error));
     EXPECT_EQ(error.kind, ErrorKind::NoStanzaOpens);
     close(in);
+}
+
+TEST_F(AgeFiles, RoomTakenAheadIsGivenBack) {
+    // Into a regular file the output's room is taken before the key is
+    // known; whatever the outcome, nothing stays taken past the bytes written.
+    const std::string plain = RandomText(3 << 20);
+    struct Case {
+        std::string file;
+        const char* password;
+        bool ok;
+    };
+    const Case cases[] = {{Encrypt(plain, "pw", false), "pw", true},
+                          {Encrypt(plain, "pw", true), "pw", true},
+                          {Encrypt(plain, "pw", false), "wrong", false},
+                          {Encrypt(plain, "pw", true).substr(0, 2 << 20), "pw", false}};
+    for (const Case& c : cases) {
+        Put("in", c.file);
+        const int in = Open("in", O_RDONLY), out = Open("out", O_RDWR | O_CREAT | O_TRUNC);
+        Error error;
+        EXPECT_EQ(DecryptFile(in, out, c.password, &error), c.ok) << error.message;
+        struct stat st {};
+        ASSERT_EQ(fstat(out, &st), 0);
+        close(in);
+        close(out);
+        if (c.ok) EXPECT_EQ(std::uint64_t(st.st_size), plain.size());
+        EXPECT_LE(std::uint64_t(st.st_blocks) * 512, std::uint64_t(st.st_size) + 64 * 1024) << c.password;
+    }
 }

@@ -3,7 +3,10 @@
 // every piece size, and each part of a file changed, cut or extended.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <utility>
+#include <vector>
 
 #include "AgeTest.h"
 #include "age/Payload.h"
@@ -131,4 +134,31 @@ TEST(AgeStream, VerifyOnlyReleasesNothing) {
     Decryptor e("pw", nullptr);
     EXPECT_FALSE(e.Write(U(changed), changed.size(), &error) && e.Finish(&error));
     EXPECT_EQ(error.kind, ErrorKind::Damaged);
+}
+
+TEST(AgeStream, ARefusedChunkLeavesNothingInTheSinksRoom) {
+    // A changed second chunk, and a good file read one chunk short: the
+    // chunk left opens only as not the last.
+    std::string changed = Encrypt(RandomText(3 * K), "pw", false);
+    changed[changed.size() - K - 100] ^= 1;
+    const std::string good = Encrypt(RandomText(2 * K), "pw", false);
+    const std::pair<std::string, std::size_t> cases[] = {{changed, K}, {good.substr(0, good.size() - K - 16), 0}};
+    for (const auto& [file, released] : cases) {
+        std::vector<std::uint8_t> room(K);
+        std::string got;
+        Decryptor d("pw", [&](const std::uint8_t* p, std::size_t n) {
+            EXPECT_EQ(p, room.data());  // opened in place
+            got.append(reinterpret_cast<const char*>(p), n);
+            return true;
+        });
+        d.UseRoom([&](std::uint64_t at, std::size_t n) {
+            EXPECT_EQ(at, got.size());
+            return n <= room.size() ? room.data() : nullptr;
+        });
+        Error error;
+        EXPECT_FALSE(d.Write(U(file), file.size(), &error) && d.Finish(&error));
+        EXPECT_EQ(error.kind, ErrorKind::Damaged) << error.message;
+        EXPECT_EQ(got.size(), released);
+        EXPECT_EQ(std::count(room.begin(), room.end(), 0), std::ptrdiff_t(K));
+    }
 }
