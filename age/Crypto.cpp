@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #if defined(__linux__)
 #include <malloc.h>
@@ -33,9 +35,27 @@ std::mutex& MapsLock() {
     static std::mutex lock;
     return lock;
 }
-std::map<void*, std::size_t>& Maps() {
-    static std::map<void*, std::size_t> maps;
+// A mapped block, and the thread faulting its pages in.
+struct Mapped {
+    std::size_t size = 0;
+    std::thread faulting;
+};
+std::map<void*, Mapped>& Maps() {
+    static std::map<void*, Mapped> maps;
     return maps;
+}
+
+// Clearing the fresh pages is the other cost, on some hosts much of a
+// second: a second thread faults them in from the far end while scrypt
+// fills the block from the near one, so each clears about half.
+void FaultIn(char* block, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+    for (std::size_t at = size; at > 0; at -= kHuge)
+        if (madvise(block + at - kHuge, kHuge, MADV_POPULATE_WRITE) != 0) return;
+#else
+    (void)block;
+    (void)size;
+#endif
 }
 
 void* MapLarge(std::size_t n) {
@@ -47,8 +67,14 @@ void* MapLarge(std::size_t n) {
     if (aligned > base) munmap(base, aligned - base);
     if (char* end = aligned + size; base + size + kHuge > end) munmap(end, base + size + kHuge - end);
     madvise(aligned, size, MADV_HUGEPAGE);
+    std::thread faulting;
+    try {
+        faulting = std::thread(FaultIn, aligned, size);
+    } catch (const std::system_error&) {
+        // No thread: scrypt faults every page in itself.
+    }
     std::lock_guard<std::mutex> guard(MapsLock());
-    Maps()[aligned] = size;
+    Maps()[aligned] = Mapped{size, std::move(faulting)};
     return aligned;
 }
 
@@ -56,7 +82,7 @@ void* MapLarge(std::size_t n) {
 std::size_t MappedSize(void* p) {
     std::lock_guard<std::mutex> guard(MapsLock());
     auto it = Maps().find(p);
-    return it == Maps().end() ? 0 : it->second;
+    return it == Maps().end() ? 0 : it->second.size;
 }
 
 void* Allocate(std::size_t n, const char*, int) { return n >= kLarge ? MapLarge(n) : std::malloc(n); }
@@ -64,10 +90,14 @@ void* Allocate(std::size_t n, const char*, int) { return n >= kLarge ? MapLarge(
 void Release(void* p, const char*, int) {
     if (!p) return;
     if (std::size_t size = MappedSize(p)) {
+        std::thread faulting;
         {
             std::lock_guard<std::mutex> guard(MapsLock());
-            Maps().erase(p);
+            auto it = Maps().find(p);
+            faulting = std::move(it->second.faulting);
+            Maps().erase(it);
         }
+        if (faulting.joinable()) faulting.join();
         munmap(p, size);
         return;
     }
