@@ -89,19 +89,21 @@ void* Allocate(std::size_t n, const char*, int) { return n >= kLarge ? MapLarge(
 
 void Release(void* p, const char*, int) {
     if (!p) return;
-    if (std::size_t size = MappedSize(p)) {
-        std::thread faulting;
-        {
-            std::lock_guard<std::mutex> guard(MapsLock());
-            auto it = Maps().find(p);
-            faulting = std::move(it->second.faulting);
+    Mapped mapped;
+    {
+        std::lock_guard<std::mutex> guard(MapsLock());
+        auto it = Maps().find(p);
+        if (it != Maps().end()) {
+            mapped = std::move(it->second);
             Maps().erase(it);
         }
-        if (faulting.joinable()) faulting.join();
-        munmap(p, size);
+    }
+    if (!mapped.size) {
+        std::free(p);
         return;
     }
-    std::free(p);
+    if (mapped.faulting.joinable()) mapped.faulting.join();
+    munmap(p, mapped.size);
 }
 
 void* Reallocate(void* p, std::size_t n, const char* file, int line) {

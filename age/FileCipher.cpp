@@ -19,6 +19,7 @@
 
 #include "age/Armor.h"
 #include "age/Decryptor.h"
+#include "age/Detect.h"
 #include "secret/SecureWipe.h"
 
 namespace quelvane::age {
@@ -269,13 +270,13 @@ private:
         // at the write that needs the room. Whatever was taken, the end
         // gives back what lies beyond the bytes written.
         if (reserve_) Reserve(fd, reserve_);
-        std::uint64_t written = 0;
         while (auto b = pipe_.TakeFilled()) {
             if (!failed_ && (code_ = WriteAll(fd, *b)) != 0) failed_ = true;
-            written = std::max(written, b->positional ? b->offset + b->size : written + b->size);
             pipe_.Release(std::move(b));
         }
-        if (reserve_ && ftruncate(fd, off_t(written)) != 0 && !failed_) {
+        // Taken room does not count in the size, which ends at the last byte written.
+        struct stat st {};
+        if (reserve_ && (fstat(fd, &st) != 0 || ftruncate(fd, st.st_size) != 0) && !failed_) {
             code_ = errno;
             failed_ = true;
         }
@@ -309,10 +310,11 @@ std::uint64_t SizeOf(int fd) {
 // At most what decrypting a regular file of that size writes: a binary
 // file's payload, or three quarters of an armored one.
 std::uint64_t PlaintextBound(int in, std::uint64_t size) {
-    char first = 0;
+    char start[64];
     const off_t at = lseek(in, 0, SEEK_CUR);
-    if (!size || at < 0 || pread(in, &first, 1, at) != 1) return 0;
-    return first == 'a' ? size : size / 4 * 3;
+    const ssize_t got = size && at >= 0 ? pread(in, start, sizeof start, at) : -1;
+    if (got <= 0) return 0;
+    return DetectAge({start, std::size_t(got)}) == AgeForm::Binary ? size : size / 4 * 3;
 }
 
 // Tells progress as the reader gets on, in bytes of the input.
