@@ -137,28 +137,20 @@ TEST(AgeStream, VerifyOnlyReleasesNothing) {
 }
 
 TEST(AgeStream, ARefusedChunkLeavesNothingInTheSinksRoom) {
-    // A changed second chunk, and a good file read one chunk short: the
-    // chunk left opens only as not the last.
+    // A changed second chunk; a file cut before its last chunk, whose chunk
+    // left opens only as not the last.
     std::string changed = Encrypt(RandomText(3 * K), "pw", false);
     changed[changed.size() - K - 100] ^= 1;
-    const std::string good = Encrypt(RandomText(2 * K), "pw", false);
-    const std::pair<std::string, std::size_t> cases[] = {{changed, K}, {good.substr(0, good.size() - K - 16), 0}};
+    const std::string cut = Encrypt(RandomText(2 * K), "pw", false);
+    const std::pair<std::string, std::size_t> cases[] = {{changed, K}, {cut.substr(0, cut.size() - K - 16), 0}};
     for (const auto& [file, released] : cases) {
         std::vector<std::uint8_t> room(K);
-        std::string got;
-        Decryptor d("pw", [&](const std::uint8_t* p, std::size_t n) {
-            EXPECT_EQ(p, room.data());  // opened in place
-            got.append(reinterpret_cast<const char*>(p), n);
-            return true;
-        });
-        d.UseRoom([&](std::uint64_t at, std::size_t n) {
-            EXPECT_EQ(at, got.size());
-            return n <= room.size() ? room.data() : nullptr;
-        });
+        std::size_t got = 0;
+        Decryptor d("pw", [&](const std::uint8_t*, std::size_t n) { return (got += n), true; });
+        d.UseRoom([&](std::uint64_t, std::size_t) { return room.data(); });
         Error error;
         EXPECT_FALSE(d.Write(U(file), file.size(), &error) && d.Finish(&error));
-        EXPECT_EQ(error.kind, ErrorKind::Damaged) << error.message;
-        EXPECT_EQ(got.size(), released);
+        EXPECT_EQ(got, released);
         EXPECT_EQ(std::count(room.begin(), room.end(), 0), std::ptrdiff_t(K));
     }
 }
